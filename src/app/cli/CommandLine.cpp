@@ -1,0 +1,27 @@
+#include "app/cli/CommandLine.h"
+
+#include <ostream>
+
+#include "app/cli/CleanCommand.h"
+
+namespace tavlo::cli {
+
+int runCommand(const std::vector<std::string>& args, Streams streams) {
+    if (args.empty()) return -1;
+    const std::string& command = args[0];
+    if (command == "clean") return runClean(args, streams);
+    if (command == "--version") {
+        streams.out << "tavlo " << TAVLO_VERSION << "\n";
+        return 0;
+    }
+    if (command == "--help" || command == "-h" || command == "help") {
+        streams.out << "usage: tavlo [COMMAND]\n"
+                       "  (no command)  start the desktop program\n"
+                       "  clean         run text through the transcript clean-up\n";
+        return 0;
+    }
+    streams.err << "tavlo: unknown command \"" << command << "\" (try tavlo --help)\n";
+    return 2;
+}
+
+}  // namespace tavlo::cli

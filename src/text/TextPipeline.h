@@ -1,0 +1,20 @@
+#pragma once
+// Turns one raw transcript into the text that is delivered: whole-utterance
+// commands, snippet expansion, clean-up of spontaneous speech and the chosen
+// style, always in the same fixed order. Pure and stateless; safe to call from
+// any thread.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "settings/Enums.h"
+#include "settings/Records.h"
+
+namespace tavlo::TextPipeline {
+
+// Never fails: empty or unusable input gives empty text. Text is UTF-8; an
+// invalid sequence is read as U+FFFD, so the result is always valid UTF-8.
+ProcessedText process(std::string_view text, TransformStyle style,
+                      const std::vector<VoiceSnippet>& snippets);
+
+}  // namespace tavlo::TextPipeline
