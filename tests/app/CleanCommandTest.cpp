@@ -1,0 +1,82 @@
+// The `tavlo clean` command as a script would use it: the real executable,
+// real files, real pipes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "harness/RunProgram.h"
+
+namespace {
+
+using tavlo::testing::runTavlo;
+using Result = tavlo::testing::ProgramResult;
+
+TEST(CleanCommand, TextFromArgumentsOrStandardInput) {
+    const Result fromArgs = runTavlo({"clean", "--style", "Verbatim", "hello", "world"});
+    EXPECT_EQ(fromArgs.status, 0);
+    EXPECT_EQ(fromArgs.out, "hello world\n");
+
+    const Result fromInput = runTavlo({"clean", "--style", "Verbatim"}, "  hello   there \n");
+    EXPECT_EQ(fromInput.status, 0);
+    EXPECT_EQ(fromInput.out, "hello there\n");
+}
+
+TEST(CleanCommand, JsonOutputCarriesTheFlags) {
+    const Result run = runTavlo({"clean", "--json", "cancel that"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto result = nlohmann::json::parse(run.out);
+    EXPECT_EQ(result, nlohmann::json::parse(R"({"text":"","shouldPressEnter":false,"cancelled":true})"));
+}
+
+TEST(CleanCommand, SnippetsFromFile) {
+    const auto path = std::filesystem::temp_directory_path() / "tavlo-clean-snippets.json";
+    std::ofstream(path) << R"([{"phrase":"my address","expansion":"1 Main Street"}])";
+    const Result run = runTavlo({"clean", "--style", "Verbatim", "--snippets", path.string(), "my address"});
+    std::filesystem::remove(path);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "1 Main Street\n");
+}
+
+struct BadInvocation {
+    const char* name;
+    std::vector<std::string> args;
+    std::string input;
+    const char* errorPart;
+};
+
+class CleanCommandRefusal : public ::testing::TestWithParam<BadInvocation> {};
+
+TEST_P(CleanCommandRefusal, OneLineErrorAndFailureStatus) {
+    const Result run = runTavlo(GetParam().args, GetParam().input);
+    EXPECT_NE(run.status, 0);
+    EXPECT_TRUE(run.out.empty()) << run.out;
+    EXPECT_NE(run.err.find(GetParam().errorPart), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.back(), '\n');
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, CleanCommandRefusal,
+    ::testing::Values(
+        BadInvocation{"UnknownStyle", {"clean", "--style", "clean", "hi"}, "", "unknown style"},
+        BadInvocation{"MissingStyleValue", {"clean", "--style"}, "", "needs a value"},
+        BadInvocation{"MissingSnippetsFile", {"clean", "--snippets", "/nonexistent/x.json", "hi"}, "", "cannot read"},
+        BadInvocation{"InvalidUtf8", {"clean"}, std::string("caf\xc3(\xff", 6), "not valid UTF-8"},
+        BadInvocation{"UnknownOption", {"clean", "--colour", "hi"}, "", "unknown option"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CleanCommand, MalformedSnippetsFileIsRefused) {
+    const auto path = std::filesystem::temp_directory_path() / "tavlo-clean-bad-snippets.json";
+    for (const char* content : {"{not json", R"({"phrase":"a","expansion":"b"})", R"([{"phrase":"a"}])"}) {
+        std::ofstream(path) << content;
+        const Result run = runTavlo({"clean", "--snippets", path.string(), "hi"});
+        EXPECT_NE(run.status, 0) << content;
+        EXPECT_NE(run.err.find("snippets file"), std::string::npos) << run.err;
+    }
+    std::filesystem::remove(path);
+}
+
+}  // namespace
