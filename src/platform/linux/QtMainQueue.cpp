@@ -4,18 +4,40 @@
 #include <chrono>
 #include <utility>
 
-#include <QMetaObject>
 #include <QObject>
-#include <QThread>
+#include <QSocketNotifier>
 #include <QTimer>
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <stdexcept>
+#include <string>
 
 namespace tavlo {
 
-QtMainQueue::QtMainQueue() : context_(std::make_unique<QObject>()) {}
+QtMainQueue::QtMainQueue() : context_(std::make_unique<QObject>()) {
+    wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd_ < 0)
+        throw std::runtime_error(std::string("Cannot create the main queue's wake-up: ") + std::strerror(errno));
+    auto* notifier = new QSocketNotifier(wakeFd_, QSocketNotifier::Read, context_.get());
+    QObject::connect(notifier, &QSocketNotifier::activated, context_.get(), [this] {
+        std::uint64_t count = 0;
+        while (read(wakeFd_, &count, sizeof count) < 0 && errno == EINTR) {
+        }
+        runPosted();
+    });
+}
 
-QtMainQueue::~QtMainQueue() = default;
+QtMainQueue::~QtMainQueue() {
+    context_.reset();  // the notifier and all timers go with it
+    close(wakeFd_);
+}
 
-bool QtMainQueue::onLoopThread() const { return QThread::currentThread() == context_->thread(); }
+bool QtMainQueue::onLoopThread() const { return std::this_thread::get_id() == loopThread_; }
 
 void QtMainQueue::post(Task task) {
     bool wake = false;
@@ -26,7 +48,11 @@ void QtMainQueue::post(Task task) {
         wakeScheduled_ = true;
     }
     // One wake-up per batch: it runs everything posted until it runs.
-    if (wake) QMetaObject::invokeMethod(context_.get(), [this] { runPosted(); }, Qt::QueuedConnection);
+    if (wake) {
+        const std::uint64_t one = 1;
+        while (write(wakeFd_, &one, sizeof one) < 0 && errno == EINTR) {
+        }
+    }
 }
 
 void QtMainQueue::runPosted() {

@@ -5,6 +5,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "platform/MainQueue.h"
 
@@ -30,9 +31,13 @@ private:
 
     // Receiver of the loop's events; deleting it drops whatever is pending.
     std::unique_ptr<QObject> context_;
+    const std::thread::id loopThread_ = std::this_thread::get_id();
 
-    // Tasks cross threads through this queue, so the hand-over is ordered and
-    // visible to the tools that check for data races; the loop is only woken.
+    // Tasks cross threads only through this queue, guarded by the mutex; the
+    // loop is woken through an eventfd, so no object made on a worker thread
+    // is handed through Qt's internals (whose locking the race checker
+    // cannot see).
+    int wakeFd_ = -1;
     std::mutex mutex_;
     std::deque<Task> posted_;
     bool wakeScheduled_ = false;
