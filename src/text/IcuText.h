@@ -1,0 +1,141 @@
+#pragma once
+// Small ICU helpers shared by the pipeline's stages: conversion at the edges,
+// the character classes the stages talk about, trimming, case mapping,
+// grapheme clusters and fixed regular expressions compiled once.
+//
+// Everything works on icu::UnicodeString, so positions are UTF-16 code units,
+// which is what the regular-expression engine reports.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include <unicode/brkiter.h>
+#include <unicode/regex.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+
+namespace tavlo::TextPipeline::detail {
+
+using icu::UnicodeString;
+
+// UTF-8 in, invalid sequences become U+FFFD.
+UnicodeString fromUtf8(std::string_view text);
+std::string toUtf8(const UnicodeString& text);
+
+// Whitespace and newlines: the White_Space property, which is the same set as
+// the separator categories (Z*) plus U+0009-U+000D and U+0085. It is also
+// exactly what `\s` matches in an ICU pattern.
+inline bool isWhitespace(UChar32 c) { return u_isUWhiteSpace(c); }
+// The punctuation categories (P*); symbols such as "$" or "+" are not punctuation.
+inline bool isPunctuation(UChar32 c) { return (U_GET_GC_MASK(c) & U_GC_P_MASK) != 0; }
+// The letter categories (L*).
+inline bool isLetter(UChar32 c) { return (U_GET_GC_MASK(c) & U_GC_L_MASK) != 0; }
+// Letters, marks and numbers (L*, M*, N*).
+inline bool isAlphanumeric(UChar32 c) {
+    return (U_GET_GC_MASK(c) & (U_GC_L_MASK | U_GC_M_MASK | U_GC_N_MASK)) != 0;
+}
+inline bool isWhitespaceOrPunctuation(UChar32 c) { return isWhitespace(c) || isPunctuation(c); }
+
+// Removes code points matching `drop` from both ends.
+template <class Predicate>
+UnicodeString trimmed(const UnicodeString& text, Predicate drop) {
+    int32_t start = 0;
+    int32_t end = text.length();
+    while (start < end) {
+        const UChar32 c = text.char32At(start);
+        if (!drop(c)) break;
+        start += U16_LENGTH(c);
+    }
+    while (end > start) {
+        const UChar32 c = text.char32At(end - 1);
+        if (!drop(c)) break;
+        end -= U16_LENGTH(c);
+    }
+    if (start == 0 && end == text.length()) return text;
+    return UnicodeString(text, start, end - start);
+}
+
+inline UnicodeString trimWhitespace(const UnicodeString& text) { return trimmed(text, isWhitespace); }
+inline UnicodeString trimWhitespaceAndPunctuation(const UnicodeString& text) {
+    return trimmed(text, isWhitespaceOrPunctuation);
+}
+// True when the text holds anything besides whitespace.
+bool hasNonWhitespace(const UnicodeString& text, int32_t start, int32_t limit);
+
+// Full Unicode case mapping with no locale (the root locale).
+UnicodeString lowerCased(const UnicodeString& text);
+UnicodeString upperCased(const UnicodeString& text);
+// Canonical composition (NFC), so that canonically equivalent texts compare equal.
+UnicodeString composed(const UnicodeString& text);
+
+// Grapheme clusters (user-perceived characters). Each call sets up a
+// per-thread iterator, so the calls are cheap and safe on any thread.
+// Number of clusters, counting no further than `atMost`.
+int32_t graphemeCount(const UnicodeString& text, int32_t atMost);
+// End of the first `count` clusters (the whole text if it has fewer).
+int32_t graphemeOffset(const UnicodeString& text, int32_t count);
+// Start of the last cluster (0 for empty text).
+int32_t lastGraphemeStart(const UnicodeString& text);
+
+// Visits every cluster in order as (start, limit).
+template <class Visitor>
+void forEachGrapheme(const UnicodeString& text, Visitor&& visit);
+
+// A fixed regular expression, compiled once (keep it in a function-local
+// static) and matched with a fresh matcher per use, because a matcher is not
+// safe to share between threads. A pattern that does not compile matches
+// nothing and leaves text unchanged.
+class Regex {
+public:
+    explicit Regex(const char16_t* pattern, uint32_t flags = 0);
+    Regex(const UnicodeString& pattern, uint32_t flags);
+
+    // A matcher over `input`, which must outlive it (ICU keeps a reference).
+    // Null when the pattern did not compile.
+    std::unique_ptr<icu::RegexMatcher> matcher(const UnicodeString& input) const;
+
+    // Replaces every match, left to right; `replacement` may use $1-style groups.
+    UnicodeString replaceAll(const UnicodeString& text, const UnicodeString& replacement) const;
+    // Replaces every match with `replacement` taken literally.
+    UnicodeString replaceAllLiteral(const UnicodeString& text, const UnicodeString& replacement) const;
+
+private:
+    std::unique_ptr<icu::RegexPattern> pattern_;
+};
+
+// The pattern that matches `literal` exactly (every special character escaped).
+UnicodeString escapedPattern(const UnicodeString& literal);
+
+// ---- implementation of the template above ----
+
+// Walks the clusters of one text with the thread's iterator. Plain ASCII is
+// handled without the iterator; cursors may be nested (each rebinds the
+// iterator to its own text when it needs it).
+class GraphemeCursor {
+public:
+    explicit GraphemeCursor(const UnicodeString& text);
+    // End of the cluster that starts at `start` (a cluster boundary).
+    int32_t next(int32_t start);
+    // Start of the cluster that ends at `limit` (a cluster boundary).
+    int32_t previous(int32_t limit);
+
+private:
+    icu::BreakIterator* boundIterator();
+
+    const UnicodeString& text_;
+    icu::BreakIterator* iterator_;
+    uint64_t id_;
+};
+
+template <class Visitor>
+void forEachGrapheme(const UnicodeString& text, Visitor&& visit) {
+    GraphemeCursor cursor(text);
+    for (int32_t start = 0; start < text.length();) {
+        const int32_t limit = cursor.next(start);
+        visit(start, limit);
+        start = limit;
+    }
+}
+
+}  // namespace tavlo::TextPipeline::detail
