@@ -1,16 +1,35 @@
 #include "text/Cleanup.h"
 
 #include <algorithm>
+#include <array>
 
 namespace tavlo::TextPipeline::detail {
 
 UnicodeString normalizeWhitespace(const UnicodeString& text) {
-    static const Regex spacesAndTabs(uR"([ \t]+)");
-    static const Regex manyLineFeeds(uR"(\n{3,})");
-    UnicodeString result(text);
-    result.findAndReplace(UnicodeString(u'\u00A0'), UnicodeString(u' '));
-    result = spacesAndTabs.replaceAllLiteral(result, u" ");
-    result = manyLineFeeds.replaceAllLiteral(result, u"\n\n");
+    // In one pass: U+00A0 becomes a space, then every run of spaces and tabs
+    // ("[ \t]+") one space and every run of three or more line feeds
+    // ("\n{3,}") two. A no-break space joins the run around it, since it is
+    // a space by the time the runs are replaced.
+    const int32_t length = text.length();
+    UnicodeString result;
+    for (int32_t i = 0; i < length;) {
+        const char16_t unit = text.charAt(i);
+        if (unit == u' ' || unit == u'\t' || unit == u'\u00A0') {
+            while (i < length && (text.charAt(i) == u' ' || text.charAt(i) == u'\t' || text.charAt(i) == u'\u00A0')) ++i;
+            result.append(u' ');
+        } else if (unit == u'\n') {
+            int32_t run = 0;
+            for (; i < length && text.charAt(i) == u'\n'; ++i) ++run;
+            result.append(u'\n');
+            if (run >= 2) result.append(u'\n');
+        } else {
+            const int32_t start = i;
+            while (i < length && text.charAt(i) != u' ' && text.charAt(i) != u'\t' && text.charAt(i) != u'\u00A0' &&
+                   text.charAt(i) != u'\n')
+                ++i;
+            result.append(text, start, i - start);
+        }
+    }
     return trimWhitespace(result);
 }
 
@@ -43,6 +62,7 @@ UnicodeString collapseWhitespaceRuns(const UnicodeString& text) {
 
 std::optional<UnicodeString> textAfterLastMatch(const Regex& pattern, const UnicodeString& text,
                                                 bool requirePriorText) {
+    if (!pattern.mayMatch(text)) return std::nullopt;
     auto matcher = pattern.matcher(text);
     if (!matcher) return std::nullopt;
     UErrorCode status = U_ZERO_ERROR;
@@ -66,10 +86,12 @@ std::optional<UnicodeString> textAfterLastMatch(const Regex& pattern, const Unic
 
 UnicodeString applySelfCorrections(const UnicodeString& text) {
     static const Regex retraction(
-        uR"((?i)\b(?:take that back|i take that back|scratch that|ignore that|discard that|forget that|remove that)\b[,:;\-\s]*)");
+        uR"((?i)\b(?:take that back|i take that back|scratch that|ignore that|discard that|forget that|remove that)\b[,:;\-\s]*)",
+        0, {u"take that back", u"scratch that", u"ignore that", u"discard that", u"forget that", u"remove that"});
     static const Regex rephrasing(
-        uR"((?i)\b(?:actually i meant|i didn't mean|i did not mean|what i meant was|no[, ]+i mean|sorry[, ]+i mean|no[, ]+actually)\b[,:;\-\s]*)");
-    static const Regex plainIMean(uR"((?i)\bi mean\b[,:;\-\s]*)");
+        uR"((?i)\b(?:actually i meant|i didn't mean|i did not mean|what i meant was|no[, ]+i mean|sorry[, ]+i mean|no[, ]+actually)\b[,:;\-\s]*)",
+        0, {u"actually", u"i didn't mean", u"i did not mean", u"i mean"});
+    static const Regex plainIMean(uR"((?i)\bi mean\b[,:;\-\s]*)", 0, {u"i mean"});
 
     if (auto kept = textAfterLastMatch(retraction, text, false)) return *kept;
     if (auto kept = textAfterLastMatch(rephrasing, text, false)) return *kept;
@@ -79,13 +101,14 @@ UnicodeString applySelfCorrections(const UnicodeString& text) {
 
 UnicodeString removeRecognizerMarkers(const UnicodeString& text) {
     static const Regex markers(
-        uR"((?i)(?:\s|^)(?:\[\s*blank[_ ]audio\s*\]|\(\s*blank[_ ]audio\s*\)|<\|nospeech\|>)(?=\s|$))");
+        uR"((?i)(?:\s|^)(?:\[\s*blank[_ ]audio\s*\]|\(\s*blank[_ ]audio\s*\)|<\|nospeech\|>)(?=\s|$))", 0,
+        {u"blank", u"<|nospeech|>"});
     return markers.replaceAllLiteral(text, u" ");
 }
 
 UnicodeString replaceSpokenEtCetera(const UnicodeString& text) {
-    static const Regex twoWords(uR"((?i)\bet cetera\b)");
-    static const Regex oneWord(uR"((?i)\betcetera\b)");
+    static const Regex twoWords(uR"((?i)\bet cetera\b)", 0, {u"et cetera"});
+    static const Regex oneWord(uR"((?i)\betcetera\b)", 0, {u"etcetera"});
     return oneWord.replaceAllLiteral(twoWords.replaceAllLiteral(text, u"etc."), u"etc.");
 }
 
@@ -93,7 +116,7 @@ UnicodeString normalizePunctuationSpacing(const UnicodeString& text) {
     static const Regex spaceBeforeMark(uR"(\s+([,.;:!?]))");
     static const Regex missingSpaceAfterMark(uR"(([,;:!?])([^\s\d,.;:!?]))");
     static const Regex missingSpaceAfterStop(uR"((?<!\d)\.([^\s\d,.;:!?]))");
-    static const Regex spacedEtc(uR"(\betc\s*\.)", UREGEX_CASE_INSENSITIVE);
+    static const Regex spacedEtc(uR"(\betc\s*\.)", UREGEX_CASE_INSENSITIVE, {u"etc"});
 
     UnicodeString result = spaceBeforeMark.replaceAll(text, u"$1");
     result = missingSpaceAfterMark.replaceAll(result, u"$1 $2");
@@ -112,9 +135,9 @@ UnicodeString removeConversationalLeadIns(const UnicodeString& text) {
 
 UnicodeString removeFillers(const UnicodeString& text) {
     // Case-sensitive on purpose: a capitalised "Um" or "Ah" may be a name.
-    static const Regex hesitations(uR"(\b(um|uh|erm|ah|hmm)\b,?\s*)");
+    static const Regex hesitations(uR"(\b(um|uh|erm|ah|hmm)\b,?\s*)", 0, {u"um", u"uh", u"erm", u"ah", u"hmm"});
     static const Regex hedges(uR"(\b(kind of|sort of|you know|you know what i mean)\b,?\s*)",
-                              UREGEX_CASE_INSENSITIVE);
+                              UREGEX_CASE_INSENSITIVE, {u"kind of", u"sort of", u"you know"});
     UnicodeString result = hesitations.replaceAllLiteral(text, u"");
     result = hedges.replaceAllLiteral(result, u"");
     return collapseWhitespaceRuns(result);

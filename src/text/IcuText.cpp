@@ -1,9 +1,30 @@
 #include "text/IcuText.h"
 
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <utility>
+#include <vector>
+
 #include <unicode/locid.h>
 #include <unicode/normalizer2.h>
 
 namespace tavlo::TextPipeline::detail {
+
+const uint8_t* classes::asciiTable() {
+    static const std::array<uint8_t, 128> table = [] {
+        std::array<uint8_t, 128> made{};
+        for (UChar32 c = 0; c < 128; ++c) {
+            const uint32_t category = U_GET_GC_MASK(c);
+            if (u_isUWhiteSpace(c)) made[c] |= whitespace;
+            if (category & U_GC_P_MASK) made[c] |= punctuation;
+            if (category & U_GC_L_MASK) made[c] |= letter;
+            if (category & (U_GC_L_MASK | U_GC_M_MASK | U_GC_N_MASK)) made[c] |= alphanumeric;
+        }
+        return made;
+    }();
+    return table.data();
+}
 
 UnicodeString fromUtf8(std::string_view text) {
     return UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
@@ -35,6 +56,24 @@ bool allAscii(const UnicodeString& text) {
     return true;
 }
 
+char16_t asciiLower(char16_t unit) { return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit + 32) : unit; }
+
+// `literal` is in lower case.
+bool containsIgnoringAsciiCase(const UnicodeString& text, const UnicodeString& literal) {
+    const int32_t length = text.length();
+    const int32_t needed = literal.length();
+    if (needed == 0) return true;
+    const char16_t* units = text.getBuffer();
+    const char16_t* wanted = literal.getBuffer();
+    for (int32_t i = 0; i + needed <= length; ++i) {
+        if (asciiLower(units[i]) != wanted[0]) continue;
+        int32_t j = 1;
+        while (j < needed && asciiLower(units[i + j]) == wanted[j]) ++j;
+        if (j == needed) return true;
+    }
+    return false;
+}
+
 // ASCII text maps letter by letter; this gives the same result as the full
 // mapping without its set-up cost.
 UnicodeString asciiMapped(const UnicodeString& text, char16_t from, char16_t to) {
@@ -61,6 +100,13 @@ UnicodeString upperCased(const UnicodeString& text) {
     if (allAscii(text)) return asciiMapped(text, u'a', u'z');
     UnicodeString copy(text);
     copy.toUpper(icu::Locale::getRoot());
+    return copy;
+}
+
+UnicodeString caseFolded(const UnicodeString& text) {
+    if (allAscii(text)) return asciiMapped(text, u'A', u'Z');
+    UnicodeString copy(text);
+    copy.foldCase(U_FOLD_CASE_DEFAULT);
     return copy;
 }
 
@@ -159,24 +205,104 @@ int32_t lastGraphemeStart(const UnicodeString& text) {
 
 // ---- regular expressions ----
 
+namespace {
+
+std::atomic<std::size_t> nextRegexId{0};
+
+struct MatcherSlot {
+    std::unique_ptr<icu::RegexMatcher> matcher;
+    bool lent = false;
+};
+
+// Indexed by Regex id; slots are never moved, so a lent slot stays put while
+// the table grows.
+std::vector<std::unique_ptr<MatcherSlot>>& threadMatcherSlots() {
+    thread_local std::vector<std::unique_ptr<MatcherSlot>> slots;
+    return slots;
+}
+
+}  // namespace
+
+Regex::Matcher::Matcher(Matcher&& other) noexcept
+    : matcher_(std::exchange(other.matcher_, nullptr)),
+      owned_(std::move(other.owned_)),
+      lent_(std::exchange(other.lent_, nullptr)) {}
+
+Regex::Matcher& Regex::Matcher::operator=(Matcher&& other) noexcept {
+    if (this != &other) {
+        if (lent_) *lent_ = false;
+        matcher_ = std::exchange(other.matcher_, nullptr);
+        owned_ = std::move(other.owned_);
+        lent_ = std::exchange(other.lent_, nullptr);
+    }
+    return *this;
+}
+
+Regex::Matcher::~Matcher() {
+    if (lent_) *lent_ = false;
+}
+
 Regex::Regex(const char16_t* pattern, uint32_t flags) : Regex(UnicodeString(pattern), flags) {}
 
-Regex::Regex(const UnicodeString& pattern, uint32_t flags) {
+Regex::Regex(const UnicodeString& pattern, uint32_t flags) : id_(nextRegexId++) {
     UErrorCode status = U_ZERO_ERROR;
     UParseError parseError;
     pattern_.reset(icu::RegexPattern::compile(pattern, flags, parseError, status));
     if (U_FAILURE(status)) pattern_.reset();
 }
 
-std::unique_ptr<icu::RegexMatcher> Regex::matcher(const UnicodeString& input) const {
-    if (!pattern_) return nullptr;
+Regex::Regex(const char16_t* pattern, uint32_t flags, std::initializer_list<const char16_t*> mustContainOneOf)
+    : Regex(UnicodeString(pattern), flags) {
+    for (const char16_t* literal : mustContainOneOf) mustContainOneOf_.emplace_back(literal);
+    ignoresCase_ = (flags & UREGEX_CASE_INSENSITIVE) != 0 || UnicodeString(pattern).startsWith(u"(?i)");
+}
+
+bool Regex::mayMatch(const UnicodeString& text) const {
+    if (!pattern_) return false;
+    if (mustContainOneOf_.empty()) return true;
+    if (!ignoresCase_)
+        return std::any_of(mustContainOneOf_.begin(), mustContainOneOf_.end(),
+                           [&](const UnicodeString& literal) { return text.indexOf(literal) >= 0; });
+    // Case-insensitive matching compares full case foldings, so a match in
+    // any case shows up as the literal in the folded text; for ASCII text
+    // that is an ASCII case-insensitive search.
+    if (allAscii(text))
+        return std::any_of(mustContainOneOf_.begin(), mustContainOneOf_.end(),
+                           [&](const UnicodeString& literal) { return containsIgnoringAsciiCase(text, literal); });
+    const UnicodeString folded = caseFolded(text);
+    return std::any_of(mustContainOneOf_.begin(), mustContainOneOf_.end(),
+                       [&](const UnicodeString& literal) { return folded.indexOf(literal) >= 0; });
+}
+
+Regex::Matcher Regex::matcher(const UnicodeString& input) const {
+    Matcher lease;
+    if (!pattern_) return lease;
     UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::RegexMatcher> made(pattern_->matcher(input, status));
-    if (U_FAILURE(status)) return nullptr;
-    return made;
+    auto& slots = threadMatcherSlots();
+    if (slots.size() <= id_) slots.resize(id_ + 1);
+    if (!slots[id_]) slots[id_] = std::make_unique<MatcherSlot>();
+    MatcherSlot& slot = *slots[id_];
+    if (!slot.lent) {
+        if (!slot.matcher) slot.matcher.reset(pattern_->matcher(status));
+        if (U_FAILURE(status) || !slot.matcher) {
+            slot.matcher.reset();
+            return lease;
+        }
+        slot.matcher->reset(input);
+        slot.lent = true;
+        lease.matcher_ = slot.matcher.get();
+        lease.lent_ = &slot.lent;
+        return lease;
+    }
+    // Already lent on this thread (nested use): an own matcher.
+    lease.owned_.reset(pattern_->matcher(input, status));
+    if (U_FAILURE(status)) lease.owned_.reset();
+    lease.matcher_ = lease.owned_.get();
+    return lease;
 }
 
 UnicodeString Regex::replaceAll(const UnicodeString& text, const UnicodeString& replacement) const {
+    if (!mayMatch(text)) return text;
     auto m = matcher(text);
     if (!m) return text;
     UErrorCode status = U_ZERO_ERROR;
@@ -185,6 +311,7 @@ UnicodeString Regex::replaceAll(const UnicodeString& text, const UnicodeString& 
 }
 
 UnicodeString Regex::replaceAllLiteral(const UnicodeString& text, const UnicodeString& replacement) const {
+    if (!mayMatch(text)) return text;
     auto m = matcher(text);
     if (!m) return text;
     UErrorCode status = U_ZERO_ERROR;

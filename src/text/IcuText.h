@@ -6,9 +6,11 @@
 // Everything works on icu::UnicodeString, so positions are UTF-16 code units,
 // which is what the regular-expression engine reports.
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <unicode/brkiter.h>
 #include <unicode/regex.h>
@@ -23,17 +25,32 @@ using icu::UnicodeString;
 UnicodeString fromUtf8(std::string_view text);
 std::string toUtf8(const UnicodeString& text);
 
+// Character classes. ASCII, by far the most common case, is answered from a
+// table filled from the same ICU properties; everything else asks ICU.
+namespace classes {
+enum : uint8_t { whitespace = 1, punctuation = 2, letter = 4, alphanumeric = 8 };
+const uint8_t* asciiTable();
+inline bool inClass(UChar32 c, uint8_t mask) { return (asciiTable()[c] & mask) != 0; }
+}  // namespace classes
+
 // Whitespace and newlines: the White_Space property, which is the same set as
 // the separator categories (Z*) plus U+0009-U+000D and U+0085. It is also
 // exactly what `\s` matches in an ICU pattern.
-inline bool isWhitespace(UChar32 c) { return u_isUWhiteSpace(c); }
+inline bool isWhitespace(UChar32 c) {
+    return c < 0x80 ? classes::inClass(c, classes::whitespace) : u_isUWhiteSpace(c);
+}
 // The punctuation categories (P*); symbols such as "$" or "+" are not punctuation.
-inline bool isPunctuation(UChar32 c) { return (U_GET_GC_MASK(c) & U_GC_P_MASK) != 0; }
+inline bool isPunctuation(UChar32 c) {
+    return c < 0x80 ? classes::inClass(c, classes::punctuation) : (U_GET_GC_MASK(c) & U_GC_P_MASK) != 0;
+}
 // The letter categories (L*).
-inline bool isLetter(UChar32 c) { return (U_GET_GC_MASK(c) & U_GC_L_MASK) != 0; }
+inline bool isLetter(UChar32 c) {
+    return c < 0x80 ? classes::inClass(c, classes::letter) : (U_GET_GC_MASK(c) & U_GC_L_MASK) != 0;
+}
 // Letters, marks and numbers (L*, M*, N*).
 inline bool isAlphanumeric(UChar32 c) {
-    return (U_GET_GC_MASK(c) & (U_GC_L_MASK | U_GC_M_MASK | U_GC_N_MASK)) != 0;
+    return c < 0x80 ? classes::inClass(c, classes::alphanumeric)
+                    : (U_GET_GC_MASK(c) & (U_GC_L_MASK | U_GC_M_MASK | U_GC_N_MASK)) != 0;
 }
 inline bool isWhitespaceOrPunctuation(UChar32 c) { return isWhitespace(c) || isPunctuation(c); }
 
@@ -66,6 +83,10 @@ bool hasNonWhitespace(const UnicodeString& text, int32_t start, int32_t limit);
 // Full Unicode case mapping with no locale (the root locale).
 UnicodeString lowerCased(const UnicodeString& text);
 UnicodeString upperCased(const UnicodeString& text);
+// Full case folding, as a case-insensitive pattern compares text. A pattern
+// that needs a literal in any case can only match text whose folded form
+// contains the folded literal, which makes a cheap test before matching.
+UnicodeString caseFolded(const UnicodeString& text);
 // Canonical composition (NFC), so that canonically equivalent texts compare equal.
 UnicodeString composed(const UnicodeString& text);
 
@@ -83,17 +104,46 @@ template <class Visitor>
 void forEachGrapheme(const UnicodeString& text, Visitor&& visit);
 
 // A fixed regular expression, compiled once (keep it in a function-local
-// static) and matched with a fresh matcher per use, because a matcher is not
-// safe to share between threads. A pattern that does not compile matches
-// nothing and leaves text unchanged.
+// static). A matcher is not safe to share between threads, and building one
+// costs more than matching a sentence, so each thread keeps one matcher per
+// pattern and lends it out. A pattern that does not compile matches nothing
+// and leaves text unchanged.
 class Regex {
 public:
+    // A matcher lent for one use; it goes back to the thread when destroyed.
+    class Matcher {
+    public:
+        Matcher() = default;
+        Matcher(Matcher&& other) noexcept;
+        Matcher& operator=(Matcher&& other) noexcept;
+        Matcher(const Matcher&) = delete;
+        Matcher& operator=(const Matcher&) = delete;
+        ~Matcher();
+
+        explicit operator bool() const { return matcher_ != nullptr; }
+        icu::RegexMatcher* operator->() const { return matcher_; }
+        icu::RegexMatcher& operator*() const { return *matcher_; }
+
+    private:
+        friend class Regex;
+        icu::RegexMatcher* matcher_ = nullptr;
+        std::unique_ptr<icu::RegexMatcher> owned_;  // made afresh when the thread's one is lent out
+        bool* lent_ = nullptr;
+    };
+
     explicit Regex(const char16_t* pattern, uint32_t flags = 0);
     Regex(const UnicodeString& pattern, uint32_t flags);
+    // `mustContainOneOf`: literals, in lower case, of which every match holds
+    // at least one (in any case when the pattern ignores case). Text holding
+    // none of them is passed over without matching.
+    Regex(const char16_t* pattern, uint32_t flags, std::initializer_list<const char16_t*> mustContainOneOf);
+
+    // False when the text cannot hold a match (see mustContainOneOf).
+    bool mayMatch(const UnicodeString& text) const;
 
     // A matcher over `input`, which must outlive it (ICU keeps a reference).
-    // Null when the pattern did not compile.
-    std::unique_ptr<icu::RegexMatcher> matcher(const UnicodeString& input) const;
+    // Empty when the pattern did not compile.
+    Matcher matcher(const UnicodeString& input) const;
 
     // Replaces every match, left to right; `replacement` may use $1-style groups.
     UnicodeString replaceAll(const UnicodeString& text, const UnicodeString& replacement) const;
@@ -102,6 +152,9 @@ public:
 
 private:
     std::unique_ptr<icu::RegexPattern> pattern_;
+    std::size_t id_ = 0;  // this pattern's matcher slot in every thread
+    std::vector<UnicodeString> mustContainOneOf_;
+    bool ignoresCase_ = false;
 };
 
 // The pattern that matches `literal` exactly (every special character escaped).

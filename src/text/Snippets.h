@@ -16,6 +16,11 @@ bool equalIgnoringCaseAndDiacritics(const UnicodeString& left, const UnicodeStri
 UnicodeString replacingIgnoringCaseAndDiacritics(const UnicodeString& text, const UnicodeString& target,
                                                  const UnicodeString& replacement);
 
+// False only when `target` cannot occur in `text` ignoring case and
+// diacritics: a match needs the target's sequence of primary collation
+// weights inside the text's. Much cheaper than the search itself.
+bool mayContainIgnoringCaseAndDiacritics(const UnicodeString& text, const UnicodeString& target);
+
 // The snippets in list order: an utterance that is exactly a phrase becomes
 // that snippet's expansion and ends the expansion; otherwise every occurrence
 // of each phrase is replaced, and the next snippet sees the result. Snippets

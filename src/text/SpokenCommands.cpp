@@ -111,19 +111,27 @@ const std::array<SpokenSymbol, 21>& spokenSymbols() {
     return table;
 }
 
-// The phrase at the start of the text or after white space (group 1), and
-// followed by white space, the end, or a sentence mark.
+// The phrase, any case, followed by white space, the end of the text or a
+// sentence mark. The rule also wants it at the start of the text or after a
+// white-space character: "(^|\s)" in front of the pattern. That test is made
+// by hand on each match instead (see precededBySpaceOrStart), because a
+// pattern that opens with a literal is found many times faster, and no phrase
+// can overlap itself, so both ways find the same phrases.
 const std::vector<Regex>& spokenSymbolPatterns() {
     static const std::vector<Regex> patterns = [] {
         std::vector<Regex> made;
         for (const SpokenSymbol& symbol : spokenSymbols()) {
-            UnicodeString pattern(u"(?i)(^|\\s)");
+            UnicodeString pattern(u"(?i)");
             pattern.append(escapedPattern(symbol.phrase)).append(u"(?=\\s|$|[.,!?;:])");
             made.emplace_back(pattern, 0);
         }
         return made;
     }();
     return patterns;
+}
+
+bool precededBySpaceOrStart(const UnicodeString& text, int32_t position) {
+    return position == 0 || isWhitespace(text.char32At(position - 1));
 }
 
 // The first word after `from`: ASCII letters after optional white space
@@ -163,9 +171,10 @@ UnicodeString replaceSpokenSymbol(const UnicodeString& entryText, const SpokenSy
     bool replaced = false;
     UErrorCode status = U_ZERO_ERROR;
     while (matcher->find()) {
-        const int32_t phraseStart = matcher->end(1, status);
+        const int32_t phraseStart = matcher->start(status);
         const int32_t phraseEnd = matcher->end(status);
         if (U_FAILURE(status)) return entryText;
+        if (!precededBySpaceOrStart(entryText, phraseStart)) continue;
         if (!symbol.allowedFirst && firstVisible >= phraseStart) continue;
         if (phraseEnd < entryText.length() && symbol.blockingWords.size() > 0) {
             const UnicodeString following = nextWord(entryText, phraseEnd);
@@ -186,8 +195,16 @@ UnicodeString replaceSpokenSymbol(const UnicodeString& entryText, const SpokenSy
 UnicodeString replaceDictationPhrases(const UnicodeString& text) {
     const auto& symbols = spokenSymbols();
     const auto& patterns = spokenSymbolPatterns();
+    // Most texts hold few of the phrases, so skip the patterns that cannot
+    // match. A replacement puts in no letters or spaces, so a phrase absent
+    // from the original text cannot appear later; the one folded copy serves
+    // every entry.
+    const UnicodeString folded = caseFolded(text);
     UnicodeString result(text);
-    for (std::size_t i = 0; i < symbols.size(); ++i) result = replaceSpokenSymbol(result, symbols[i], patterns[i]);
+    for (std::size_t i = 0; i < symbols.size(); ++i) {
+        if (folded.indexOf(UnicodeString(symbols[i].phrase)) < 0) continue;
+        result = replaceSpokenSymbol(result, symbols[i], patterns[i]);
+    }
     return result;
 }
 

@@ -10,22 +10,23 @@ namespace tavlo::TextPipeline::detail {
 
 UnicodeString capitalizeSentences(const UnicodeString& text) {
     UnicodeString result;
+    int32_t copied = 0;  // text before this is in result
     bool capitalizeNext = true;
     forEachGrapheme(text, [&](int32_t start, int32_t limit) {
         const UChar32 first = text.char32At(start);
         if (capitalizeNext && isLetter(first)) {
-            result.append(upperCased(UnicodeString(text, start, limit - start)));
+            result.append(text, copied, start - copied).append(upperCased(UnicodeString(text, start, limit - start)));
+            copied = limit;
             capitalizeNext = false;
             return;
         }
-        result.append(text, start, limit - start);
         const bool single = limit - start == 1;
         if (single && (first == u'.' || first == u'!' || first == u'?' || first == u'\n'))
             capitalizeNext = true;
         else if (!isWhitespace(first))
             capitalizeNext = false;
     });
-    return result;
+    return result.append(text, copied, text.length() - copied);
 }
 
 bool looksLikeQuestion(const UnicodeString& text) {
@@ -56,8 +57,8 @@ UnicodeString finishSentence(const UnicodeString& text) {
 }
 
 UnicodeString makeList(const UnicodeString& text) {
-    static const Regex andThen(u" and then ", UREGEX_CASE_INSENSITIVE | UREGEX_LITERAL);
-    static const Regex then(u" then ", UREGEX_CASE_INSENSITIVE | UREGEX_LITERAL);
+    static const Regex andThen(u" and then ", UREGEX_CASE_INSENSITIVE | UREGEX_LITERAL, {u" and then "});
+    static const Regex then(u" then ", UREGEX_CASE_INSENSITIVE | UREGEX_LITERAL, {u" then "});
     const UnicodeString sentences = then.replaceAllLiteral(andThen.replaceAllLiteral(text, u". "), u". ");
 
     UnicodeString list;
@@ -84,10 +85,10 @@ UnicodeString makeList(const UnicodeString& text) {
 }
 
 UnicodeString applyStyle(const UnicodeString& text, TransformStyle style) {
-    static const Regex hey(uR"((?i)\bhey\b)");
-    static const Regex thanks(uR"((?i)\bthanks\b)");
-    static const Regex iThink(uR"((?i)\bi think\b)");
-    static const Regex hello(uR"((?i)\bhello\b)");
+    static const Regex hey(uR"((?i)\bhey\b)", 0, {u"hey"});
+    static const Regex thanks(uR"((?i)\bthanks\b)", 0, {u"thanks"});
+    static const Regex iThink(uR"((?i)\bi think\b)", 0, {u"i think"});
+    static const Regex hello(uR"((?i)\bhello\b)", 0, {u"hello"});
 
     switch (style) {
     case TransformStyle::verbatim:
