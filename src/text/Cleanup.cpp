@@ -113,7 +113,11 @@ UnicodeString replaceSpokenEtCetera(const UnicodeString& text) {
 }
 
 UnicodeString normalizePunctuationSpacing(const UnicodeString& text) {
-    static const Regex spaceBeforeMark(uR"(\s+([,.;:!?]))");
+    // No white space before , . ; : ! ? -- "\s+([,.;:!?])". Written so that
+    // only the start of a white-space run tries to match, and without
+    // backtracking: otherwise a long run of white space that is not followed by
+    // a mark costs time quadratic in its length. It matches the same runs.
+    static const Regex spaceBeforeMark(uR"((?<!\s)\s++([,.;:!?]))");
     static const Regex missingSpaceAfterMark(uR"(([,;:!?])([^\s\d,.;:!?]))");
     static const Regex missingSpaceAfterStop(uR"((?<!\d)\.([^\s\d,.;:!?]))");
     static const Regex spacedEtc(uR"(\betc\s*\.)", UREGEX_CASE_INSENSITIVE, {u"etc"});

@@ -75,15 +75,8 @@ std::optional<TransformStyle> styleFromSpokenCommand(UnicodeString& text) {
 
 namespace {
 
-struct SpokenSymbol {
-    const char16_t* phrase;
-    const char16_t* replacement;
-    bool allowedFirst;  // replaced even when nothing precedes it
-    std::initializer_list<const char16_t*> blockingWords;
-};
+}  // namespace
 
-// Applied in this order; an earlier entry may consume a later one's words
-// ("quote" takes the last word of "single quote").
 const std::array<SpokenSymbol, 21>& spokenSymbols() {
     static const std::array<SpokenSymbol, 21> table{{
         {u"new paragraph", u"\n\n", true, {}},
@@ -110,6 +103,8 @@ const std::array<SpokenSymbol, 21>& spokenSymbols() {
     }};
     return table;
 }
+
+namespace {
 
 // The phrase, any case, followed by white space, the end of the text or a
 // sentence mark. The rule also wants it at the start of the text or after a

@@ -1,6 +1,8 @@
 #pragma once
 // The voice commands of a dictation: cancel, press enter, choose a style, and
 // spoken punctuation and symbols. Each function is pure.
+#include <array>
+#include <initializer_list>
 #include <optional>
 
 #include "settings/Enums.h"
@@ -20,6 +22,18 @@ bool takePressEnterCommand(UnicodeString& text);
 // When the utterance opens with a style command ("make this casual", "turn
 // this into a list"...), cuts it off `text` and returns the style it names.
 std::optional<TransformStyle> styleFromSpokenCommand(UnicodeString& text);
+
+// One spoken symbol: the phrase and what replaces it.
+struct SpokenSymbol {
+    const char16_t* phrase;  // lower case
+    const char16_t* replacement;
+    bool allowedFirst;  // replaced even when nothing precedes it in the text
+    std::initializer_list<const char16_t*> blockingWords;  // kept when the next word is one of these
+};
+
+// Applied in this order; an earlier entry may consume a later one's words
+// ("quote" takes the last word of "single quote").
+const std::array<SpokenSymbol, 21>& spokenSymbols();
 
 // Spoken punctuation and symbols ("comma", "new line", "open quote"...) become
 // the characters they name; the spaces around them are left for the
