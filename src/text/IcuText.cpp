@@ -36,15 +36,6 @@ std::string toUtf8(const UnicodeString& text) {
     return out;
 }
 
-bool hasNonWhitespace(const UnicodeString& text, int32_t start, int32_t limit) {
-    for (int32_t i = start; i < limit;) {
-        const UChar32 c = text.char32At(i);
-        if (!isWhitespace(c)) return true;
-        i += U16_LENGTH(c);
-    }
-    return false;
-}
-
 namespace {
 
 bool isAscii(char16_t unit) { return unit < 0x80; }

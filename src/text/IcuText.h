@@ -77,8 +77,6 @@ inline UnicodeString trimWhitespace(const UnicodeString& text) { return trimmed(
 inline UnicodeString trimWhitespaceAndPunctuation(const UnicodeString& text) {
     return trimmed(text, isWhitespaceOrPunctuation);
 }
-// True when the text holds anything besides whitespace.
-bool hasNonWhitespace(const UnicodeString& text, int32_t start, int32_t limit);
 
 // Full Unicode case mapping with no locale (the root locale).
 UnicodeString lowerCased(const UnicodeString& text);

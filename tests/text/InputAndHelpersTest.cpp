@@ -86,6 +86,7 @@ struct TextPair {
     std::string expected;
 };
 std::string pairName(const ::testing::TestParamInfo<TextPair>& info) { return info.param.name; }
+void PrintTo(const TextPair& row, std::ostream* out) { *out << row.name << " \"" << row.input << "\""; }
 
 class CollapseWhitespaceRuns : public ::testing::TestWithParam<TextPair> {};
 
