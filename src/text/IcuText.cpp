@@ -11,21 +11,6 @@
 
 namespace tavlo::TextPipeline::detail {
 
-const uint8_t* classes::asciiTable() {
-    static const std::array<uint8_t, 128> table = [] {
-        std::array<uint8_t, 128> made{};
-        for (UChar32 c = 0; c < 128; ++c) {
-            const uint32_t category = U_GET_GC_MASK(c);
-            if (u_isUWhiteSpace(c)) made[c] |= whitespace;
-            if (category & U_GC_P_MASK) made[c] |= punctuation;
-            if (category & U_GC_L_MASK) made[c] |= letter;
-            if (category & (U_GC_L_MASK | U_GC_M_MASK | U_GC_N_MASK)) made[c] |= alphanumeric;
-        }
-        return made;
-    }();
-    return table.data();
-}
-
 UnicodeString fromUtf8(std::string_view text) {
     return UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
 }
@@ -49,15 +34,17 @@ bool allAscii(const UnicodeString& text) {
 
 char16_t asciiLower(char16_t unit) { return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit + 32) : unit; }
 
-// `literal` is in lower case.
-bool containsIgnoringAsciiCase(const UnicodeString& text, const UnicodeString& literal) {
+// Whether `text` holds `literal` (lower case) in any ASCII case; notes in
+// `sawNonAscii` whether the text holds anything but ASCII.
+bool containsIgnoringAsciiCase(const UnicodeString& text, const UnicodeString& literal, bool& sawNonAscii) {
     const int32_t length = text.length();
     const int32_t needed = literal.length();
-    if (needed == 0) return true;
     const char16_t* units = text.getBuffer();
     const char16_t* wanted = literal.getBuffer();
-    for (int32_t i = 0; i + needed <= length; ++i) {
-        if (asciiLower(units[i]) != wanted[0]) continue;
+    if (needed == 0) return true;
+    for (int32_t i = 0; i < length; ++i) {
+        if (!isAscii(units[i])) sawNonAscii = true;
+        if (asciiLower(units[i]) != wanted[0] || i + needed > length) continue;
         int32_t j = 1;
         while (j < needed && asciiLower(units[i + j]) == wanted[j]) ++j;
         if (j == needed) return true;
@@ -255,11 +242,13 @@ bool Regex::mayMatch(const UnicodeString& text) const {
         return std::any_of(mustContainOneOf_.begin(), mustContainOneOf_.end(),
                            [&](const UnicodeString& literal) { return text.indexOf(literal) >= 0; });
     // Case-insensitive matching compares full case foldings, so a match in
-    // any case shows up as the literal in the folded text; for ASCII text
-    // that is an ASCII case-insensitive search.
-    if (allAscii(text))
-        return std::any_of(mustContainOneOf_.begin(), mustContainOneOf_.end(),
-                           [&](const UnicodeString& literal) { return containsIgnoringAsciiCase(text, literal); });
+    // any case shows up as the literal in the folded text. An ASCII literal
+    // found in any ASCII case is there too; for ASCII text that search is
+    // also the whole answer.
+    bool sawNonAscii = false;
+    for (const UnicodeString& literal : mustContainOneOf_)
+        if (containsIgnoringAsciiCase(text, literal, sawNonAscii)) return true;
+    if (!sawNonAscii) return false;
     const UnicodeString folded = caseFolded(text);
     return std::any_of(mustContainOneOf_.begin(), mustContainOneOf_.end(),
                        [&](const UnicodeString& literal) { return folded.indexOf(literal) >= 0; });

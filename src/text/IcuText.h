@@ -5,6 +5,7 @@
 //
 // Everything works on icu::UnicodeString, so positions are UTF-16 code units,
 // which is what the regular-expression engine reports.
+#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -26,11 +27,19 @@ UnicodeString fromUtf8(std::string_view text);
 std::string toUtf8(const UnicodeString& text);
 
 // Character classes. ASCII, by far the most common case, is answered from a
-// table filled from the same ICU properties; everything else asks ICU.
+// table (a test checks it against ICU's properties); everything else asks ICU.
 namespace classes {
 enum : uint8_t { whitespace = 1, punctuation = 2, letter = 4, alphanumeric = 8 };
-const uint8_t* asciiTable();
-inline bool inClass(UChar32 c, uint8_t mask) { return (asciiTable()[c] & mask) != 0; }
+constexpr std::array<uint8_t, 128> asciiTable = [] {
+    std::array<uint8_t, 128> table{};
+    for (int c = 9; c <= 13; ++c) table[c] = whitespace;
+    table[' '] = whitespace;
+    for (char c : std::string_view("!\"#%&'()*,-./:;?@[\\]_{}")) table[static_cast<unsigned char>(c)] = punctuation;
+    for (int c = '0'; c <= '9'; ++c) table[c] = alphanumeric;
+    for (int c = 'A'; c <= 'Z'; ++c) table[c] = table[c + 32] = letter | alphanumeric;
+    return table;
+}();
+inline bool inClass(UChar32 c, uint8_t mask) { return (asciiTable[c] & mask) != 0; }
 }  // namespace classes
 
 // Whitespace and newlines: the White_Space property, which is the same set as

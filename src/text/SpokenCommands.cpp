@@ -59,8 +59,9 @@ std::optional<TransformStyle> styleFromSpokenCommand(UnicodeString& text) {
         {u"format as a list", TransformStyle::list},
         {u"leave this verbatim", TransformStyle::verbatim},
     }};
-    // The commands are short ASCII, and lower-casing never turns what follows
-    // a mismatch into a match, so lower-casing an opening stretch is enough.
+    // The commands are short, and lower-casing maps each character on its own
+    // (bar the final sigma, which never gives ASCII), so lower-casing an
+    // opening stretch of a long text decides the same.
     constexpr int32_t opening = 64;
     const UnicodeString start = lowerCased(UnicodeString(text, 0, opening));
     for (const Command& command : commands) {
@@ -72,10 +73,6 @@ std::optional<TransformStyle> styleFromSpokenCommand(UnicodeString& text) {
     }
     return std::nullopt;
 }
-
-namespace {
-
-}  // namespace
 
 const std::array<SpokenSymbol, 21>& spokenSymbols() {
     static const std::array<SpokenSymbol, 21> table{{

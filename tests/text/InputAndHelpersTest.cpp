@@ -123,6 +123,16 @@ TEST(RevisionSimilarity, MatchesWordsAsAMultisetOverTheLongerList) {
     EXPECT_EQ(detail::revisionSimilarity(words({"caf\u00E9"}), words({"CAFE\u0301"})), 1.0);
 }
 
+TEST(CharacterClasses, AsciiTableAgreesWithIcu) {
+    for (UChar32 c = 0; c < 0x80; ++c) {
+        const uint32_t category = U_GET_GC_MASK(c);
+        EXPECT_EQ(detail::isWhitespace(c), static_cast<bool>(u_isUWhiteSpace(c))) << c;
+        EXPECT_EQ(detail::isPunctuation(c), (category & U_GC_P_MASK) != 0) << c;
+        EXPECT_EQ(detail::isLetter(c), (category & U_GC_L_MASK) != 0) << c;
+        EXPECT_EQ(detail::isAlphanumeric(c), (category & (U_GC_L_MASK | U_GC_M_MASK | U_GC_N_MASK)) != 0) << c;
+    }
+}
+
 TEST(GraphemeCount, CountsUserPerceivedCharacters) {
     const std::vector<std::pair<std::string, int>> rows = {
         {"", 0},         {"ab", 2},        {"e\u0301", 1},     {"👍🏽", 1}, {"👨‍👩‍👧", 1},
