@@ -79,7 +79,9 @@ std::optional<PreferenceValue> fromFileForm(const Json& value) {
         if (allText) return value.get<std::vector<std::string>>();
     }
     if (value.is_object() && value.size() == 1) {
-        const auto& [tag, inner] = *value.items().begin();
+        const auto only = value.begin();
+        const std::string& tag = only.key();
+        const Json& inner = only.value();
         if (tag == "data") return BinaryData{inner.dump()};
         if (tag == "base64" && inner.is_string()) return BinaryData{fromBase64(inner.get<std::string>())};
         if (tag == "date" && inner.is_number()) return dateFromReferenceSeconds(inner.get<double>());

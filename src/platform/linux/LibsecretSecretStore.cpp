@@ -78,9 +78,15 @@ std::shared_ptr<Pending> runWithTimeout(std::chrono::milliseconds timeout, Start
     start(cancellable, onFinished, new std::shared_ptr<Pending>(pending));
     while (!pending->done && !gaveUp) g_main_context_iteration(context, TRUE);
 
-    // The default service proxy was made on this context; drop it so that no
-    // signal for it queues up on a context nobody runs any more.
-    if (pending->done) secret_service_disconnect();
+    // The service proxies were made on this context: drop them, and let the
+    // context run the clean-up they leave behind (signal subscriptions end on
+    // the context that made them), so nothing waits on a context that nobody
+    // will run again.
+    if (pending->done) {
+        secret_service_disconnect();
+        for (int round = 0; round < 1000 && g_main_context_iteration(context, FALSE); ++round) {
+        }
+    }
 
     detachTimer(cancelTimer);
     detachTimer(giveUpTimer);
