@@ -148,6 +148,20 @@ TEST_F(FilePreferenceStoreTest, KillingAWriterNeverLeavesATornFile) {
     EXPECT_TRUE(reports.empty());
 }
 
+TEST_F(FilePreferenceStoreTest, ALinkedSettingsFileStaysALink) {
+    const auto dotfiles = temporary / "dotfiles/settings.json";
+    fs::create_directories(dotfiles.parent_path());
+    writeFile(dotfiles, R"({"autoPaste": true})");
+    fs::create_directories(folder);
+    fs::create_symlink(dotfiles, file);
+
+    auto store = open();
+    EXPECT_EQ(store.object("autoPaste"), PreferenceValue(true));
+    store.set("autoPaste", false);
+    EXPECT_TRUE(fs::is_symlink(file));
+    EXPECT_EQ(json::parse(readFile(dotfiles)).at("autoPaste"), false);
+}
+
 TEST_F(FilePreferenceStoreTest, ChangesByAnotherProcessAreSeen) {
     auto mine = open();
     auto theirs = open();

@@ -91,6 +91,15 @@ std::optional<PreferenceValue> fromFileForm(const Json& value) {
     return std::nullopt;  // null
 }
 
+// A settings file that is a symbolic link (dotfiles kept in a repository) is
+// replaced where the link points, so the link stays.
+std::filesystem::path writeTarget(const std::filesystem::path& path) {
+    std::error_code error;
+    if (!std::filesystem::is_symlink(path, error)) return path;
+    const auto resolved = std::filesystem::weakly_canonical(path, error);
+    return error ? path : resolved;
+}
+
 }  // namespace
 
 FilePreferenceStore::FilePreferenceStore(std::filesystem::path directory, Reporter report)
@@ -175,7 +184,7 @@ void FilePreferenceStore::save() {
     std::string error;
     if (ensureDirectory(directory_, 0700, error)) {
         const std::string text = document_.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
-        const FileWrite written = replaceFileAtomically(path_, text);
+        const FileWrite written = replaceFileAtomically(writeTarget(path_), text);
         if (written.ok) {
             loaded_ = written.identity;
             unsaved_ = false;
