@@ -2,7 +2,8 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -55,38 +56,44 @@ std::vector<std::string> childEnvironment(const std::vector<std::pair<std::strin
 }
 
 // Starts a program with its output in a log file and, when given, its standard
-// input from a pipe that receives `input` and is then closed.
+// input from a pipe that receives `input` and is then closed. The program is
+// killed if this process dies first, so a crashed test leaves nothing running.
 pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
             const std::filesystem::path& log, const std::string* input) {
+    // A socket rather than a pipe: writing to a program that already died then
+    // fails with an error instead of killing this process with SIGPIPE.
     int inputPipe[2] = {-1, -1};
-    if (input && ::pipe2(inputPipe, O_CLOEXEC) != 0) return -1;
+    if (input && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, inputPipe) != 0) return -1;
+    const int logFile = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    const int nullInput = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (input)
-        posix_spawn_file_actions_adddup2(&actions, inputPipe[0], 0);
-    else
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-
+    // Everything the child needs is prepared before fork: after it, only
+    // async-signal-safe calls.
     std::vector<char*> args;
     for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
     std::vector<char*> env;
     for (const auto& entry : environment) env.push_back(const_cast<char*>(entry.c_str()));
     env.push_back(nullptr);
+    const pid_t parent = ::getpid();
 
-    pid_t pid = -1;
-    if (::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), env.data()) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) ::_exit(127);
+        if (::dup2(input ? inputPipe[0] : nullInput, 0) < 0 || ::dup2(logFile, 1) < 0 || ::dup2(logFile, 2) < 0)
+            ::_exit(127);
+        ::execve(args[0], args.data(), env.data());
+        ::_exit(127);
+    }
+    ::close(logFile);
+    ::close(nullInput);
     if (input) {
         ::close(inputPipe[0]);
         if (pid > 0) {
             std::string_view rest = *input;
             while (!rest.empty()) {
-                const ssize_t written = ::write(inputPipe[1], rest.data(), rest.size());
+                const ssize_t written = ::send(inputPipe[1], rest.data(), rest.size(), MSG_NOSIGNAL);
                 if (written <= 0) break;
                 rest.remove_prefix(static_cast<std::size_t>(written));
             }
