@@ -9,11 +9,18 @@
 #include <nlohmann/json.hpp>
 
 #include "harness/RunProgram.h"
+#include "harness/TemporaryDirectory.h"
 
 namespace {
 
-using tavlo::testing::runTavlo;
 using Result = tavlo::testing::ProgramResult;
+
+// Each run as a user with a fresh, empty home: the command reads the stored
+// snippets, so the machine's own settings must neither leak in nor be written.
+Result runTavlo(const std::vector<std::string>& args, const std::string& input = "") {
+    tavlo::testing::TemporaryDirectory home;
+    return tavlo::testing::runTavlo(args, input, tavlo::testing::freshUserEnvironment(home.path()));
+}
 
 TEST(CleanCommand, TextFromArgumentsOrStandardInput) {
     const Result fromArgs = runTavlo({"clean", "--style", "Verbatim", "hello", "world"});

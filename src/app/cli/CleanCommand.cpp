@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/cli/UserSettings.h"
 #include "app/cli/Utf8.h"
 #include "settings/Records.h"
 #include "text/TextPipeline.h"
@@ -16,7 +17,8 @@ namespace tavlo::cli {
 namespace {
 
 constexpr const char* usage =
-    "usage: tavlo clean [--style Verbatim|Clean|Professional|Casual|List] [--snippets FILE] [--json] [TEXT...]";
+    "usage: tavlo clean [--style Verbatim|Clean|Professional|Casual|List] [--snippets FILE] [--json] [TEXT...]\n"
+    "without --snippets, the stored snippets apply";
 
 std::optional<std::vector<VoiceSnippet>> readSnippets(const std::string& path, std::ostream& err) {
     std::ifstream file(path, std::ios::binary);
@@ -93,8 +95,9 @@ int runClean(const std::vector<std::string>& args, Streams streams) {
         return 1;
     }
 
-    const ProcessedText result =
-        TextPipeline::process(text, style, snippets.value_or(std::vector<VoiceSnippet>{}));
+    // Without --snippets the user's own snippets apply, as in a dictation.
+    if (!snippets) snippets = openUserSettings(streams.err)->store().snippets();
+    const ProcessedText result = TextPipeline::process(text, style, *snippets);
     if (asJson)
         streams.out << nlohmann::json(result).dump() << "\n";
     else

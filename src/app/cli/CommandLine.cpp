@@ -3,6 +3,8 @@
 #include <ostream>
 
 #include "app/cli/CleanCommand.h"
+#include "app/cli/SecretCommand.h"
+#include "app/cli/SettingsCommand.h"
 
 namespace tavlo::cli {
 
@@ -10,6 +12,8 @@ int runCommand(const std::vector<std::string>& args, Streams streams) {
     if (args.empty()) return -1;
     const std::string& command = args[0];
     if (command == "clean") return runClean(args, streams);
+    if (command == "settings") return runSettings(args, streams);
+    if (command == "secret") return runSecret(args, streams);
     if (command == "--version") {
         streams.out << "tavlo " << TAVLO_VERSION << "\n";
         return 0;
@@ -17,7 +21,9 @@ int runCommand(const std::vector<std::string>& args, Streams streams) {
     if (command == "--help" || command == "-h" || command == "help") {
         streams.out << "usage: tavlo [COMMAND]\n"
                        "  (no command)  start the desktop program\n"
-                       "  clean         run text through the transcript clean-up\n";
+                       "  clean         run text through the transcript clean-up\n"
+                       "  settings      print the settings, or change one (settings set NAME VALUE)\n"
+                       "  secret        store, clear or check the OpenAI key or the service token\n";
         return 0;
     }
     streams.err << "tavlo: unknown command \"" << command << "\" (try tavlo --help)\n";

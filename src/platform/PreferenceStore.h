@@ -1,0 +1,61 @@
+#pragma once
+// The per-user preference store: a flat map from string keys to simple values
+// that survives restarts. Writes are fire-and-forget; a missing key reads as
+// absent and a value of another kind reads as absent too.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "settings/Date.h"
+
+namespace tavlo {
+
+// Opaque bytes (the settings store keeps encoded JSON records this way).
+struct BinaryData {
+    std::string bytes;
+    bool operator==(const BinaryData&) const = default;
+};
+
+using PreferenceValue =
+    std::variant<bool, double, std::string, std::vector<std::string>, BinaryData, Date>;
+
+class PreferenceStore {
+public:
+    virtual ~PreferenceStore() = default;
+
+    // Whatever is stored under the key, of any kind.
+    virtual std::optional<PreferenceValue> object(std::string_view key) = 0;
+    virtual void set(std::string_view key, PreferenceValue value) = 0;
+    virtual void remove(std::string_view key) = 0;
+
+    // Typed reads: absent when the key is missing or holds another kind.
+    std::optional<std::string> string(std::string_view key) { return read<std::string>(key); }
+    std::optional<std::vector<std::string>> stringArray(std::string_view key) {
+        return read<std::vector<std::string>>(key);
+    }
+    std::optional<BinaryData> data(std::string_view key) { return read<BinaryData>(key); }
+    std::optional<Date> date(std::string_view key) { return read<Date>(key); }
+
+    // False when missing; a number counts as true when it is not zero.
+    bool boolean(std::string_view key) {
+        const auto value = object(key);
+        if (!value) return false;
+        if (const bool* flag = std::get_if<bool>(&*value)) return *flag;
+        if (const double* number = std::get_if<double>(&*value)) return *number != 0;
+        return false;
+    }
+
+private:
+    template <class T> std::optional<T> read(std::string_view key) {
+        auto value = object(key);
+        if (!value) return std::nullopt;
+        if (T* typed = std::get_if<T>(&*value)) return std::move(*typed);
+        return std::nullopt;
+    }
+};
+
+}  // namespace tavlo

@@ -1,0 +1,156 @@
+#pragma once
+// The one place where the user's choices, the dictionary, the snippets and the
+// dictation history persist between runs. Every property reads from and writes
+// to the preference store when it is used; nothing is cached, so a value written
+// by one part of the program is seen at once by every other. Secrets (the OpenAI
+// key, the hosted service's access token) live in the secret store instead.
+//
+// Reads never fail: a missing or unreadable value reads as its default. Writes
+// are fire-and-forget. Not thread-safe: use it from the main thread.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/HostEnvironment.h"
+#include "platform/PreferenceStore.h"
+#include "platform/SecretStore.h"
+#include "platform/WallClock.h"
+#include "settings/BubbleFrameText.h"
+#include "settings/Date.h"
+#include "settings/Enums.h"
+#include "settings/LocalWhisperAvailability.h"
+#include "settings/Records.h"
+
+namespace tavlo {
+
+class SettingsStore {
+public:
+    // How many history entries are kept, newest first.
+    static constexpr std::size_t recentLimit = 30;
+    // The same text for the same application within this time is one dictation.
+    static constexpr std::chrono::seconds recentMergeWindow{15};
+
+    static const SecretIdentity& openAIAPIKeyIdentity();
+    static const SecretIdentity& serviceAccessTokenIdentity();
+
+    // Writes the first-run values that are missing and migrates the press
+    // trigger of earlier versions. The services must outlive the store.
+    SettingsStore(PreferenceStore& preferences, SecretStore& secrets, const HostEnvironment& host,
+                  const WallClock& clock);
+
+    SettingsStore(const SettingsStore&) = delete;
+    SettingsStore& operator=(const SettingsStore&) = delete;
+
+    std::vector<std::string> dictionaryWords() const;
+    // Trims every entry, drops empty ones and repeats (exact comparison), keeping order.
+    void setDictionaryWords(const std::vector<std::string>& words);
+
+    std::vector<VoiceSnippet> snippets() const;
+    void setSnippets(const std::vector<VoiceSnippet>& snippets);
+
+    std::vector<RecentDictation> recent() const;
+    // Keeps the first recentLimit entries.
+    void setRecent(const std::vector<RecentDictation>& entries);
+
+    TransformStyle transformStyle() const;
+    void setTransformStyle(TransformStyle style);
+
+    std::optional<Rect> bubbleFrame() const;
+    void setBubbleFrame(const std::optional<Rect>& frame);
+
+    bool bubbleVisible() const;
+    void setBubbleVisible(bool visible);
+
+    bool autoPaste() const;
+    void setAutoPaste(bool enabled);
+
+    ShortcutSettings shortcuts() const;
+    void setShortcuts(const ShortcutSettings& shortcuts);
+
+    TriggerShortcut holdTrigger() const;
+    void setHoldTrigger(const TriggerShortcut& trigger);
+
+    TriggerShortcut pressTrigger() const;
+    void setPressTrigger(const TriggerShortcut& trigger);
+
+    // When nothing is stored: local Whisper if it is installed with a model for
+    // the speech language, else the on-device recogniser.
+    SpeechModel speechModel() const;
+    void setSpeechModel(SpeechModel model);
+
+    std::string speechLanguageIdentifier() const;
+    void setSpeechLanguageIdentifier(const std::string& identifier);
+
+    OpenAICloudMode openAICloudMode() const;
+    void setOpenAICloudMode(OpenAICloudMode mode);
+
+    std::optional<std::string> openAIAPIKey() const;
+    // Stores the trimmed key; absent or blank text deletes it.
+    void setOpenAIAPIKey(const std::optional<std::string>& key);
+    bool hasOpenAIAPIKey() const;
+
+    // The hosted transcription service's bearer token, kept like the API key.
+    std::optional<std::string> serviceAccessToken() const;
+    void setServiceAccessToken(const std::optional<std::string>& token);
+    bool hasServiceAccessToken() const;
+
+    std::optional<std::string> microphoneUniqueID() const;
+    // Absent or empty text removes the key.
+    void setMicrophoneUniqueID(const std::optional<std::string>& identifier);
+
+    bool cleanupEnabled() const;
+    void setCleanupEnabled(bool enabled);
+
+    StorageMode storageMode() const;
+    void setStorageMode(StorageMode mode);
+
+    UpdateCheckFrequency updateCheckFrequency() const;
+    void setUpdateCheckFrequency(UpdateCheckFrequency frequency);
+
+    std::optional<Date> lastAutomaticUpdateCheckAt() const;
+    void setLastAutomaticUpdateCheckAt(const std::optional<Date>& date);
+
+    std::optional<std::string> lastPromptedUpdateIdentifier() const;
+    // Absent or empty text removes the key.
+    void setLastPromptedUpdateIdentifier(const std::optional<std::string>& identifier);
+
+    // Replaces one action's shortcut and writes the whole set back.
+    void setShortcut(const KeyShortcut& shortcut, ShortcutAction action);
+
+    // Records a delivered dictation; the same text for the same application again
+    // within recentMergeWindow only refreshes the newest entry's time.
+    void addRecent(std::string_view text, std::string_view appName);
+
+    // Adds the likely proper names of a delivered text to the dictionary.
+    void learnLikelyTerms(std::string_view text);
+
+    // The style for a target application (mail: professional, chat: casual),
+    // else the stored default style.
+    TransformStyle style(std::optional<std::string_view> bundleIdentifier,
+                         std::optional<std::string_view> appName) const;
+
+    // Local Whisper with a model for the language is installed on this machine.
+    bool localWhisperIsAvailable(std::string_view languageIdentifier) const;
+
+private:
+    void initialise();
+    SpeechModel engineRule(std::string_view languageIdentifier) const;
+    std::string currentLocale() const;
+
+    template <class T> std::optional<T> readJson(std::string_view key) const;
+    template <class T> void writeJson(std::string_view key, const T& value);
+    template <class E> E readEnum(std::string_view key, E fallback) const;
+    template <class E> void writeEnum(std::string_view key, E value);
+    void writeOptionalText(std::string_view key, const std::optional<std::string>& text);
+
+    std::optional<std::string> readSecret(const SecretIdentity& identity) const;
+    void writeSecret(const SecretIdentity& identity, const std::optional<std::string>& text);
+
+    PreferenceStore& preferences_;
+    SecretStore& secrets_;
+    const HostEnvironment& host_;
+    const WallClock& clock_;
+};
+
+}  // namespace tavlo

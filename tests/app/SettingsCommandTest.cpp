@@ -1,0 +1,204 @@
+// `tavlo settings` and `tavlo settings set` on the real executable, as a user
+// with a fresh home folder and no session bus.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <nlohmann/json.hpp>
+
+#include "harness/RunProgram.h"
+#include "harness/TemporaryDirectory.h"
+
+namespace tavlo::testing {
+namespace {
+
+using nlohmann::json;
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+class SettingsCommand : public ::testing::Test {
+protected:
+    ProgramResult run(const std::vector<std::string>& args, const std::string& input = "") {
+        return runTavlo(args, input, environment);
+    }
+
+    nlohmann::ordered_json printed() {
+        const auto result = run({"settings"});
+        EXPECT_EQ(result.status, 0) << result.err;
+        return nlohmann::ordered_json::parse(result.out);
+    }
+
+    TemporaryDirectory home;
+    std::map<std::string, std::string> environment = freshUserEnvironment(home.path());
+    fs::path settingsFile = home / ".config/tavlo/settings.json";
+};
+
+TEST_F(SettingsCommand, AFreshMachineGetsTheFirstRunValues) {
+    const auto settings = printed();
+    std::vector<std::string> names;
+    for (const auto& [name, value] : settings.items()) names.push_back(name);
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         "dictionaryWords", "snippets", "recent", "transformStyle", "bubbleFrame", "bubbleVisible",
+                         "autoPaste", "shortcuts", "holdTrigger", "pressTrigger", "speechModel",
+                         "speechLanguageIdentifier", "openAICloudMode", "hasOpenAIAPIKey", "hasServiceAccessToken",
+                         "microphoneUniqueID", "cleanupEnabled", "storageMode", "updateCheckFrequency",
+                         "lastAutomaticUpdateCheckAt", "lastPromptedUpdateIdentifier"}));
+    EXPECT_EQ(json(settings), json::parse(R"({
+        "dictionaryWords": [],
+        "snippets": [
+            {"phrase": "insert signature", "expansion": "Best,\nMarlo"},
+            {"phrase": "standup update", "expansion": "Yesterday:\n- \n\nToday:\n- \n\nBlocked:\n- None"},
+            {"phrase": "shipping note", "expansion": "Implemented, checked locally, and ready for review."}],
+        "recent": [], "transformStyle": "Clean", "bubbleFrame": null, "bubbleVisible": true, "autoPaste": true,
+        "shortcuts": {
+            "toggle": {"keyCode": 49, "modifiers": 6144, "display": "Ctrl+Opt+Space"},
+            "professional": {"keyCode": 19, "modifiers": 2048, "display": "Opt+2"},
+            "casual": {"keyCode": 20, "modifiers": 2048, "display": "Opt+3"},
+            "list": {"keyCode": 21, "modifiers": 2048, "display": "Opt+4"},
+            "clean": {"keyCode": 23, "modifiers": 2048, "display": "Opt+5"}},
+        "holdTrigger": {"modifiers": 0, "display": "Fn", "isFunctionKey": true},
+        "pressTrigger": {"modifiers": 0, "display": "Fn", "isFunctionKey": true},
+        "speechModel": "Apple on-device", "speechLanguageIdentifier": "en_US", "openAICloudMode": "Tavlo service",
+        "hasOpenAIAPIKey": false, "hasServiceAccessToken": false, "microphoneUniqueID": null,
+        "cleanupEnabled": true, "storageMode": "Local", "updateCheckFrequency": "Weekly",
+        "lastAutomaticUpdateCheckAt": null, "lastPromptedUpdateIdentifier": null})"));
+
+    // The first run wrote the values; the next run reads them and writes nothing.
+    const std::string written = readFile(settingsFile);
+    ASSERT_FALSE(written.empty());
+    const auto before = fs::last_write_time(settingsFile);
+    EXPECT_EQ(json(printed()), json(settings));
+    EXPECT_EQ(readFile(settingsFile), written);
+    EXPECT_EQ(fs::last_write_time(settingsFile), before);
+}
+
+TEST_F(SettingsCommand, TheEngineFollowsTheLocaleOfTheEnvironment) {
+    environment["LC_ALL"] = "de_DE.UTF-8";
+    EXPECT_EQ(printed()["speechLanguageIdentifier"], "de_DE");
+}
+
+struct Change {
+    const char* name;
+    const char* property;
+    std::string value;
+    json shown;
+};
+
+class SettingsSet : public SettingsCommand, public ::testing::WithParamInterface<Change> {};
+
+TEST_P(SettingsSet, WritesOneProperty) {
+    const auto before = printed();
+    const auto result = run({"settings", "set", GetParam().property, GetParam().value});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "");
+    auto expected = before;
+    expected[GetParam().property] = GetParam().shown;
+    EXPECT_EQ(json(printed()), json(expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Properties, SettingsSet,
+    ::testing::Values(
+        Change{"Style", "transformStyle", "Professional", "Professional"},
+        Change{"Flag", "autoPaste", "false", false},
+        Change{"Engine", "speechModel", "Local Whisper", "Local Whisper"},
+        Change{"Dictionary", "dictionaryWords", R"([" Acme ", "", "acme", "Acme"])", json{"Acme", "acme"}},
+        Change{"Snippets", "snippets", R"([{"phrase":"my address","expansion":"1 Main Street"}])",
+               json::parse(R"([{"phrase":"my address","expansion":"1 Main Street"}])")},
+        Change{"History", "recent", R"([{"date":700000000.5,"appName":"Mail","text":"hi"}])",
+               json::parse(R"([{"date":700000000.5,"appName":"Mail","text":"hi"}])")},
+        Change{"Frame", "bubbleFrame", "{{1200,80},{220,64.5}}", "{{1200, 80}, {220, 64.5}}"},
+        Change{"PressTrigger", "pressTrigger", R"({"keyCode":49,"modifiers":4096,"display":"Ctrl+Space","isFunctionKey":false})",
+               json::parse(R"({"keyCode":49,"modifiers":4096,"display":"Ctrl+Space","isFunctionKey":false})")},
+        Change{"Microphone", "microphoneUniqueID", "alsa_input.usb", "alsa_input.usb"},
+        Change{"CheckedAt", "lastAutomaticUpdateCheckAt", "756000000", 756000000.0},
+        Change{"Language", "speechLanguageIdentifier", "fr_CA", "fr_CA"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SettingsCommand, EmptyTextRemovesOptionalValues) {
+    ASSERT_EQ(run({"settings", "set", "microphoneUniqueID", "mic"}).status, 0);
+    ASSERT_EQ(run({"settings", "set", "bubbleFrame", "{{1, 2}, {3, 4}}"}).status, 0);
+    ASSERT_EQ(run({"settings", "set", "microphoneUniqueID", ""}).status, 0);
+    ASSERT_EQ(run({"settings", "set", "bubbleFrame", ""}).status, 0);
+    const auto settings = printed();
+    EXPECT_TRUE(settings["microphoneUniqueID"].is_null());
+    EXPECT_TRUE(settings["bubbleFrame"].is_null());
+    const auto file = json::parse(readFile(settingsFile));
+    EXPECT_FALSE(file.contains("microphoneUniqueID"));
+    EXPECT_FALSE(file.contains("bubbleFrame"));
+}
+
+struct Refusal {
+    const char* name;
+    std::vector<std::string> args;
+    const char* errorPart;
+};
+
+class SettingsRefusal : public SettingsCommand, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(SettingsRefusal, ClearErrorAndNothingChanges) {
+    const auto check = [&] {
+        const auto result = run(GetParam().args);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.out, "");
+        EXPECT_NE(result.err.find(GetParam().errorPart), std::string::npos) << result.err;
+    };
+    // On a fresh machine nothing at all is written...
+    check();
+    EXPECT_FALSE(fs::exists(home / ".config"));
+    // ...and on a used one the file stays as it was.
+    printed();
+    const std::string before = readFile(settingsFile);
+    check();
+    EXPECT_EQ(readFile(settingsFile), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Invocations, SettingsRefusal,
+    ::testing::Values(
+        Refusal{"UnknownName", {"settings", "set", "colour", "blue"}, "unknown setting \"colour\""},
+        Refusal{"StoredKeyIsNotAName", {"settings", "set", "voiceSnippets", "[]"}, "unknown setting"},
+        Refusal{"RawValueIsCaseSensitive", {"settings", "set", "transformStyle", "professional"}, "Professional"},
+        Refusal{"FlagWord", {"settings", "set", "autoPaste", "yes"}, "true or false"},
+        Refusal{"NotJson", {"settings", "set", "dictionaryWords", "Acme, Zed"}, "JSON array of strings"},
+        Refusal{"ShortcutsMissingAKey", {"settings", "set", "shortcuts", R"({"toggle":{"keyCode":1,"modifiers":0,"display":"A"}})"}, "shortcuts takes"},
+        Refusal{"TriggerWithoutFlag", {"settings", "set", "holdTrigger", R"({"modifiers":0,"display":"Fn"})"}, "holdTrigger takes"},
+        Refusal{"ZeroFrame", {"settings", "set", "bubbleFrame", "{{0, 0}, {0, 0}}"}, "bubbleFrame takes"},
+        Refusal{"NotADate", {"settings", "set", "lastAutomaticUpdateCheckAt", "yesterday"}, "seconds since"},
+        Refusal{"ReadOnly", {"settings", "set", "hasOpenAIAPIKey", "true"}, "tavlo secret set openai-key"},
+        Refusal{"NotUtf8", {"settings", "set", "microphoneUniqueID", "mic\xff"}, "UTF-8"},
+        Refusal{"MissingValue", {"settings", "set", "autoPaste"}, "usage"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SettingsCommand, ADamagedFileIsKeptAsideAndDefaultsAreShown) {
+    fs::create_directories(settingsFile.parent_path());
+    std::ofstream(settingsFile) << R"({"transformStyle": "Casual", )";
+    const auto result = run({"settings"});
+    ASSERT_EQ(result.status, 0);
+    EXPECT_EQ(json::parse(result.out)["transformStyle"], "Clean");
+    EXPECT_NE(result.err.find("could not be read"), std::string::npos) << result.err;
+    int kept = 0;
+    for (const auto& entry : fs::directory_iterator(settingsFile.parent_path()))
+        if (entry.path().filename().string().starts_with("settings.json.damaged-")) {
+            ++kept;
+            EXPECT_EQ(readFile(entry.path()), R"({"transformStyle": "Casual", )");
+        }
+    EXPECT_EQ(kept, 1);
+}
+
+TEST_F(SettingsCommand, AChangeThatCannotBeSavedFails) {
+    std::ofstream(home / "blocker") << "";
+    environment["XDG_CONFIG_HOME"] = (home / "blocker").string();
+    const auto result = run({"settings", "set", "autoPaste", "false"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("kept in memory"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("autoPaste could not be saved"), std::string::npos) << result.err;
+}
+
+}  // namespace
+}  // namespace tavlo::testing
