@@ -162,6 +162,8 @@ TEST(RecordJson, DatesAreSecondsSince2001) {
     // Fractions of a second survive, and a huge stored number cannot overflow the clock.
     const auto fractional = json::parse(R"({"date":12.25,"appName":"a","text":"b"})").get<RecentDictation>();
     EXPECT_DOUBLE_EQ(secondsSinceReferenceDate(fractional.date), 12.25);
+    const auto recent = json::parse(R"({"date":756000000.25,"appName":"a","text":"b"})").get<RecentDictation>();
+    EXPECT_EQ(json(recent)["date"].dump(), "756000000.25");
     EXPECT_NO_THROW(json::parse(R"({"date":1e300,"appName":"a","text":"b"})").get<RecentDictation>());
 }
 
