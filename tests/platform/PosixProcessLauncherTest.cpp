@@ -11,7 +11,7 @@
 #include <iterator>
 #include <thread>
 
-#include "platform/linux/GioProcessLauncher.h"
+#include "platform/linux/PosixProcessLauncher.h"
 
 namespace tavlo {
 namespace {
@@ -45,13 +45,13 @@ ProcessSpec piped(std::string executable, std::vector<std::string> arguments) {
     return spec;
 }
 
-TEST(GioProcessLauncher, ArgumentsReachTheChildByteForByte) {
+TEST(PosixProcessLauncher, ArgumentsReachTheChildByteForByte) {
     const std::vector<std::string> awkward{"with space", "it's \"quoted\"", "Grüße ✓ 日本", "$HOME", "a;b|c&&d",
                                            "*",          "",               "back\\slash",  "line\nbreak"};
     std::vector<std::string> arguments{"[%s]\\n"};
     arguments.insert(arguments.end(), awkward.begin(), awkward.end());
 
-    GioProcessLauncher launcher;
+    PosixProcessLauncher launcher;
     Ending ending;
     ASSERT_TRUE(launcher.launch(piped("/usr/bin/printf", arguments), ending.handler()));
     const auto termination = ending.get();
@@ -62,10 +62,10 @@ TEST(GioProcessLauncher, ArgumentsReachTheChildByteForByte) {
     EXPECT_EQ(termination.standardOutput, expected);
 }
 
-TEST(GioProcessLauncher, EnvironmentOverridesReplaceOnlyTheGivenVariables) {
+TEST(PosixProcessLauncher, EnvironmentOverridesReplaceOnlyTheGivenVariables) {
     auto spec = piped("/usr/bin/env", {});
     spec.environmentOverrides = {{"PATH", "/custom/bin:/usr/bin"}, {"TAVLO_TEST_VALUE", "ä b=c"}};
-    GioProcessLauncher launcher;
+    PosixProcessLauncher launcher;
     Ending ending;
     ASSERT_TRUE(launcher.launch(spec, ending.handler()));
     const std::string out = ending.get().standardOutput;
@@ -77,11 +77,11 @@ TEST(GioProcessLauncher, EnvironmentOverridesReplaceOnlyTheGivenVariables) {
     }
 }
 
-TEST(GioProcessLauncher, BothPipesAreDrainedSeparately) {
+TEST(PosixProcessLauncher, BothPipesAreDrainedSeparately) {
     // Large enough on both streams that a reader of only one pipe would block the child.
     const auto spec = piped("/bin/sh", {"-c", "head -c 600000 /dev/zero | tr '\\0' e >&2; "
                                               "head -c 900000 /dev/zero | tr '\\0' o; exit 3"});
-    GioProcessLauncher launcher;
+    PosixProcessLauncher launcher;
     Ending ending;
     ASSERT_TRUE(launcher.launch(spec, ending.handler()));
     const auto termination = ending.get();
@@ -93,7 +93,7 @@ TEST(GioProcessLauncher, BothPipesAreDrainedSeparately) {
     EXPECT_EQ(termination.standardError, std::string(600000, 'e'));
 }
 
-TEST(GioProcessLauncher, BothStreamsCanBeAppendedToOneFile) {
+TEST(PosixProcessLauncher, BothStreamsCanBeAppendedToOneFile) {
     const auto log = std::filesystem::temp_directory_path() / ("tavlo-launcher-log-" + std::to_string(::getpid()));
     std::ofstream(log) << "earlier\n";
     ProcessSpec spec;
@@ -102,7 +102,7 @@ TEST(GioProcessLauncher, BothStreamsCanBeAppendedToOneFile) {
     spec.standardOutput = ProcessOutput::toFile(log.string());
     spec.standardError = ProcessOutput::toFile(log.string());
 
-    GioProcessLauncher launcher;
+    PosixProcessLauncher launcher;
     Ending ending;
     ASSERT_TRUE(launcher.launch(spec, ending.handler()));
     const auto termination = ending.get();
@@ -114,8 +114,8 @@ TEST(GioProcessLauncher, BothStreamsCanBeAppendedToOneFile) {
     EXPECT_EQ(written, "earlier\nout1\nerr1\nout2\n");
 }
 
-TEST(GioProcessLauncher, TerminateEndsTheChildWithSigterm) {
-    GioProcessLauncher launcher;
+TEST(PosixProcessLauncher, TerminateEndsTheChildWithSigterm) {
+    PosixProcessLauncher launcher;
     Ending ending;
     const auto launch = launcher.launch(piped("/bin/sleep", {"30"}), ending.handler());
     ASSERT_TRUE(launch);
@@ -130,7 +130,7 @@ TEST(GioProcessLauncher, TerminateEndsTheChildWithSigterm) {
     launch.process->terminate();  // harmless once it has ended
 }
 
-TEST(GioProcessLauncher, ExitStatusAndSignalAreToldApart) {
+TEST(PosixProcessLauncher, ExitStatusAndSignalAreToldApart) {
     struct Case {
         const char* script;
         ProcessTermination::Reason reason;
@@ -139,7 +139,7 @@ TEST(GioProcessLauncher, ExitStatusAndSignalAreToldApart) {
     for (const Case& c : {Case{"exit 9", ProcessTermination::Reason::exited, 9},
                           Case{"kill -9 $$", ProcessTermination::Reason::signalled, 9},
                           Case{"exit 0", ProcessTermination::Reason::exited, 0}}) {
-        GioProcessLauncher launcher;
+        PosixProcessLauncher launcher;
         Ending ending;
         ASSERT_TRUE(launcher.launch(piped("/bin/sh", {"-c", c.script}), ending.handler()));
         const auto termination = ending.get();
@@ -148,8 +148,8 @@ TEST(GioProcessLauncher, ExitStatusAndSignalAreToldApart) {
     }
 }
 
-TEST(GioProcessLauncher, StandardInputIsEmpty) {
-    GioProcessLauncher launcher;
+TEST(PosixProcessLauncher, StandardInputIsEmpty) {
+    PosixProcessLauncher launcher;
     Ending ending;
     ASSERT_TRUE(launcher.launch(piped("/bin/cat", {}), ending.handler()));
     const auto termination = ending.get();
@@ -157,8 +157,8 @@ TEST(GioProcessLauncher, StandardInputIsEmpty) {
     EXPECT_EQ(termination.standardOutput, "");
 }
 
-TEST(GioProcessLauncher, LaunchFailuresAreReportedAndNeverReachTheHandler) {
-    GioProcessLauncher launcher;
+TEST(PosixProcessLauncher, LaunchFailuresAreReportedAndNeverReachTheHandler) {
+    PosixProcessLauncher launcher;
     bool called = false;
     for (const char* executable : {"/nonexistent folder/whisper-cli", "printf", ""}) {
         const auto launch = launcher.launch(piped(executable, {}), [&](const ProcessTermination&) { called = true; });
@@ -168,19 +168,19 @@ TEST(GioProcessLauncher, LaunchFailuresAreReportedAndNeverReachTheHandler) {
     EXPECT_FALSE(called);
 }
 
-TEST(GioProcessLauncher, HandlerRunsOnABackgroundThread) {
-    GioProcessLauncher launcher;
+TEST(PosixProcessLauncher, HandlerRunsOnABackgroundThread) {
+    PosixProcessLauncher launcher;
     Ending ending;
     ASSERT_TRUE(launcher.launch(piped("/bin/true", {}), ending.handler()));
     ending.get();
     EXPECT_NE(ending.thread, std::this_thread::get_id());
 }
 
-TEST(GioProcessLauncher, DestroyingTheLauncherEndsChildrenStillRunning) {
+TEST(PosixProcessLauncher, DestroyingTheLauncherEndsChildrenStillRunning) {
     Ending ending;
     std::shared_ptr<ChildProcess> child;
     {
-        GioProcessLauncher launcher;
+        PosixProcessLauncher launcher;
         const auto launch = launcher.launch(piped("/bin/sleep", {"30"}), ending.handler());
         ASSERT_TRUE(launch);
         child = launch.process;
@@ -190,8 +190,8 @@ TEST(GioProcessLauncher, DestroyingTheLauncherEndsChildrenStillRunning) {
     EXPECT_FALSE(child->isRunning());
 }
 
-TEST(GioProcessLauncher, AHandlerMayLaunchAgain) {
-    GioProcessLauncher launcher;
+TEST(PosixProcessLauncher, AHandlerMayLaunchAgain) {
+    PosixProcessLauncher launcher;
     Ending second;
     std::promise<void> firstDone;
     ASSERT_TRUE(launcher.launch(piped("/bin/true", {}), [&](const ProcessTermination&) {
