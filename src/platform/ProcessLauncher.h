@@ -57,6 +57,7 @@ public:
 struct ProcessLaunch {
     std::shared_ptr<ChildProcess> process;  // absent when the launch failed
     std::string error;                      // why it failed, readable by the user
+    int errorCode = 0;                      // the system's error number, when there is one
 
     explicit operator bool() const { return process != nullptr; }
 };

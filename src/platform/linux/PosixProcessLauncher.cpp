@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <optional>
 
 extern char** environ;
 
@@ -103,7 +104,9 @@ private:
     std::vector<int> open_;
 };
 
-std::string describe(const std::string& what, int error) { return what + ": " + std::strerror(error); }
+ProcessLaunch failure(const std::string& what, int error) {
+    return {nullptr, what + ": " + std::strerror(error), error};
+}
 
 // The program's own environment with the overrides in place.
 std::vector<std::string> childEnvironment(const std::map<std::string, std::string>& overrides) {
@@ -170,22 +173,22 @@ ProcessLaunch PosixProcessLauncher::launch(const ProcessSpec& spec, TerminationH
     Descriptors descriptors;
     SpawnSetup setup;
     const int nullInput = descriptors.add(::open("/dev/null", O_RDONLY | O_CLOEXEC));
-    if (nullInput < 0) return {nullptr, describe("Could not open /dev/null", errno)};
+    if (nullInput < 0) return failure("Could not open /dev/null", errno);
     posix_spawn_file_actions_adddup2(&setup.actions, nullInput, 0);
 
     int outRead = -1;
     int errRead = -1;
     std::map<std::string, int> files;  // one descriptor per file, so both streams share its offset
-    auto connect = [&](const ProcessOutput& output, int target, int& readEnd) -> std::string {
+    auto connect = [&](const ProcessOutput& output, int target, int& readEnd) -> std::optional<ProcessLaunch> {
         int fd = -1;
         switch (output.kind) {
             case ProcessOutput::Kind::discard:
                 fd = descriptors.add(::open("/dev/null", O_WRONLY | O_CLOEXEC));
-                if (fd < 0) return describe("Could not open /dev/null", errno);
+                if (fd < 0) return failure("Could not open /dev/null", errno);
                 break;
             case ProcessOutput::Kind::pipe: {
                 int ends[2];
-                if (::pipe2(ends, O_CLOEXEC) != 0) return describe("Could not create a pipe", errno);
+                if (::pipe2(ends, O_CLOEXEC) != 0) return failure("Could not create a pipe", errno);
                 readEnd = descriptors.add(ends[0]);
                 fd = descriptors.add(ends[1]);
                 break;
@@ -195,16 +198,16 @@ ProcessLaunch PosixProcessLauncher::launch(const ProcessSpec& spec, TerminationH
                     fd = it->second;
                 } else {
                     fd = descriptors.add(::open(output.path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
-                    if (fd < 0) return describe("Could not open \"" + output.path + "\"", errno);
+                    if (fd < 0) return failure("Could not open \"" + output.path + "\"", errno);
                     files.emplace(output.path, fd);
                 }
                 break;
         }
         posix_spawn_file_actions_adddup2(&setup.actions, fd, target);
-        return {};
+        return std::nullopt;
     };
-    if (auto error = connect(spec.standardOutput, 1, outRead); !error.empty()) return {nullptr, error};
-    if (auto error = connect(spec.standardError, 2, errRead); !error.empty()) return {nullptr, error};
+    if (auto failed = connect(spec.standardOutput, 1, outRead)) return *failed;
+    if (auto failed = connect(spec.standardError, 2, errRead)) return *failed;
     // Nothing else of ours reaches the child, even descriptors opened without close-on-exec.
     posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3);
 
@@ -232,7 +235,7 @@ ProcessLaunch PosixProcessLauncher::launch(const ProcessSpec& spec, TerminationH
     if (const int error = ::posix_spawn(&pid, spec.executable.c_str(), &setup.actions, &setup.attributes,
                                         argv.data(), envp.data());
         error != 0) {
-        return {nullptr, describe("Could not start \"" + spec.executable + "\"", error)};
+        return failure("Could not start \"" + spec.executable + "\"", error);
     }
 
     // The write ends and files now belong to the child; only the read ends stay open here.
