@@ -367,7 +367,9 @@ TEST_F(LocalWhisperSimulation, ServerIsPreferredStartedWaitedForAndAsked) {
     EXPECT_EQ(upload.headers[0].second.size(), std::string("multipart/form-data; boundary=SorvelBoundary-").size() + 36);
     EXPECT_NE(upload.body.find("filename=\"audio.wav\"\r\nContent-Type: audio/wav\r\n\r\nRIFF wav\r\n"), std::string::npos);
     for (const auto& request : http_->requests()) {
-        if (request.method == "GET") EXPECT_EQ(request.timeoutSeconds, 0.35);
+        if (request.method == "GET") {
+            EXPECT_EQ(request.timeoutSeconds, 0.35);
+        }
     }
 
     const auto files = LocalWhisperWorkFiles::forAudio(recording);
