@@ -1,0 +1,39 @@
+#pragma once
+// The one diagnostic trail of the application: each entry is one line,
+// "[<UTC time>] <message>", echoed to the system log and appended to a file.
+// Logging never fails towards the caller.
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "settings/Date.h"
+
+namespace tavlo {
+
+// ISO 8601 in UTC with whole seconds, e.g. "2026-03-14T09:26:53Z".
+std::string iso8601Timestamp(Date date);
+
+class DiagnosticsLog {
+public:
+    using Clock = std::function<Date()>;
+    // Receives every line meant for the system log (standard error by default).
+    using SystemLog = std::function<void(std::string_view)>;
+
+    explicit DiagnosticsLog(std::filesystem::path file, Clock clock = defaultClock(),
+                            SystemLog systemLog = standardErrorLog());
+
+    void logDiagnostic(std::string_view message) const;
+
+    const std::filesystem::path& file() const { return file_; }
+
+    static Clock defaultClock();
+    static SystemLog standardErrorLog();
+
+private:
+    std::filesystem::path file_;
+    Clock clock_;
+    SystemLog systemLog_;
+};
+
+}  // namespace tavlo

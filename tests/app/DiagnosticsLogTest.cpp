@@ -1,0 +1,83 @@
+// The diagnostics trail on real files: created on the first line, appended
+// afterwards, and never a disturbance to the caller when the folder is unusable.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "app/core/DiagnosticsLog.h"
+
+namespace tavlo {
+namespace {
+
+namespace fs = std::filesystem;
+
+class DiagnosticsLogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/tavlo-log-test-XXXXXX";
+        root = ::mkdtemp(pattern);
+    }
+    void TearDown() override { fs::remove_all(root); }
+
+    DiagnosticsLog makeLog(const fs::path& file) {
+        return DiagnosticsLog(file, [] { return Date{std::chrono::seconds(1773480413)}; },
+                              [this](std::string_view line) { systemLines.emplace_back(line); });
+    }
+
+    static std::string read(const fs::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    fs::path root;
+    std::vector<std::string> systemLines;
+};
+
+TEST_F(DiagnosticsLogTest, FirstLineCreatesFolderAndFileThenLinesAppend) {
+    const fs::path file = root / "state" / "tavlo" / "Tavlo.log";
+    const auto log = makeLog(file);
+    log.logDiagnostic("record complete chars=12 autoPaste=true target=Editor");
+    log.logDiagnostic("two\nlines");
+
+    EXPECT_EQ(read(file),
+              "[2026-03-14T09:26:53Z] record complete chars=12 autoPaste=true target=Editor\n"
+              "[2026-03-14T09:26:53Z] two\nlines\n");
+    ASSERT_EQ(systemLines.size(), 2u);
+    EXPECT_EQ(systemLines[0], "Tavlo [2026-03-14T09:26:53Z] record complete chars=12 autoPaste=true target=Editor\n");
+}
+
+TEST_F(DiagnosticsLogTest, ExistingContentIsKept) {
+    const fs::path file = root / "Tavlo.log";
+    std::ofstream(file) << "earlier line\n";
+    makeLog(file).logDiagnostic("launch");
+    EXPECT_EQ(read(file), "earlier line\n[2026-03-14T09:26:53Z] launch\n");
+}
+
+TEST_F(DiagnosticsLogTest, UnusableFolderOnlyReachesTheSystemLog) {
+    // A regular file where the folder should be: creating the folder fails even for root.
+    std::ofstream(root / "blocked") << "x";
+    const auto log = makeLog(root / "blocked" / "tavlo" / "Tavlo.log");
+    EXPECT_NO_THROW(log.logDiagnostic("present error=boom"));
+    ASSERT_EQ(systemLines.size(), 2u);
+    EXPECT_EQ(systemLines[0], "Tavlo [2026-03-14T09:26:53Z] present error=boom\n");
+    EXPECT_EQ(systemLines[1].rfind("Tavlo could not write diagnostics: ", 0), 0u) << systemLines[1];
+}
+
+TEST_F(DiagnosticsLogTest, LogPathThatIsAFolderIsReportedNotReplaced) {
+    const fs::path file = root / "Tavlo.log";
+    fs::create_directories(file / "keep");
+    makeLog(file).logDiagnostic("launch");
+    EXPECT_TRUE(fs::exists(file / "keep"));
+    ASSERT_EQ(systemLines.size(), 2u);
+    EXPECT_NE(systemLines[1].find("could not write diagnostics"), std::string::npos);
+}
+
+TEST(Iso8601Timestamp, WholeSecondsInUtc) {
+    EXPECT_EQ(iso8601Timestamp(Date{}), "1970-01-01T00:00:00Z");
+    EXPECT_EQ(iso8601Timestamp(Date{std::chrono::milliseconds(1773480413999)}), "2026-03-14T09:26:53Z");
+}
+
+}  // namespace
+}  // namespace tavlo
