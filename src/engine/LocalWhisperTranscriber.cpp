@@ -65,7 +65,7 @@ bool LocalWhisperTranscriber::hasLocalWhisper(std::string_view languageIdentifie
 }
 
 void LocalWhisperTranscriber::transcribe(std::optional<fs::path> recording, std::string languageIdentifier,
-                                         LocalWhisperSession session) {
+                                         SessionCompletion session) {
     if (!recording) {
         session.finish(unavailable());
         return;
@@ -82,7 +82,7 @@ void LocalWhisperTranscriber::transcribe(std::optional<fs::path> recording, std:
 
 bool LocalWhisperTranscriber::launchForSession(const ProcessSpec& spec, ProcessLauncher::TerminationHandler handler,
                                                const LocalWhisperWorkFiles& files,
-                                               const LocalWhisperSession& session) {
+                                               const SessionCompletion& session) {
     ProcessLaunch launch = settings_.processLauncher->launch(spec, std::move(handler));
     if (!launch) {
         sessionProcess_.reset();
@@ -99,7 +99,7 @@ void LocalWhisperTranscriber::releaseSessionProcess(const std::shared_ptr<ChildP
 }
 
 void LocalWhisperTranscriber::convert(const LocalWhisperWorkFiles& files, const LocalWhisperBackend& backend,
-                                      const std::string& languageIdentifier, const LocalWhisperSession& session) {
+                                      const std::string& languageIdentifier, const SessionCompletion& session) {
     const WhisperSearchLocations locations = settings_.searchLocations();
     const auto ffmpeg = firstExecutable(locations.ffmpegCandidates);
     if (!ffmpeg) {
@@ -147,7 +147,7 @@ void LocalWhisperTranscriber::convert(const LocalWhisperWorkFiles& files, const 
 
 void LocalWhisperTranscriber::runCommandLine(const LocalWhisperWorkFiles& files, const WhisperCliBackend& backend,
                                              const std::string& languageIdentifier,
-                                             const LocalWhisperSession& session) {
+                                             const SessionCompletion& session) {
     ProcessSpec spec;
     spec.executable = backend.executable.string();
     spec.arguments = whisperCliArguments(backend.model, files, whisperThreadCount(settings_.processorCount),
@@ -182,7 +182,7 @@ void LocalWhisperTranscriber::runCommandLine(const LocalWhisperWorkFiles& files,
 }
 
 void LocalWhisperTranscriber::runServer(const LocalWhisperWorkFiles& files, const WhisperServerBackend& backend,
-                                        const std::string& languageIdentifier, const LocalWhisperSession& session) {
+                                        const std::string& languageIdentifier, const SessionCompletion& session) {
     const std::string code = whisperLanguageCode(languageIdentifier).value_or("auto");
     server_->ensure(backend.serverURL, backend.model, code,
                     [weak = weak_from_this(), files, url = backend.serverURL, session](std::optional<EngineError> error) {
@@ -200,7 +200,7 @@ void LocalWhisperTranscriber::runServer(const LocalWhisperWorkFiles& files, cons
 }
 
 void LocalWhisperTranscriber::upload(const LocalWhisperWorkFiles& files, const std::string& serverURL,
-                                     const LocalWhisperSession& session) {
+                                     const SessionCompletion& session) {
     auto sent = std::make_shared<std::weak_ptr<HttpTask>>();
     auto task = server_->postWav(
         serverURL, files.wav,

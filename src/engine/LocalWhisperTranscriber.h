@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "engine/DictationResult.h"
+#include "engine/SessionCompletion.h"
 #include "engine/WarmWhisperServer.h"
 #include "engine/WhisperCommands.h"
 #include "engine/WhisperInstallation.h"
@@ -26,13 +27,6 @@
 #include "platform/ProcessLauncher.h"
 
 namespace tavlo {
-
-// The session a transcription reports to.
-struct LocalWhisperSession {
-    std::function<bool()> engineExists;  // false once the engine is gone
-    std::function<bool()> isCurrent;     // the engine still runs this session
-    std::function<void(DictationResult)> finish;
-};
 
 struct LocalWhisperSettings {
     std::shared_ptr<MainQueue> mainQueue;
@@ -55,9 +49,10 @@ public:
     bool hasLocalWhisper(std::string_view languageIdentifier) const;
 
     // Transcribes the recording for the session; the outcome goes to
-    // `session.finish` on the main thread.
+    // `session.finish` on the main thread (within this call when the
+    // installation is missing).
     void transcribe(std::optional<std::filesystem::path> recording, std::string languageIdentifier,
-                    LocalWhisperSession session);
+                    SessionCompletion session);
 
     // The session was abandoned: cancel its upload and terminate its ffmpeg
     // or whisper-cli process. The warm server keeps running.
@@ -79,14 +74,14 @@ private:
     explicit LocalWhisperTranscriber(LocalWhisperSettings settings);
 
     void convert(const LocalWhisperWorkFiles& files, const LocalWhisperBackend& backend,
-                 const std::string& languageIdentifier, const LocalWhisperSession& session);
+                 const std::string& languageIdentifier, const SessionCompletion& session);
     void runCommandLine(const LocalWhisperWorkFiles& files, const WhisperCliBackend& backend,
-                        const std::string& languageIdentifier, const LocalWhisperSession& session);
+                        const std::string& languageIdentifier, const SessionCompletion& session);
     void runServer(const LocalWhisperWorkFiles& files, const WhisperServerBackend& backend,
-                   const std::string& languageIdentifier, const LocalWhisperSession& session);
-    void upload(const LocalWhisperWorkFiles& files, const std::string& serverURL, const LocalWhisperSession& session);
+                   const std::string& languageIdentifier, const SessionCompletion& session);
+    void upload(const LocalWhisperWorkFiles& files, const std::string& serverURL, const SessionCompletion& session);
     bool launchForSession(const ProcessSpec& spec, ProcessLauncher::TerminationHandler handler,
-                          const LocalWhisperWorkFiles& files, const LocalWhisperSession& session);
+                          const LocalWhisperWorkFiles& files, const SessionCompletion& session);
     void releaseSessionProcess(const std::shared_ptr<ChildProcess>& process);
 
     LocalWhisperSettings settings_;

@@ -5,10 +5,16 @@
 
 #include <algorithm>
 
+#include "engine/DelayedBackEnds.h"
+#include "engine/DictationEngine.h"
 #include "engine/LocalWhisperTranscriber.h"
+#include "platform/sim/SimAudioCapture.h"
+#include "platform/sim/SimAudioFileWriter.h"
 #include "platform/sim/SimHttpClient.h"
 #include "platform/sim/SimMainQueue.h"
 #include "platform/sim/SimProcessLauncher.h"
+#include "platform/sim/SimSpeechRecognizerService.h"
+#include "platform/sim/SimTemporaryFiles.h"
 #include "WhisperTestFiles.h"
 
 namespace tavlo {
@@ -47,11 +53,27 @@ struct World {
     std::optional<SimHttpClient::Reply> foreignServer;
 };
 
-struct FinishedSession {
-    std::uint64_t id;
-    DictationResult result;
+// Lets a test change the job the engine hands over (to take its recording away).
+class JobEditor final : public DelayedTranscriber {
+public:
+    explicit JobEditor(std::shared_ptr<DelayedTranscriber> inner) : inner_(std::move(inner)) {}
+    bool hasLocalWhisper(const std::string& language) override { return inner_->hasLocalWhisper(language); }
+    void transcribe(DelayedTranscriptionJob job, SessionCompletion completion) override {
+        if (edit) edit(job);
+        inner_->transcribe(std::move(job), std::move(completion));
+    }
+    void cancelSessionWork() override { inner_->cancelSessionWork(); }
+    void prepareLocalWhisper(const std::string& language) override { inner_->prepareLocalWhisper(language); }
+    void shutdown() override { inner_->shutdown(); }
+
+    std::function<void(DelayedTranscriptionJob&)> edit;
+
+private:
+    std::shared_ptr<DelayedTranscriber> inner_;
 };
 
+// The real engine on the simulated platform, with local Whisper as its
+// delayed back end and simulated outside programs behind that.
 class LocalWhisperSimulation : public ::testing::Test {
 public:  // the failure table arranges its cases through a reference to the fixture
     LocalWhisperSimulation() {
@@ -81,35 +103,38 @@ public:  // the failure table arranges its cases through a reference to the fixt
             ++locationLookups_;
             return lookupOverride_ ? lookupOverride_(locationLookups_) : locations_;
         };
-        settings.temporaryDirectory = scratch_.path() / "tmp";
+        settings.temporaryDirectory = temporary_->temporaryDirectory();
         settings.processorCount = 8;
         transcriber_ = LocalWhisperTranscriber::create(settings);
+        editor_ = std::make_shared<JobEditor>(std::make_shared<DelayedBackEnds>(transcriber_));
+
+        engine_ = DictationEngine::create({queue_, std::make_shared<SimSpeechRecognizerService>(),
+                                           std::make_shared<SimAudioCapture>(), audioFiles_, temporary_, editor_,
+                                           "en_US"});
+        engine_->onComplete = [this](const DictationResult& result) { finished_.push_back(result); };
     }
 
     fs::path model(const char* name) const { return scratch_.path() / "home/.cache/whisper.cpp" / name; }
     void installServer() { ScratchFolder::makeExecutable(scratch_.path() / "bin/whisper-server"); }
 
-    // A recording in the work folder, as the engine leaves it after stop.
-    fs::path record(const std::string& name = "rec-1.caf") {
-        const fs::path file = scratch_.path() / "tmp/SorvelWhisper" / name;
-        ScratchFolder::write(file, "caf audio");
-        return file;
+    // Starts recording; the recording file is made real so its removal can be seen.
+    fs::path startDictation(const std::string& language = "en_US") {
+        DictationStartOptions options;
+        options.model = SpeechModel::localWhisper;
+        options.languageIdentifier = language;
+        engine_->start(options);
+        const fs::path recording = audioFiles_->latestFile()->path();
+        ScratchFolder::write(recording, "caf audio");
+        return recording;
     }
 
-    // The engine's side of a session: it is current until the next one starts.
-    LocalWhisperSession session() {
-        const std::uint64_t id = ++currentSession_;
-        return {[this] { return engineAlive_; }, [this, id] { return currentSession_ == id; },
-                [this, id](DictationResult result) {
-                    if (currentSession_ == id) finished_.push_back({id, std::move(result)});
-                }};
+    fs::path dictate(const std::string& language = "en_US") {
+        const fs::path recording = startDictation(language);
+        engine_->stopAndCommit();
+        return recording;
     }
 
-    void dictate(const fs::path& recording, const std::string& language = "en_US") {
-        transcriber_->transcribe(recording, language, session());
-    }
-
-    // Runs the virtual clock until a result arrived (or a minute passed).
+    // Runs the virtual clock until a result arrived (or the limit passed).
     void settle(Duration limit = 60s) {
         const std::size_t before = finished_.size();
         for (Duration spent{}; spent < limit && finished_.size() == before; spent += 10ms) queue_->advanceBy(10ms);
@@ -118,7 +143,7 @@ public:  // the failure table arranges its cases through a reference to the fixt
     std::string only() {
         EXPECT_EQ(finished_.size(), 1u);
         if (finished_.empty()) return "<nothing>";
-        const auto& result = finished_.back().result;
+        const auto& result = finished_.back();
         return result.isSuccess() ? "text: " + result.text() : "error: " + errorDescription(result.error());
     }
 
@@ -173,24 +198,26 @@ public:  // the failure table arranges its cases through a reference to the fixt
     WhisperSearchLocations locations_;
     World world_;
     std::shared_ptr<SimMainQueue> queue_ = std::make_shared<SimMainQueue>();
+    std::shared_ptr<SimTemporaryFiles> temporary_ = std::make_shared<SimTemporaryFiles>(scratch_.path() / "tmp");
+    std::shared_ptr<SimAudioFileWriter> audioFiles_ = std::make_shared<SimAudioFileWriter>();
     std::shared_ptr<SimProcessLauncher> launcher_;
     std::shared_ptr<SimHttpClient> http_;
     std::shared_ptr<LocalWhisperTranscriber> transcriber_;
+    std::shared_ptr<JobEditor> editor_;
+    std::shared_ptr<DictationEngine> engine_;
     std::function<WhisperSearchLocations(int lookup)> lookupOverride_;
     int locationLookups_ = 0;
     MainQueue::TimePoint serverStarted_{};
-    std::uint64_t currentSession_ = 0;
-    bool engineAlive_ = true;
-    std::vector<FinishedSession> finished_;
+    std::vector<DictationResult> finished_;
 };
 
 // ---- the command line and the failure table ----
 
 TEST_F(LocalWhisperSimulation, CommandLineRunConvertsTranscribesAndCleansUp) {
-    const fs::path recording = record();
+    const fs::path recording = startDictation();
     const auto files = LocalWhisperWorkFiles::forAudio(recording);
     ScratchFolder::write(files.wav, "stale wav of an earlier run");
-    dictate(recording);
+    engine_->stopAndCommit();
     queue_->runUntilIdle();
 
     ASSERT_EQ(launcher_->launches().size(), 1u);
@@ -213,7 +240,7 @@ TEST_F(LocalWhisperSimulation, CommandLineRunConvertsTranscribesAndCleansUp) {
 TEST_F(LocalWhisperSimulation, LanguageCodeOnTheCommandLine) {
     for (const auto& [locale, language] : std::vector<std::pair<std::string, std::optional<std::string>>>{
              {"nb_NO", "no"}, {"de_DE", "de"}, {"tlh", std::nullopt}}) {
-        dictate(record(), locale);
+        dictate(locale);
         settle();
         const auto cli = launcher_->launchesOf("whisper-cli");
         ASSERT_FALSE(cli.empty());
@@ -239,6 +266,7 @@ TEST_F(LocalWhisperSimulation, FailureTable) {
          true},
         {"ffmpeg gone at conversion",
          [](auto& t) {
+             t.locationLookups_ = 0;
              t.lookupOverride_ = [&t](int lookup) {
                  auto locations = t.locations_;
                  if (lookup > 1) locations.ffmpegCandidates.clear();
@@ -273,10 +301,10 @@ TEST_F(LocalWhisperSimulation, FailureTable) {
         t.finished_.clear();
         ScratchFolder::write(t.model("ggml-base.en.bin"), "model");
         ScratchFolder::write(t.model("ggml-base.bin"), "model");
-        c.arrange(t);
 
-        const fs::path recording = t.record();
-        t.dictate(recording);
+        const fs::path recording = t.startDictation();
+        c.arrange(t);
+        t.engine_->stopAndCommit();
         t.settle();
         EXPECT_EQ(t.only(), c.outcome);
         EXPECT_EQ(ScratchFolder::exists(recording), c.recordingKept);
@@ -289,39 +317,37 @@ TEST_F(LocalWhisperSimulation, FailureTable) {
 }
 
 TEST_F(LocalWhisperSimulation, NoRecordingMeansNotInstalled) {
-    transcriber_->transcribe(std::nullopt, "en_US", session());
+    editor_->edit = [](DelayedTranscriptionJob& job) { job.audioFile.reset(); };
+    dictate();
+    settle();
     ASSERT_EQ(finished_.size(), 1u);
-    EXPECT_EQ(finished_[0].result,
-              DictationResult::failure(DictationEngineError::localWhisperUnavailable()));
+    EXPECT_EQ(finished_[0], DictationResult::failure(DictationEngineError::localWhisperUnavailable()));
     EXPECT_TRUE(launcher_->launches().empty());
 }
 
 TEST_F(LocalWhisperSimulation, CancelTerminatesTheConversionAndTheLateEndChangesNothing) {
-    const fs::path recording = record();
-    dictate(recording);
+    const fs::path recording = dictate();
     queue_->advanceBy(50ms);
     const auto ffmpeg = launcher_->launches().at(0).process;
-    ++currentSession_;  // the engine abandoned the session
-    transcriber_->cancelSessionWork();
+    engine_->cancel();
     EXPECT_TRUE(ffmpeg->wasTerminated());
     EXPECT_EQ(transcriber_->sessionProcess(), nullptr);
 
     queue_->advanceBy(5s);
-    EXPECT_TRUE(finished_.empty());
+    EXPECT_EQ(finished_, std::vector{DictationResult::success("")}) << "only the cancel's own empty result";
     EXPECT_TRUE(launcher_->launchesOf("whisper-cli").empty());
     EXPECT_FALSE(ScratchFolder::exists(recording)) << "an abandoned recording is removed";
 }
 
 TEST_F(LocalWhisperSimulation, ASupersededCommandLineRunFinishesNothingButRemovesItsFiles) {
-    const fs::path first = record("rec-1.caf");
-    dictate(first);
+    world_.cliText = " First.\n";
+    const fs::path first = dictate();
     queue_->advanceBy(200ms);  // the command line is running
     ASSERT_EQ(launcher_->launchesOf("whisper-cli").size(), 1u);
-    const fs::path second = record("rec-2.caf");
-    dictate(second);  // a new session takes over
+    world_.cliText = " Second.\n";
+    const fs::path second = dictate();  // a new session takes over
     settle();
-    ASSERT_EQ(finished_.size(), 1u);
-    EXPECT_EQ(finished_[0].id, currentSession_);
+    EXPECT_EQ(only(), "text: Second.");
     queue_->advanceBy(5s);
     EXPECT_EQ(finished_.size(), 1u);
     EXPECT_FALSE(ScratchFolder::exists(first));
@@ -329,9 +355,8 @@ TEST_F(LocalWhisperSimulation, ASupersededCommandLineRunFinishesNothingButRemove
 }
 
 TEST_F(LocalWhisperSimulation, NothingHappensOnceTheEngineIsGone) {
-    const fs::path recording = record();
-    dictate(recording);
-    engineAlive_ = false;
+    dictate();
+    engine_.reset();
     queue_->advanceBy(10s);
     EXPECT_TRUE(finished_.empty());
     EXPECT_TRUE(launcher_->launchesOf("whisper-cli").empty());
@@ -341,8 +366,7 @@ TEST_F(LocalWhisperSimulation, NothingHappensOnceTheEngineIsGone) {
 
 TEST_F(LocalWhisperSimulation, ServerIsPreferredStartedWaitedForAndAsked) {
     installServer();
-    const fs::path recording = record();
-    dictate(recording);
+    const fs::path recording = dictate();
     settle();
     EXPECT_EQ(only(), "text: hello world");
     EXPECT_TRUE(launcher_->launchesOf("whisper-cli").empty());
@@ -379,11 +403,11 @@ TEST_F(LocalWhisperSimulation, ServerIsPreferredStartedWaitedForAndAsked) {
 
 TEST_F(LocalWhisperSimulation, SecondDictationReusesTheServerWithOneProbe) {
     installServer();
-    dictate(record());
+    dictate();
     settle();
     const std::size_t gets = requestsTo("GET");
 
-    dictate(record("rec-2.caf"));
+    dictate();
     settle();
     EXPECT_EQ(finished_.size(), 2u);
     EXPECT_EQ(launcher_->launchesOf("whisper-server").size(), 1u);
@@ -393,11 +417,11 @@ TEST_F(LocalWhisperSimulation, SecondDictationReusesTheServerWithOneProbe) {
 
 TEST_F(LocalWhisperSimulation, ChangingTheLanguageReplacesTheServer) {
     installServer();
-    dictate(record(), "en_US");
+    dictate("en_US");
     settle();
-    dictate(record("rec-2.caf"), "de_DE");
+    dictate("de_DE");
     settle();
-    dictate(record("rec-3.caf"), "tlh");
+    dictate("tlh");
     settle();
 
     const auto servers = launcher_->launchesOf("whisper-server");
@@ -409,20 +433,20 @@ TEST_F(LocalWhisperSimulation, ChangingTheLanguageReplacesTheServer) {
     EXPECT_TRUE(servers[1].process->wasTerminated());
     EXPECT_TRUE(servers[2].process->isRunning());
     ASSERT_EQ(finished_.size(), 3u);
-    for (const auto& done : finished_) EXPECT_TRUE(done.result.isSuccess());
+    for (const auto& done : finished_) EXPECT_TRUE(done.isSuccess());
 }
 
 TEST_F(LocalWhisperSimulation, AServerAlreadyListeningIsAdoptedAndNeverStopped) {
     installServer();
     world_.foreignServer = SimHttpClient::Reply::status(404, "not found");
-    dictate(record());
+    dictate();
     settle();
     EXPECT_EQ(only(), "text: hello world");
     EXPECT_TRUE(launcher_->launchesOf("whisper-server").empty());
     EXPECT_EQ(transcriber_->server().languageCode(), "en");
 
     // Without a process of ours, the next dictation probes again.
-    dictate(record("rec-2.caf"));
+    dictate();
     settle();
     EXPECT_EQ(requestsTo("GET"), 2u);
     EXPECT_EQ(requestsTo("POST"), 2u);
@@ -459,9 +483,8 @@ TEST_F(LocalWhisperSimulation, ProbeCountsOnlyStatusesUpTo499WithinItsLimits) {
 TEST_F(LocalWhisperSimulation, AServerThatExitsDuringStartUpSaysSoAtOnce) {
     installServer();
     world_.serverExitsAfter = 300ms;
-    const fs::path recording = record();
     const auto started = queue_->now();
-    dictate(recording);
+    const fs::path recording = dictate();
     settle();
     EXPECT_EQ(only(), "error: Local Whisper server exited before it was ready.");
     EXPECT_LT(queue_->now() - started, 1s) << "no need to run through all 48 attempts";
@@ -486,7 +509,7 @@ TEST_F(LocalWhisperSimulation, AServerThatNeverAnswersIsGivenUpAfter48Attempts) 
         finished_.clear();
         http_->setServer([&](const HttpRequest&) { return c.port.value_or(SimHttpClient::Reply::connectionRefused()); });
         const auto started = queue_->now();
-        dictate(record());
+        dictate();
         settle(120s);
         EXPECT_EQ(only(), "error: Local Whisper server did not become ready.");
         const auto took = queue_->now() - started - 150ms;  // less the conversion
@@ -516,8 +539,7 @@ TEST_F(LocalWhisperSimulation, ReplyCases) {
     for (const auto& c : cases) {
         finished_.clear();
         world_.inferenceReply = c.reply;
-        const fs::path recording = record();
-        dictate(recording);
+        const fs::path recording = dictate();
         settle();
         EXPECT_EQ(only(), c.outcome) << c.name;
         EXPECT_FALSE(ScratchFolder::exists(recording)) << c.name;
@@ -528,12 +550,11 @@ TEST_F(LocalWhisperSimulation, ReplyCases) {
 TEST_F(LocalWhisperSimulation, AStaleSessionsLateReplyIsIgnoredButItsFilesAreRemoved) {
     installServer();
     world_.inferenceReply = SimHttpClient::Reply::status(200, "{\"text\":\"late\"}", 3s);
-    const fs::path first = record("rec-1.caf");
-    dictate(first);
+    const fs::path first = dictate();
     for (int i = 0; i < 600 && requestsTo("POST") == 0; ++i) queue_->advanceBy(10ms);
     ASSERT_EQ(requestsTo("POST"), 1u);
 
-    ++currentSession_;  // a new dictation started; the upload keeps running
+    startDictation();  // a new dictation supersedes the first; its upload keeps running
     queue_->advanceBy(5s);
     EXPECT_TRUE(finished_.empty());
     EXPECT_FALSE(ScratchFolder::exists(first));
@@ -543,29 +564,26 @@ TEST_F(LocalWhisperSimulation, AStaleSessionsLateReplyIsIgnoredButItsFilesAreRem
 TEST_F(LocalWhisperSimulation, CancelCancelsTheUploadAndLeavesTheServerRunning) {
     installServer();
     world_.inferenceReply = SimHttpClient::Reply::status(200, "{\"text\":\"late\"}", 3s);
-    const fs::path recording = record();
-    dictate(recording);
+    const fs::path recording = dictate();
     for (int i = 0; i < 600 && requestsTo("POST") == 0; ++i) queue_->advanceBy(10ms);
     ASSERT_NE(transcriber_->requestTask(), nullptr);
 
-    ++currentSession_;
-    transcriber_->cancelSessionWork();
+    engine_->cancel();
     EXPECT_EQ(transcriber_->requestTask(), nullptr);
     queue_->advanceBy(5s);
     EXPECT_EQ(http_->cancelledCount(), 1u);
-    EXPECT_TRUE(finished_.empty());
+    EXPECT_EQ(finished_, std::vector{DictationResult::success("")});
     EXPECT_FALSE(ScratchFolder::exists(recording));
     EXPECT_TRUE(launcher_->launchesOf("whisper-server").at(0).process->isRunning());
 }
 
 TEST_F(LocalWhisperSimulation, ASessionAbandonedWhileTheServerStartsRemovesItsFiles) {
     installServer();
-    const fs::path recording = record();
-    dictate(recording);
+    const fs::path recording = dictate();
     queue_->advanceBy(300ms);  // converted; the server is loading
-    ++currentSession_;
+    engine_->cancel();
     queue_->advanceBy(5s);
-    EXPECT_TRUE(finished_.empty());
+    EXPECT_EQ(finished_, std::vector{DictationResult::success("")});
     EXPECT_EQ(requestsTo("POST"), 0u);
     EXPECT_FALSE(ScratchFolder::exists(recording));
 }
@@ -574,7 +592,7 @@ TEST_F(LocalWhisperSimulation, PreparingStartsTheServerOnceEvenWhenADictationFol
     installServer();
     transcriber_->prepareLocalWhisper("en_US");
     transcriber_->prepareLocalWhisper("en_US");
-    dictate(record());
+    dictate();
     settle();
     EXPECT_EQ(only(), "text: hello world");
     EXPECT_EQ(launcher_->launchesOf("whisper-server").size(), 1u);
@@ -590,27 +608,27 @@ TEST_F(LocalWhisperSimulation, PreparingDoesNothingWithoutAServer) {
 TEST_F(LocalWhisperSimulation, AServerThatCannotBeLaunchedReportsTheLaunchError) {
     installServer();
     world_.serverLaunchError = "Could not start whisper-server: Exec format error";
-    dictate(record());
+    dictate();
     settle();
     EXPECT_EQ(only(), "error: Could not start whisper-server: Exec format error");
 }
 
 TEST_F(LocalWhisperSimulation, AServerThatDiedBetweenDictationsIsStartedAgain) {
     installServer();
-    dictate(record());
+    dictate();
     settle();
     launcher_->launchesOf("whisper-server").at(0).process->exit(1);
     queue_->runUntilIdle();
-    dictate(record("rec-2.caf"));
+    dictate();
     settle();
     EXPECT_EQ(finished_.size(), 2u);
-    EXPECT_TRUE(finished_.back().result.isSuccess());
+    EXPECT_TRUE(finished_.back().isSuccess());
     EXPECT_EQ(launcher_->launchesOf("whisper-server").size(), 2u);
 }
 
 TEST_F(LocalWhisperSimulation, ShutdownStopsTheServerWeStarted) {
     installServer();
-    dictate(record());
+    dictate();
     settle();
     const auto server = launcher_->launchesOf("whisper-server").at(0).process;
     transcriber_->shutdown();
