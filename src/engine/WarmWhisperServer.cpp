@@ -44,10 +44,12 @@ void WarmWhisperServer::probe(const std::string& serverURL, std::function<void(b
                 answer(up);
             });
         });
-    state->limit = settings_.mainQueue->postAfter(kProbeWaitLimit, [state, task, answer] {
+    // The client keeps its own requests alive; holding this one weakly keeps
+    // the queue, the request and its completion from holding each other.
+    state->limit = settings_.mainQueue->postAfter(kProbeWaitLimit, [state, weakTask = std::weak_ptr(task), answer] {
         if (state->decided) return;
         state->decided = true;
-        task->cancel();
+        if (auto request = weakTask.lock()) request->cancel();
         answer(false);
     });
 }

@@ -87,8 +87,9 @@ public:  // the failure table arranges its cases through a reference to the fixt
         ScratchFolder::write(model("ggml-base.en.bin"), "model");
         ScratchFolder::write(model("ggml-base.bin"), "model");
 
-        auto schedule = [queue = queue_](Duration delay, std::function<void()> task) {
-            queue->postAfter(delay, std::move(task));
+        // Weakly: the simulated processes hold this, and the queue holds tasks that hold them.
+        auto schedule = [queue = std::weak_ptr(queue_)](Duration delay, std::function<void()> task) {
+            if (auto alive = queue.lock()) alive->postAfter(delay, std::move(task));
         };
         launcher_ = std::make_shared<SimProcessLauncher>(schedule);
         http_ = std::make_shared<SimHttpClient>(schedule);
