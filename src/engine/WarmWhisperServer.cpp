@@ -88,13 +88,17 @@ void WarmWhisperServer::ensure(const std::string& serverURL, const fs::path& mod
     if (process_->isRunning() && model_ == model && languageCode_ == languageCode) {
         const auto process = process_;
         waitForReadiness(process, serverURL,
-                         [weak = weak_from_this(), process, serverURL, model, languageCode, completion](bool ready) {
+                         [weak = weak_from_this(), process, serverURL, model, languageCode, completion,
+                          stops = stops_](bool ready) {
                              auto self = weak.lock();
                              if (!self) return;
                              if (ready) {
                                  completion(std::nullopt);
                              } else if (process->isRunning()) {
                                  completion(failed("Local Whisper server did not become ready."));
+                             } else if (self->stops_ != stops) {
+                                 // Stopped on purpose (the program is ending): no new server.
+                                 completion(failed("Local Whisper server exited before it was ready."));
                              } else {
                                  self->start(serverURL, model, languageCode, completion);
                              }
@@ -223,6 +227,7 @@ std::shared_ptr<HttpTask> WarmWhisperServer::postWav(const std::string& serverUR
 }
 
 void WarmWhisperServer::stop() {
+    ++stops_;
     if (process_) process_->terminate();
     process_.reset();
     model_.reset();

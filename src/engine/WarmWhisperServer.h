@@ -96,6 +96,9 @@ private:
     // While the probe for an adoptable server is out, later requests wait for
     // its outcome instead of starting a second server next to the first.
     bool adoptionProbeOut_ = false;
+    // Counts stop() calls, so a wait whose server was stopped on purpose
+    // does not start a new one.
+    unsigned stops_ = 0;
     std::vector<std::function<void()>> waitingForAdoption_;
 };
 

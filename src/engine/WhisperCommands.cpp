@@ -48,7 +48,8 @@ std::vector<std::string> whisperServerArguments(const fs::path& model, int port,
 }
 
 std::map<std::string, std::string> whisperChildEnvironment(const fs::path& homeDirectory) {
-    const std::string path = homeDirectory.string() + "/.local/bin:/opt/homebrew/bin:/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin";
+    std::string path = "/opt/homebrew/bin:/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin";
+    if (!homeDirectory.empty()) path = homeDirectory.string() + "/.local/bin:" + path;
     return {{"PATH", path}};
 }
 

@@ -46,7 +46,8 @@ std::vector<fs::path> WhisperSearchLocations::modelFolders() const {
     std::vector<fs::path> folders;
     std::error_code error;
     if (dataDirectory && fs::is_directory(*dataDirectory, error)) folders.push_back(*dataDirectory / "WhisperModels");
-    folders.push_back(homeDirectory / ".cache" / "whisper.cpp");
+    // Without a home directory there is no cache folder (never one relative to the working directory).
+    if (!homeDirectory.empty()) folders.push_back(homeDirectory / ".cache" / "whisper.cpp");
     return folders;
 }
 

@@ -640,5 +640,17 @@ TEST_F(LocalWhisperSimulation, ShutdownStopsTheServerWeStarted) {
     EXPECT_EQ(transcriber_->server().logFile(), std::nullopt);
 }
 
+TEST_F(LocalWhisperSimulation, NoServerIsStartedAfterShutdownEvenByAWaitStillRunning) {
+    installServer();
+    transcriber_->prepareLocalWhisper("en_US");  // starts the server; it loads for a second
+    queue_->advanceBy(200ms);
+    dictate();  // waits for the same server
+    queue_->advanceBy(200ms);
+    engine_->shutdown();
+    queue_->advanceBy(10s);
+    EXPECT_EQ(launcher_->launchesOf("whisper-server").size(), 1u);
+    EXPECT_EQ(transcriber_->server().process(), nullptr);
+}
+
 }  // namespace
 }  // namespace tavlo

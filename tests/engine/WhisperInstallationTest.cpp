@@ -144,6 +144,13 @@ TEST_F(WhisperInstallationTest, DataFolderIsSearchedOnlyWhenItExists) {
                                                                scratch_.path() / "home/.cache/whisper.cpp"}));
 }
 
+TEST_F(WhisperInstallationTest, WithoutAHomeThereIsNoCacheFolderAndNoHomeInPath) {
+    fs::create_directories(*locations_.dataDirectory);
+    locations_.homeDirectory.clear();
+    EXPECT_EQ(locations_.modelFolders(), (std::vector<fs::path>{scratch_.path() / "share/tavlo/WhisperModels"}));
+    EXPECT_EQ(whisperChildEnvironment({}).at("PATH"), "/opt/homebrew/bin:/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin");
+}
+
 TEST(WhisperLanguageCodes, FromLocaleIdentifiers) {
     struct Case {
         const char* locale;
