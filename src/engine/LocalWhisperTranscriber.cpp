@@ -1,0 +1,245 @@
+#include "engine/LocalWhisperTranscriber.h"
+
+#include <fstream>
+#include <iterator>
+#include <system_error>
+#include <variant>
+
+#include "engine/TextTrimming.h"
+#include "engine/WhisperLanguage.h"
+#include "engine/WhisperOutput.h"
+
+namespace tavlo {
+namespace fs = std::filesystem;
+
+namespace {
+
+DictationResult failedWith(std::string message) {
+    return DictationResult::failure(DictationEngineError::localWhisperFailed(std::move(message)));
+}
+
+DictationResult unavailable() { return DictationResult::failure(DictationEngineError::localWhisperUnavailable()); }
+
+void removeIgnoringErrors(const fs::path& file) {
+    std::error_code ignored;
+    fs::remove(file, ignored);
+}
+
+// The file's text, or nothing when it cannot be read or is not UTF-8.
+std::optional<std::string> readUtf8File(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return std::nullopt;
+    std::string bytes((std::istreambuf_iterator<char>(file)), {});
+    if (file.bad()) return std::nullopt;
+    std::string text = utf8TextOrEmpty(bytes);
+    if (text.empty() && !bytes.empty()) return std::nullopt;
+    return text;
+}
+
+}  // namespace
+
+void removeLocalWhisperFiles(const LocalWhisperWorkFiles& files) {
+    removeIgnoringErrors(files.audio);
+    removeIgnoringErrors(files.wav);
+    removeIgnoringErrors(files.outputText);
+}
+
+LocalWhisperTranscriber::LocalWhisperTranscriber(LocalWhisperSettings settings) : settings_(std::move(settings)) {
+    server_ = WarmWhisperServer::create({settings_.mainQueue, settings_.processLauncher, settings_.httpClient,
+                                         settings_.searchLocations, settings_.temporaryDirectory,
+                                         settings_.processorCount, settings_.serverPort});
+}
+
+std::shared_ptr<LocalWhisperTranscriber> LocalWhisperTranscriber::create(LocalWhisperSettings settings) {
+    return std::shared_ptr<LocalWhisperTranscriber>(new LocalWhisperTranscriber(std::move(settings)));
+}
+
+bool LocalWhisperTranscriber::localWhisperStatus(std::string_view languageIdentifier,
+                                                 const WhisperSearchLocations& locations) {
+    return chooseLocalWhisperBackend(locations, languageIdentifier).has_value();
+}
+
+bool LocalWhisperTranscriber::hasLocalWhisper(std::string_view languageIdentifier) const {
+    return chooseLocalWhisperBackend(settings_.searchLocations(), languageIdentifier, settings_.serverPort)
+        .has_value();
+}
+
+void LocalWhisperTranscriber::transcribe(std::optional<fs::path> recording, std::string languageIdentifier,
+                                         SessionCompletion session) {
+    if (!recording) {
+        session.finish(unavailable());
+        return;
+    }
+    // The installation may have gone since recording started; the recording
+    // is then kept.
+    const auto backend = chooseLocalWhisperBackend(settings_.searchLocations(), languageIdentifier, settings_.serverPort);
+    if (!backend) {
+        session.finish(unavailable());
+        return;
+    }
+    convert(LocalWhisperWorkFiles::forAudio(*recording), *backend, languageIdentifier, session);
+}
+
+bool LocalWhisperTranscriber::launchForSession(const ProcessSpec& spec, ProcessLauncher::TerminationHandler handler,
+                                               const LocalWhisperWorkFiles& files,
+                                               const SessionCompletion& session) {
+    ProcessLaunch launch = settings_.processLauncher->launch(spec, std::move(handler));
+    if (!launch) {
+        sessionProcess_.reset();
+        session.finish(DictationResult::failure(PlatformError("process", launch.errorCode, launch.error)));
+        removeLocalWhisperFiles(files);
+        return false;
+    }
+    sessionProcess_ = launch.process;
+    return true;
+}
+
+void LocalWhisperTranscriber::releaseSessionProcess(const std::shared_ptr<ChildProcess>& process) {
+    if (sessionProcess_ == process) sessionProcess_.reset();
+}
+
+void LocalWhisperTranscriber::convert(const LocalWhisperWorkFiles& files, const LocalWhisperBackend& backend,
+                                      const std::string& languageIdentifier, const SessionCompletion& session) {
+    const WhisperSearchLocations locations = settings_.searchLocations();
+    const auto ffmpeg = firstExecutable(locations.ffmpegCandidates);
+    if (!ffmpeg) {
+        session.finish(failedWith("ffmpeg is required for Local Whisper fast mode."));
+        return;
+    }
+    removeIgnoringErrors(files.wav);
+    removeIgnoringErrors(files.outputText);
+
+    ProcessSpec spec;
+    spec.executable = ffmpeg->string();
+    spec.arguments = ffmpegConversionArguments(files.audio, files.wav);
+    spec.environmentOverrides = whisperChildEnvironment(locations.homeDirectory);
+    spec.standardOutput = ProcessOutput::toPipe();
+    spec.standardError = ProcessOutput::toPipe();
+
+    auto launched = std::make_shared<std::weak_ptr<ChildProcess>>();
+    auto onEnd = [weak = weak_from_this(), queue = settings_.mainQueue, launched, files, backend, languageIdentifier,
+                  session](const ProcessTermination& termination) {
+        const bool succeeded = termination.succeeded();
+        std::string errorText = utf8TextOrEmpty(termination.standardError);
+        queue->post([=] {
+            auto self = weak.lock();
+            if (!self || !session.engineExists()) return;
+            // An abandoned session's recording is of no use to anyone.
+            if (!session.isCurrent()) {
+                removeLocalWhisperFiles(files);
+                return;
+            }
+            self->releaseSessionProcess(launched->lock());
+            if (!succeeded) {
+                session.finish(failedWith(trimWhitespaceAndLineBreaks(errorText)));
+                removeLocalWhisperFiles(files);
+                return;
+            }
+            if (const auto* server = std::get_if<WhisperServerBackend>(&backend)) {
+                self->runServer(files, *server, languageIdentifier, session);
+            } else {
+                self->runCommandLine(files, std::get<WhisperCliBackend>(backend), languageIdentifier, session);
+            }
+        });
+    };
+    if (launchForSession(spec, std::move(onEnd), files, session)) *launched = sessionProcess_;
+}
+
+void LocalWhisperTranscriber::runCommandLine(const LocalWhisperWorkFiles& files, const WhisperCliBackend& backend,
+                                             const std::string& languageIdentifier,
+                                             const SessionCompletion& session) {
+    ProcessSpec spec;
+    spec.executable = backend.executable.string();
+    spec.arguments = whisperCliArguments(backend.model, files, whisperThreadCount(settings_.processorCount),
+                                         whisperLanguageCode(languageIdentifier));
+    spec.environmentOverrides = whisperChildEnvironment(settings_.searchLocations().homeDirectory);
+    spec.standardOutput = ProcessOutput::toPipe();
+    spec.standardError = ProcessOutput::toPipe();
+
+    auto launched = std::make_shared<std::weak_ptr<ChildProcess>>();
+    auto onEnd = [weak = weak_from_this(), queue = settings_.mainQueue, launched, files,
+                  session](const ProcessTermination& termination) {
+        const bool succeeded = termination.succeeded();
+        std::string errorText = utf8TextOrEmpty(termination.standardError);
+        std::string outputText = utf8TextOrEmpty(termination.standardOutput);
+        queue->post([=] {
+            auto self = weak.lock();
+            if (!self || !session.engineExists()) return;
+            if (session.isCurrent()) {
+                self->releaseSessionProcess(launched->lock());
+                if (!succeeded) {
+                    session.finish(failedWith(trimWhitespaceAndLineBreaks(errorText)));
+                } else {
+                    // No text file (undecodable audio, say) leaves what was printed.
+                    const std::string text = readUtf8File(files.outputText).value_or(outputText);
+                    session.finish(DictationResult::success(normalizeWhisperOutput(text)));
+                }
+            }
+            removeLocalWhisperFiles(files);
+        });
+    };
+    if (launchForSession(spec, std::move(onEnd), files, session)) *launched = sessionProcess_;
+}
+
+void LocalWhisperTranscriber::runServer(const LocalWhisperWorkFiles& files, const WhisperServerBackend& backend,
+                                        const std::string& languageIdentifier, const SessionCompletion& session) {
+    const std::string code = whisperLanguageCode(languageIdentifier).value_or("auto");
+    server_->ensure(backend.serverURL, backend.model, code,
+                    [weak = weak_from_this(), files, url = backend.serverURL, session](std::optional<EngineError> error) {
+                        auto self = weak.lock();
+                        if (!self || !session.engineExists()) return;
+                        if (session.isCurrent()) {
+                            if (!error) {
+                                self->upload(files, url, session);
+                                return;
+                            }
+                            session.finish(DictationResult::failure(*error));
+                        }
+                        removeLocalWhisperFiles(files);
+                    });
+}
+
+void LocalWhisperTranscriber::upload(const LocalWhisperWorkFiles& files, const std::string& serverURL,
+                                     const SessionCompletion& session) {
+    auto sent = std::make_shared<std::weak_ptr<HttpTask>>();
+    auto task = server_->postWav(
+        serverURL, files.wav,
+        [weak = weak_from_this(), sent, files, session](std::variant<std::string, EngineError> reply) {
+            auto self = weak.lock();
+            if (!self || !session.engineExists()) return;
+            if (self->requestTask_ && self->requestTask_ == sent->lock()) self->requestTask_.reset();
+            if (session.isCurrent()) {
+                if (const auto* text = std::get_if<std::string>(&reply)) {
+                    session.finish(DictationResult::success(normalizeWhisperOutput(*text)));
+                } else {
+                    session.finish(DictationResult::failure(std::get<EngineError>(reply)));
+                }
+            }
+            // Also for an abandoned session: its files are nobody's any more.
+            removeLocalWhisperFiles(files);
+        });
+    *sent = task;
+    requestTask_ = task;
+}
+
+void LocalWhisperTranscriber::cancelSessionWork() {
+    if (requestTask_) requestTask_->cancel();
+    requestTask_.reset();
+    if (sessionProcess_) sessionProcess_->terminate();
+    sessionProcess_.reset();
+}
+
+void LocalWhisperTranscriber::prepareLocalWhisper(std::string_view languageIdentifier) {
+    const auto backend = chooseLocalWhisperBackend(settings_.searchLocations(), languageIdentifier, settings_.serverPort);
+    const auto* server = backend ? std::get_if<WhisperServerBackend>(&*backend) : nullptr;
+    if (!server) return;
+    server_->ensure(server->serverURL, server->model, whisperLanguageCode(languageIdentifier).value_or("auto"),
+                    [](std::optional<EngineError>) {});
+}
+
+void LocalWhisperTranscriber::shutdown() {
+    cancelSessionWork();
+    server_->stop();
+}
+
+}  // namespace tavlo

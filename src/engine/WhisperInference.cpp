@@ -1,0 +1,40 @@
+#include "engine/WhisperInference.h"
+
+#include <nlohmann/json.hpp>
+
+#include "engine/MultipartFormBody.h"
+#include "engine/WhisperOutput.h"
+
+namespace tavlo {
+
+HttpRequest whisperInferenceRequest(const std::string& serverURL, const std::string& boundary,
+                                    const std::string& wavBytes) {
+    MultipartFormBody body(boundary);
+    body.addField("response_format", "json");
+    body.addField("temperature", "0");
+    body.addFile("file", "audio.wav", "audio/wav", wavBytes);
+
+    HttpRequest request;
+    request.method = "POST";
+    request.url = serverURL + "inference";
+    request.timeoutSeconds = kWhisperInferenceTimeoutSeconds;
+    request.headers = {{"Content-Type", body.contentType()}, {"Expect", ""}};
+    request.body = body.finish();
+    return request;
+}
+
+std::variant<WhisperTranscript, WhisperInferenceFailure> readWhisperInferenceReply(const HttpResult& result) {
+    if (!result.response) return WhisperInferenceFailure{result.error ? result.error->description : std::string()};
+    const HttpResponse& response = *result.response;
+    std::string body = utf8TextOrEmpty(response.body);
+    if (response.statusCode < 200 || response.statusCode > 299) return WhisperInferenceFailure{std::move(body)};
+
+    const auto json = nlohmann::json::parse(body, nullptr, /*allow_exceptions=*/false);
+    if (json.is_object()) {
+        if (const auto text = json.find("text"); text != json.end() && text->is_string())
+            return WhisperTranscript{text->get<std::string>()};
+    }
+    return WhisperTranscript{std::move(body)};
+}
+
+}  // namespace tavlo

@@ -1,0 +1,30 @@
+#pragma once
+// The inference request to a whisper-server and the reading of its reply.
+#include <string>
+#include <variant>
+
+#include "platform/HttpClient.h"
+
+namespace tavlo {
+
+inline constexpr double kWhisperInferenceTimeoutSeconds = 600.0;
+
+// POST to serverURL + "inference": the response format, the temperature and
+// the WAV file as "audio.wav", in that order.
+HttpRequest whisperInferenceRequest(const std::string& serverURL, const std::string& boundary,
+                                    const std::string& wavBytes);
+
+struct WhisperTranscript {
+    std::string text;
+};
+// The message of a failed inference; empty means no detail is known.
+struct WhisperInferenceFailure {
+    std::string message;
+};
+
+// Status 200-299 gives the "text" of a JSON object reply, or the whole body
+// when it is not one; any other status or a transport error fails with the
+// server's reply text or the error's description.
+std::variant<WhisperTranscript, WhisperInferenceFailure> readWhisperInferenceReply(const HttpResult& result);
+
+}  // namespace tavlo

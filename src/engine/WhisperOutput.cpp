@@ -1,0 +1,89 @@
+#include "engine/WhisperOutput.h"
+
+#include <unicode/regex.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+#include <unicode/ustring.h>
+
+#include <memory>
+#include <vector>
+
+namespace tavlo {
+namespace {
+
+std::unique_ptr<icu::RegexPattern> compile(const char* pattern) {
+    UErrorCode status = U_ZERO_ERROR;
+    UParseError parseError;
+    std::unique_ptr<icu::RegexPattern> compiled(
+        icu::RegexPattern::compile(icu::UnicodeString::fromUTF8(pattern), parseError, status));
+    if (U_FAILURE(status)) std::abort();  // the patterns are fixed; a failure is a build mistake
+    return compiled;
+}
+
+icu::UnicodeString replaceAll(const icu::RegexPattern& pattern, const icu::UnicodeString& text) {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::RegexMatcher> matcher(pattern.matcher(text, status));
+    icu::UnicodeString result = matcher->replaceAll(icu::UnicodeString(u" "), status);
+    return U_SUCCESS(status) ? result : text;
+}
+
+bool isLineBreak(UChar32 c) { return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029; }
+
+bool isWhiteSpaceOrLineBreak(UChar32 c) {
+    if (c == 0x09 || isLineBreak(c)) return true;
+    const auto type = u_charType(c);
+    return type == U_SPACE_SEPARATOR || type == U_LINE_SEPARATOR || type == U_PARAGRAPH_SEPARATOR;
+}
+
+icu::UnicodeString trimmed(const icu::UnicodeString& text) {
+    int32_t start = 0;
+    int32_t end = text.length();
+    while (start < end && isWhiteSpaceOrLineBreak(text.char32At(start))) start = text.moveIndex32(start, 1);
+    while (end > start) {
+        const int32_t previous = text.moveIndex32(end, -1);
+        if (!isWhiteSpaceOrLineBreak(text.char32At(previous))) break;
+        end = previous;
+    }
+    return text.tempSubStringBetween(start, end);
+}
+
+}  // namespace
+
+std::string normalizeWhisperOutput(std::string_view output) {
+    static const auto markers = compile(
+        "(?i)(?:\\s|^)(?:\\[\\s*blank[_ ]audio\\s*\\]|\\(\\s*blank[_ ]audio\\s*\\)|<\\|nospeech\\|>)(?=\\s|$)");
+    static const auto spaceRuns = compile("\\s{2,}");
+
+    const icu::UnicodeString withoutMarkers =
+        replaceAll(*markers, icu::UnicodeString::fromUTF8(icu::StringPiece(output.data(), output.size())));
+
+    icu::UnicodeString joined;
+    int32_t lineStart = 0;
+    auto takeLine = [&](int32_t end) {
+        const icu::UnicodeString line = trimmed(withoutMarkers.tempSubStringBetween(lineStart, end));
+        if (line.isEmpty()) return;
+        if (!joined.isEmpty()) joined.append(u' ');
+        joined.append(line);
+    };
+    for (int32_t i = 0; i < withoutMarkers.length(); i = withoutMarkers.moveIndex32(i, 1)) {
+        if (isLineBreak(withoutMarkers.char32At(i))) {
+            takeLine(i);
+            lineStart = i + 1;
+        }
+    }
+    takeLine(withoutMarkers.length());
+
+    std::string result;
+    trimmed(replaceAll(*spaceRuns, joined)).toUTF8String(result);
+    return result;
+}
+
+std::string utf8TextOrEmpty(std::string bytes) {
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t length = 0;
+    u_strFromUTF8(nullptr, 0, &length, bytes.data(), static_cast<int32_t>(bytes.size()), &status);
+    if (status == U_INVALID_CHAR_FOUND || status == U_ILLEGAL_ARGUMENT_ERROR) return {};
+    return bytes;
+}
+
+}  // namespace tavlo

@@ -1,0 +1,17 @@
+#pragma once
+// Turning what whisper.cpp printed into the transcript that is delivered.
+#include <string>
+#include <string_view>
+
+namespace tavlo {
+
+// Drops Whisper's silence markers ("[BLANK_AUDIO]", "(blank audio)",
+// "<|nospeech|>") where they stand alone, joins the non-empty lines with one
+// space, collapses runs of white space and trims the ends. Output of nothing
+// but markers becomes the empty text.
+std::string normalizeWhisperOutput(std::string_view output);
+
+// The bytes as text when they are well-formed UTF-8, else the empty text.
+std::string utf8TextOrEmpty(std::string bytes);
+
+}  // namespace tavlo

@@ -1,0 +1,83 @@
+#pragma once
+// Starts a program in the background for the length of a test (a stand-in
+// server, say), reads lines from its standard output, and ends it by its
+// process id when the test is done. No shell is involved.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace tavlo::testing {
+
+class BackgroundProgram {
+public:
+    BackgroundProgram(const std::string& program, const std::vector<std::string>& args) {
+        int out[2];
+        if (::pipe2(out, O_CLOEXEC) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(out[1], 1);
+            const int null = ::open("/dev/null", O_RDONLY);
+            ::dup2(null, 0);
+            std::vector<char*> argv{const_cast<char*>(program.c_str())};
+            for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+            argv.push_back(nullptr);
+            ::execv(program.c_str(), argv.data());
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        output_ = out[0];
+    }
+
+    ~BackgroundProgram() { stop(); }
+    BackgroundProgram(const BackgroundProgram&) = delete;
+    BackgroundProgram& operator=(const BackgroundProgram&) = delete;
+
+    pid_t pid() const { return pid_; }
+
+    // The next line of standard output without its line feed; empty when the
+    // program ended or said nothing for `limit`.
+    std::string readLine(std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        for (;;) {
+            if (const auto end = buffer_.find('\n'); end != std::string::npos) {
+                std::string line = buffer_.substr(0, end);
+                buffer_.erase(0, end + 1);
+                return line;
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            pollfd entry{output_, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&entry, 1, static_cast<int>(left.count())) <= 0) return {};
+            char chunk[512];
+            const ssize_t got = ::read(output_, chunk, sizeof chunk);
+            if (got <= 0) return {};
+            buffer_.append(chunk, static_cast<size_t>(got));
+        }
+    }
+
+    // Asks the program to end and waits for it.
+    void stop() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            int status = 0;
+            ::waitpid(pid_, &status, 0);
+            pid_ = -1;
+        }
+        if (output_ >= 0) {
+            ::close(output_);
+            output_ = -1;
+        }
+    }
+
+private:
+    pid_t pid_ = -1;
+    int output_ = -1;
+    std::string buffer_;
+};
+
+}  // namespace tavlo::testing

@@ -1,0 +1,90 @@
+// Stands in for whisper.cpp's whisper-server: loads the "model" before it
+// binds (so the port refuses connections until then), answers GET / with a
+// page, and POST /inference like the real server, one transcription at a time.
+#include <httplib.h>
+
+#include <cstdio>
+#include <mutex>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "StandInCommon.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string model, host = "127.0.0.1";
+    int port = 8080;
+    for (size_t i = 0; i + 1 < args.size(); ++i) {
+        if (args[i] == "-m") model = args[++i];
+        else if (args[i] == "--host") host = args[++i];
+        else if (args[i] == "--port") port = std::atoi(args[++i].c_str());
+    }
+    const std::string requestLog = model + ".requests";
+    if (!model.empty())
+        standin::appendRecord(model + ".calls",
+                              {{"program", "whisper-server"}, {"args", args}, {"pid", static_cast<int>(::getpid())}});
+
+    std::cerr << "whisper_init_from_file_with_params_no_state: loading model from '" << model << "'\n";
+    const auto script = standin::readModel(model);
+    if (!script) {
+        std::cerr << "error: failed to initialize whisper context\n";
+        return 3;
+    }
+    standin::sleepMilliseconds(script->number("load_ms", 0));
+    if (const int status = script->number("exit_during_load", 0); status != 0) {
+        std::cerr << "error: model failed to load\n";
+        return status;
+    }
+
+    httplib::Server server;
+    std::mutex inference;  // one transcription at a time, like the real server
+    server.Get("/", [&](const httplib::Request&, httplib::Response& response) {
+        standin::appendRecord(requestLog, {{"method", "GET"}, {"path", "/"}});
+        response.set_content("<html><body><h1>Whisper.cpp Server</h1></body></html>", "text/html");
+    });
+    server.Get("/health", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("{\"status\":\"ok\"}", "application/json");
+    });
+    server.Post("/inference", [&](const httplib::Request& request, httplib::Response& response) {
+        nlohmann::json record{{"method", "POST"},
+                              {"path", "/inference"},
+                              {"contentType", request.get_header_value("Content-Type")},
+                              {"hasExpect", request.has_header("Expect")}};
+        for (const char* field : {"response_format", "temperature"})
+            if (request.has_file(field)) record[field] = request.get_file_value(field).content;
+        if (request.has_file("file")) {
+            const auto file = request.get_file_value("file");
+            record["filename"] = file.filename;
+            record["fileContentType"] = file.content_type;
+            record["fileSize"] = file.content.size();
+        }
+        standin::appendRecord(requestLog, record);
+
+        std::lock_guard lock(inference);
+        standin::sleepMilliseconds(script->number("inference_ms", 0));
+        if (const int status = script->number("inference_status", 0); status != 0) {
+            response.status = status;
+            response.set_content(script->text("inference_body"), "text/plain");
+            return;
+        }
+        std::optional<standin::Wav> wav;
+        if (request.has_file("file")) wav = standin::decodeWav(request.get_file_value("file").content);
+        if (!wav) {
+            response.status = 400;
+            response.set_content("Invalid request", "text/plain");
+            return;
+        }
+        std::string text;
+        for (const auto& segment : standin::transcribe(*script, *wav)) text += segment + "\n";
+        response.set_content(nlohmann::json{{"text", text}}.dump(), "application/json");
+    });
+
+    if (!server.bind_to_port(host.c_str(), port)) {
+        std::cerr << "error: couldn't bind to server socket: hostname=" << host << " port=" << port << "\n";
+        return 1;
+    }
+    std::printf("\nwhisper server listening at http://%s:%d\n\n", host.c_str(), port);
+    std::fflush(stdout);
+    return server.listen_after_bind() ? 0 : 1;
+}

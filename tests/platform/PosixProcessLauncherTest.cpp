@@ -1,0 +1,210 @@
+// The real child-process adapter against real programs: arguments and
+// environment reach the child unchanged, both pipes are drained, exit status
+// and signals are told apart, and no waiting thread outlives the launcher.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <iterator>
+#include <thread>
+
+#include "platform/linux/PosixProcessLauncher.h"
+
+namespace tavlo {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Collects the one termination a child reports; the wait only guards against a hang.
+struct Ending {
+    std::promise<ProcessTermination> promise;
+    std::future<ProcessTermination> future = promise.get_future();
+    std::thread::id thread;
+
+    ProcessLauncher::TerminationHandler handler() {
+        return [this](const ProcessTermination& termination) {
+            thread = std::this_thread::get_id();
+            promise.set_value(termination);
+        };
+    }
+    ProcessTermination get() {
+        if (future.wait_for(60s) != std::future_status::ready) ADD_FAILURE() << "the child never ended";
+        return future.get();
+    }
+};
+
+ProcessSpec piped(std::string executable, std::vector<std::string> arguments) {
+    ProcessSpec spec;
+    spec.executable = std::move(executable);
+    spec.arguments = std::move(arguments);
+    spec.standardOutput = ProcessOutput::toPipe();
+    spec.standardError = ProcessOutput::toPipe();
+    return spec;
+}
+
+TEST(PosixProcessLauncher, ArgumentsReachTheChildByteForByte) {
+    const std::vector<std::string> awkward{"with space", "it's \"quoted\"", "Grüße ✓ 日本", "$HOME", "a;b|c&&d",
+                                           "*",          "",               "back\\slash",  "line\nbreak"};
+    std::vector<std::string> arguments{"[%s]\\n"};
+    arguments.insert(arguments.end(), awkward.begin(), awkward.end());
+
+    PosixProcessLauncher launcher;
+    Ending ending;
+    ASSERT_TRUE(launcher.launch(piped("/usr/bin/printf", arguments), ending.handler()));
+    const auto termination = ending.get();
+
+    std::string expected;
+    for (const auto& argument : awkward) expected += "[" + argument + "]\n";
+    EXPECT_TRUE(termination.succeeded());
+    EXPECT_EQ(termination.standardOutput, expected);
+}
+
+TEST(PosixProcessLauncher, EnvironmentOverridesReplaceOnlyTheGivenVariables) {
+    auto spec = piped("/usr/bin/env", {});
+    spec.environmentOverrides = {{"PATH", "/custom/bin:/usr/bin"}, {"TAVLO_TEST_VALUE", "ä b=c"}};
+    PosixProcessLauncher launcher;
+    Ending ending;
+    ASSERT_TRUE(launcher.launch(spec, ending.handler()));
+    const std::string out = ending.get().standardOutput;
+
+    EXPECT_NE(out.find("\nPATH=/custom/bin:/usr/bin\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("TAVLO_TEST_VALUE=ä b=c\n"), std::string::npos);
+    if (const char* home = std::getenv("HOME")) {
+        EXPECT_NE(out.find(std::string("HOME=") + home + "\n"), std::string::npos);
+    }
+}
+
+TEST(PosixProcessLauncher, BothPipesAreDrainedSeparately) {
+    // Large enough on both streams that a reader of only one pipe would block the child.
+    const auto spec = piped("/bin/sh", {"-c", "head -c 600000 /dev/zero | tr '\\0' e >&2; "
+                                              "head -c 900000 /dev/zero | tr '\\0' o; exit 3"});
+    PosixProcessLauncher launcher;
+    Ending ending;
+    ASSERT_TRUE(launcher.launch(spec, ending.handler()));
+    const auto termination = ending.get();
+
+    EXPECT_EQ(termination.reason, ProcessTermination::Reason::exited);
+    EXPECT_EQ(termination.status, 3);
+    EXPECT_FALSE(termination.succeeded());
+    EXPECT_EQ(termination.standardOutput, std::string(900000, 'o'));
+    EXPECT_EQ(termination.standardError, std::string(600000, 'e'));
+}
+
+TEST(PosixProcessLauncher, BothStreamsCanBeAppendedToOneFile) {
+    const auto log = std::filesystem::temp_directory_path() / ("tavlo-launcher-log-" + std::to_string(::getpid()));
+    std::ofstream(log) << "earlier\n";
+    ProcessSpec spec;
+    spec.executable = "/bin/sh";
+    spec.arguments = {"-c", "echo out1; echo err1 >&2; echo out2"};
+    spec.standardOutput = ProcessOutput::toFile(log.string());
+    spec.standardError = ProcessOutput::toFile(log.string());
+
+    PosixProcessLauncher launcher;
+    Ending ending;
+    ASSERT_TRUE(launcher.launch(spec, ending.handler()));
+    const auto termination = ending.get();
+    std::ifstream file(log);
+    const std::string written((std::istreambuf_iterator<char>(file)), {});
+    std::filesystem::remove(log);
+
+    EXPECT_TRUE(termination.standardOutput.empty());
+    EXPECT_EQ(written, "earlier\nout1\nerr1\nout2\n");
+}
+
+TEST(PosixProcessLauncher, TerminateEndsTheChildWithSigterm) {
+    PosixProcessLauncher launcher;
+    Ending ending;
+    const auto launch = launcher.launch(piped("/bin/sleep", {"30"}), ending.handler());
+    ASSERT_TRUE(launch);
+    EXPECT_TRUE(launch.process->isRunning());
+    EXPECT_GT(launch.process->processIdentifier(), 0);
+
+    launch.process->terminate();
+    const auto termination = ending.get();
+    EXPECT_EQ(termination.reason, ProcessTermination::Reason::signalled);
+    EXPECT_EQ(termination.status, SIGTERM);
+    EXPECT_FALSE(launch.process->isRunning());
+    launch.process->terminate();  // harmless once it has ended
+}
+
+TEST(PosixProcessLauncher, ExitStatusAndSignalAreToldApart) {
+    struct Case {
+        const char* script;
+        ProcessTermination::Reason reason;
+        int status;
+    };
+    for (const Case& c : {Case{"exit 9", ProcessTermination::Reason::exited, 9},
+                          Case{"kill -9 $$", ProcessTermination::Reason::signalled, 9},
+                          Case{"exit 0", ProcessTermination::Reason::exited, 0}}) {
+        PosixProcessLauncher launcher;
+        Ending ending;
+        ASSERT_TRUE(launcher.launch(piped("/bin/sh", {"-c", c.script}), ending.handler()));
+        const auto termination = ending.get();
+        EXPECT_EQ(termination.reason, c.reason) << c.script;
+        EXPECT_EQ(termination.status, c.status) << c.script;
+    }
+}
+
+TEST(PosixProcessLauncher, StandardInputIsEmpty) {
+    PosixProcessLauncher launcher;
+    Ending ending;
+    ASSERT_TRUE(launcher.launch(piped("/bin/cat", {}), ending.handler()));
+    const auto termination = ending.get();
+    EXPECT_TRUE(termination.succeeded());
+    EXPECT_EQ(termination.standardOutput, "");
+}
+
+TEST(PosixProcessLauncher, LaunchFailuresAreReportedAndNeverReachTheHandler) {
+    PosixProcessLauncher launcher;
+    bool called = false;
+    for (const char* executable : {"/nonexistent folder/whisper-cli", "printf", ""}) {
+        const auto launch = launcher.launch(piped(executable, {}), [&](const ProcessTermination&) { called = true; });
+        EXPECT_FALSE(launch) << executable;
+        EXPECT_FALSE(launch.error.empty()) << executable;
+    }
+    EXPECT_FALSE(called);
+}
+
+TEST(PosixProcessLauncher, HandlerRunsOnABackgroundThread) {
+    PosixProcessLauncher launcher;
+    Ending ending;
+    ASSERT_TRUE(launcher.launch(piped("/bin/true", {}), ending.handler()));
+    ending.get();
+    EXPECT_NE(ending.thread, std::this_thread::get_id());
+}
+
+TEST(PosixProcessLauncher, DestroyingTheLauncherEndsChildrenStillRunning) {
+    Ending ending;
+    std::shared_ptr<ChildProcess> child;
+    {
+        PosixProcessLauncher launcher;
+        const auto launch = launcher.launch(piped("/bin/sleep", {"30"}), ending.handler());
+        ASSERT_TRUE(launch);
+        child = launch.process;
+    }
+    ASSERT_EQ(ending.future.wait_for(0s), std::future_status::ready);
+    EXPECT_EQ(ending.get().status, SIGTERM);
+    EXPECT_FALSE(child->isRunning());
+}
+
+TEST(PosixProcessLauncher, AHandlerMayLaunchAgain) {
+    PosixProcessLauncher launcher;
+    Ending second;
+    std::promise<void> firstDone;
+    ASSERT_TRUE(launcher.launch(piped("/bin/true", {}), [&](const ProcessTermination&) {
+        EXPECT_TRUE(launcher.launch(piped("/bin/true", {}), second.handler()));
+        firstDone.set_value();
+    }));
+    firstDone.get_future().wait();
+    EXPECT_TRUE(second.get().succeeded());
+    // A third launch joins the first two waiters, one of them from its own handler's era.
+    Ending third;
+    ASSERT_TRUE(launcher.launch(piped("/bin/true", {}), third.handler()));
+    EXPECT_TRUE(third.get().succeeded());
+}
+
+}  // namespace
+}  // namespace tavlo
