@@ -58,10 +58,10 @@ struct StepTimes {
 class TimedLauncher final : public ProcessLauncher {
 public:
     TimedLauncher(std::shared_ptr<ProcessLauncher> inner, StepTimes& times) : inner_(std::move(inner)), times_(times) {}
-    ProcessLaunch launch(const ProcessSpec& spec, TerminationHandler onTermination) override {
-        if (fs::path(spec.executable).filename() != "ffmpeg") return inner_->launch(spec, std::move(onTermination));
+    ProcessLaunch launch(const ProcessSpec& launchSpec, TerminationHandler onTermination) override {
+        if (fs::path(launchSpec.executable).filename() != "ffmpeg") return inner_->launch(launchSpec, std::move(onTermination));
         const auto started = Clock::now();
-        return inner_->launch(spec, [this, started, handler = std::move(onTermination)](const ProcessTermination& t) {
+        return inner_->launch(launchSpec, [this, started, handler = std::move(onTermination)](const ProcessTermination& t) {
             times_.add(&StepTimes::ffmpeg, Clock::now() - started);
             if (handler) handler(t);
         });

@@ -80,10 +80,10 @@ void LocalWhisperTranscriber::transcribe(std::optional<fs::path> recording, std:
     convert(LocalWhisperWorkFiles::forAudio(*recording), *backend, languageIdentifier, session);
 }
 
-bool LocalWhisperTranscriber::launchForSession(const ProcessSpec& spec, ProcessLauncher::TerminationHandler handler,
+bool LocalWhisperTranscriber::launchForSession(const ProcessSpec& launchSpec, ProcessLauncher::TerminationHandler handler,
                                                const LocalWhisperWorkFiles& files,
                                                const SessionCompletion& session) {
-    ProcessLaunch launch = settings_.processLauncher->launch(spec, std::move(handler));
+    ProcessLaunch launch = settings_.processLauncher->launch(launchSpec, std::move(handler));
     if (!launch) {
         sessionProcess_.reset();
         session.finish(DictationResult::failure(PlatformError("process", launch.errorCode, launch.error)));
@@ -109,12 +109,12 @@ void LocalWhisperTranscriber::convert(const LocalWhisperWorkFiles& files, const 
     removeIgnoringErrors(files.wav);
     removeIgnoringErrors(files.outputText);
 
-    ProcessSpec spec;
-    spec.executable = ffmpeg->string();
-    spec.arguments = ffmpegConversionArguments(files.audio, files.wav);
-    spec.environmentOverrides = whisperChildEnvironment(locations.homeDirectory);
-    spec.standardOutput = ProcessOutput::toPipe();
-    spec.standardError = ProcessOutput::toPipe();
+    ProcessSpec launchSpec;
+    launchSpec.executable = ffmpeg->string();
+    launchSpec.arguments = ffmpegConversionArguments(files.audio, files.wav);
+    launchSpec.environmentOverrides = whisperChildEnvironment(locations.homeDirectory);
+    launchSpec.standardOutput = ProcessOutput::toPipe();
+    launchSpec.standardError = ProcessOutput::toPipe();
 
     auto launched = std::make_shared<std::weak_ptr<ChildProcess>>();
     auto onEnd = [weak = weak_from_this(), queue = settings_.mainQueue, launched, files, backend, languageIdentifier,
@@ -142,19 +142,19 @@ void LocalWhisperTranscriber::convert(const LocalWhisperWorkFiles& files, const 
             }
         });
     };
-    if (launchForSession(spec, std::move(onEnd), files, session)) *launched = sessionProcess_;
+    if (launchForSession(launchSpec, std::move(onEnd), files, session)) *launched = sessionProcess_;
 }
 
 void LocalWhisperTranscriber::runCommandLine(const LocalWhisperWorkFiles& files, const WhisperCliBackend& backend,
                                              const std::string& languageIdentifier,
                                              const SessionCompletion& session) {
-    ProcessSpec spec;
-    spec.executable = backend.executable.string();
-    spec.arguments = whisperCliArguments(backend.model, files, whisperThreadCount(settings_.processorCount),
+    ProcessSpec launchSpec;
+    launchSpec.executable = backend.executable.string();
+    launchSpec.arguments = whisperCliArguments(backend.model, files, whisperThreadCount(settings_.processorCount),
                                          whisperLanguageCode(languageIdentifier));
-    spec.environmentOverrides = whisperChildEnvironment(settings_.searchLocations().homeDirectory);
-    spec.standardOutput = ProcessOutput::toPipe();
-    spec.standardError = ProcessOutput::toPipe();
+    launchSpec.environmentOverrides = whisperChildEnvironment(settings_.searchLocations().homeDirectory);
+    launchSpec.standardOutput = ProcessOutput::toPipe();
+    launchSpec.standardError = ProcessOutput::toPipe();
 
     auto launched = std::make_shared<std::weak_ptr<ChildProcess>>();
     auto onEnd = [weak = weak_from_this(), queue = settings_.mainQueue, launched, files,
@@ -178,7 +178,7 @@ void LocalWhisperTranscriber::runCommandLine(const LocalWhisperWorkFiles& files,
             removeLocalWhisperFiles(files);
         });
     };
-    if (launchForSession(spec, std::move(onEnd), files, session)) *launched = sessionProcess_;
+    if (launchForSession(launchSpec, std::move(onEnd), files, session)) *launched = sessionProcess_;
 }
 
 void LocalWhisperTranscriber::runServer(const LocalWhisperWorkFiles& files, const WhisperServerBackend& backend,

@@ -80,7 +80,7 @@ private:
     void runServer(const LocalWhisperWorkFiles& files, const WhisperServerBackend& backend,
                    const std::string& languageIdentifier, const SessionCompletion& session);
     void upload(const LocalWhisperWorkFiles& files, const std::string& serverURL, const SessionCompletion& session);
-    bool launchForSession(const ProcessSpec& spec, ProcessLauncher::TerminationHandler handler,
+    bool launchForSession(const ProcessSpec& launchSpec, ProcessLauncher::TerminationHandler handler,
                           const LocalWhisperWorkFiles& files, const SessionCompletion& session);
     void releaseSessionProcess(const std::shared_ptr<ChildProcess>& process);
 

@@ -135,16 +135,16 @@ void WarmWhisperServer::start(const std::string& serverURL, const fs::path& mode
     }
 
     const auto log = createLogFile();
-    ProcessSpec spec;
-    spec.executable = executable->string();
-    spec.arguments = whisperServerArguments(model, settings_.port, whisperThreadCount(settings_.processorCount),
+    ProcessSpec launchSpec;
+    launchSpec.executable = executable->string();
+    launchSpec.arguments = whisperServerArguments(model, settings_.port, whisperThreadCount(settings_.processorCount),
                                             languageCode);
-    spec.environmentOverrides = whisperChildEnvironment(locations.homeDirectory);
-    spec.standardOutput = log ? ProcessOutput::toFile(log->string()) : ProcessOutput::discarded();
-    spec.standardError = spec.standardOutput;
+    launchSpec.environmentOverrides = whisperChildEnvironment(locations.homeDirectory);
+    launchSpec.standardOutput = log ? ProcessOutput::toFile(log->string()) : ProcessOutput::discarded();
+    launchSpec.standardError = launchSpec.standardOutput;
 
     // Nobody waits for the server's end: it is noticed at the next use.
-    ProcessLaunch launch = settings_.processLauncher->launch(spec, nullptr);
+    ProcessLaunch launch = settings_.processLauncher->launch(launchSpec, nullptr);
     if (!launch) {
         completion(PlatformError("process", launch.errorCode, launch.error));
         return;

@@ -70,7 +70,7 @@ public:
 
     virtual ~ProcessLauncher() = default;
     // Starts the child; on failure the handler is never called.
-    virtual ProcessLaunch launch(const ProcessSpec& spec, TerminationHandler onTermination) = 0;
+    virtual ProcessLaunch launch(const ProcessSpec& launchSpec, TerminationHandler onTermination) = 0;
 };
 
 }  // namespace tavlo

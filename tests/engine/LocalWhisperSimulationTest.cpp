@@ -93,7 +93,7 @@ public:  // the failure table arranges its cases through a reference to the fixt
         };
         launcher_ = std::make_shared<SimProcessLauncher>(schedule);
         http_ = std::make_shared<SimHttpClient>(schedule);
-        launcher_->setBehaviour([this](const ProcessSpec& spec) { return behave(spec); });
+        launcher_->setBehaviour([this](const ProcessSpec& launchSpec) { return behave(launchSpec); });
         http_->setServer([this](const HttpRequest& request) { return answer(request); });
 
         LocalWhisperSettings settings;
@@ -154,22 +154,22 @@ public:  // the failure table arranges its cases through a reference to the fixt
         return count;
     }
 
-    SimProcessLauncher::Script behave(const ProcessSpec& spec) {
-        const std::string program = fs::path(spec.executable).filename();
+    SimProcessLauncher::Script behave(const ProcessSpec& launchSpec) {
+        const std::string program = fs::path(launchSpec.executable).filename();
         SimProcessLauncher::Script script;
         if (program == "ffmpeg") {
             script.launchError = world_.ffmpegLaunchError;
             script.endsAfter = world_.ffmpegTime;
             script.exitStatus = world_.ffmpegStatus;
             script.standardError = world_.ffmpegError;
-            const fs::path output = spec.arguments.back();
+            const fs::path output = launchSpec.arguments.back();
             if (world_.ffmpegStatus == 0) script.effect = [output] { ScratchFolder::write(output, "RIFF wav"); };
         } else if (program == "whisper-cli") {
             script.endsAfter = world_.cliTime;
             script.exitStatus = world_.cliStatus;
             script.standardError = world_.cliError;
             script.standardOutput = world_.cliStdout;
-            const fs::path text = argumentAfter(spec.arguments, "-of") + ".txt";
+            const fs::path text = argumentAfter(launchSpec.arguments, "-of") + ".txt";
             if (world_.cliText) script.effect = [text, content = *world_.cliText] { ScratchFolder::write(text, content); };
         } else if (program == "whisper-server") {
             script.launchError = world_.serverLaunchError;
@@ -223,7 +223,7 @@ TEST_F(LocalWhisperSimulation, CommandLineRunConvertsTranscribesAndCleansUp) {
 
     ASSERT_EQ(launcher_->launches().size(), 1u);
     EXPECT_FALSE(ScratchFolder::exists(files.wav)) << "an old conversion is removed before ffmpeg runs";
-    const auto& ffmpeg = launcher_->launches()[0].spec;
+    const auto& ffmpeg = launcher_->launches()[0].launchSpec;
     EXPECT_EQ(ffmpeg.arguments, ffmpegConversionArguments(recording, files.wav));
     EXPECT_EQ(ffmpeg.standardError.kind, ProcessOutput::Kind::pipe);
     EXPECT_EQ(ffmpeg.environmentOverrides, whisperChildEnvironment(locations_.homeDirectory));
@@ -233,7 +233,7 @@ TEST_F(LocalWhisperSimulation, CommandLineRunConvertsTranscribesAndCleansUp) {
     EXPECT_EQ(only(), "text: Hello from the command line.");
     const auto cli = launcher_->launchesOf("whisper-cli");
     ASSERT_EQ(cli.size(), 1u);
-    EXPECT_EQ(cli[0].spec.arguments, whisperCliArguments(model("ggml-base.en.bin"), files, 6, "en"));
+    EXPECT_EQ(cli[0].launchSpec.arguments, whisperCliArguments(model("ggml-base.en.bin"), files, 6, "en"));
     EXPECT_EQ(transcriber_->sessionProcess(), nullptr);
     for (const auto& file : {files.audio, files.wav, files.outputText}) EXPECT_FALSE(ScratchFolder::exists(file)) << file;
 }
@@ -245,7 +245,7 @@ TEST_F(LocalWhisperSimulation, LanguageCodeOnTheCommandLine) {
         settle();
         const auto cli = launcher_->launchesOf("whisper-cli");
         ASSERT_FALSE(cli.empty());
-        const auto& arguments = cli.back().spec.arguments;
+        const auto& arguments = cli.back().launchSpec.arguments;
         EXPECT_EQ(argumentAfter(arguments, "-l"), language.value_or("")) << locale;
         EXPECT_EQ(std::count(arguments.begin(), arguments.end(), "-l"), language ? 1 : 0) << locale;
         EXPECT_EQ(argumentAfter(arguments, "-m"), model("ggml-base.bin").string()) << locale;
@@ -374,12 +374,12 @@ TEST_F(LocalWhisperSimulation, ServerIsPreferredStartedWaitedForAndAsked) {
 
     const auto servers = launcher_->launchesOf("whisper-server");
     ASSERT_EQ(servers.size(), 1u);
-    EXPECT_EQ(servers[0].spec.arguments, whisperServerArguments(model("ggml-base.en.bin"), 18131, 6, "en"));
+    EXPECT_EQ(servers[0].launchSpec.arguments, whisperServerArguments(model("ggml-base.en.bin"), 18131, 6, "en"));
     const fs::path log = scratch_.path() / "tmp/SorvelWhisper/whisper-server.log";
-    EXPECT_EQ(servers[0].spec.standardOutput.path, log.string());
-    EXPECT_EQ(servers[0].spec.standardError.path, log.string());
+    EXPECT_EQ(servers[0].launchSpec.standardOutput.path, log.string());
+    EXPECT_EQ(servers[0].launchSpec.standardError.path, log.string());
     EXPECT_TRUE(ScratchFolder::exists(log));
-    EXPECT_EQ(servers[0].spec.environmentOverrides, whisperChildEnvironment(locations_.homeDirectory));
+    EXPECT_EQ(servers[0].launchSpec.environmentOverrides, whisperChildEnvironment(locations_.homeDirectory));
 
     // Probes until the model was loaded (1 s), then the upload.
     EXPECT_GE(requestsTo("GET"), 8u);
@@ -427,9 +427,9 @@ TEST_F(LocalWhisperSimulation, ChangingTheLanguageReplacesTheServer) {
 
     const auto servers = launcher_->launchesOf("whisper-server");
     ASSERT_EQ(servers.size(), 3u);
-    EXPECT_EQ(argumentAfter(servers[1].spec.arguments, "-l"), "de");
-    EXPECT_EQ(argumentAfter(servers[1].spec.arguments, "-m"), model("ggml-base.bin").string());
-    EXPECT_EQ(argumentAfter(servers[2].spec.arguments, "-l"), "auto");
+    EXPECT_EQ(argumentAfter(servers[1].launchSpec.arguments, "-l"), "de");
+    EXPECT_EQ(argumentAfter(servers[1].launchSpec.arguments, "-m"), model("ggml-base.bin").string());
+    EXPECT_EQ(argumentAfter(servers[2].launchSpec.arguments, "-l"), "auto");
     EXPECT_TRUE(servers[0].process->wasTerminated());
     EXPECT_TRUE(servers[1].process->wasTerminated());
     EXPECT_TRUE(servers[2].process->isRunning());

@@ -37,12 +37,12 @@ struct Ending {
 };
 
 ProcessSpec piped(std::string executable, std::vector<std::string> arguments) {
-    ProcessSpec spec;
-    spec.executable = std::move(executable);
-    spec.arguments = std::move(arguments);
-    spec.standardOutput = ProcessOutput::toPipe();
-    spec.standardError = ProcessOutput::toPipe();
-    return spec;
+    ProcessSpec launchSpec;
+    launchSpec.executable = std::move(executable);
+    launchSpec.arguments = std::move(arguments);
+    launchSpec.standardOutput = ProcessOutput::toPipe();
+    launchSpec.standardError = ProcessOutput::toPipe();
+    return launchSpec;
 }
 
 TEST(PosixProcessLauncher, ArgumentsReachTheChildByteForByte) {
@@ -63,11 +63,11 @@ TEST(PosixProcessLauncher, ArgumentsReachTheChildByteForByte) {
 }
 
 TEST(PosixProcessLauncher, EnvironmentOverridesReplaceOnlyTheGivenVariables) {
-    auto spec = piped("/usr/bin/env", {});
-    spec.environmentOverrides = {{"PATH", "/custom/bin:/usr/bin"}, {"TAVLO_TEST_VALUE", "ä b=c"}};
+    auto launchSpec = piped("/usr/bin/env", {});
+    launchSpec.environmentOverrides = {{"PATH", "/custom/bin:/usr/bin"}, {"TAVLO_TEST_VALUE", "ä b=c"}};
     PosixProcessLauncher launcher;
     Ending ending;
-    ASSERT_TRUE(launcher.launch(spec, ending.handler()));
+    ASSERT_TRUE(launcher.launch(launchSpec, ending.handler()));
     const std::string out = ending.get().standardOutput;
 
     EXPECT_NE(out.find("\nPATH=/custom/bin:/usr/bin\n"), std::string::npos) << out;
@@ -79,11 +79,11 @@ TEST(PosixProcessLauncher, EnvironmentOverridesReplaceOnlyTheGivenVariables) {
 
 TEST(PosixProcessLauncher, BothPipesAreDrainedSeparately) {
     // Large enough on both streams that a reader of only one pipe would block the child.
-    const auto spec = piped("/bin/sh", {"-c", "head -c 600000 /dev/zero | tr '\\0' e >&2; "
+    const auto launchSpec = piped("/bin/sh", {"-c", "head -c 600000 /dev/zero | tr '\\0' e >&2; "
                                               "head -c 900000 /dev/zero | tr '\\0' o; exit 3"});
     PosixProcessLauncher launcher;
     Ending ending;
-    ASSERT_TRUE(launcher.launch(spec, ending.handler()));
+    ASSERT_TRUE(launcher.launch(launchSpec, ending.handler()));
     const auto termination = ending.get();
 
     EXPECT_EQ(termination.reason, ProcessTermination::Reason::exited);
@@ -96,15 +96,15 @@ TEST(PosixProcessLauncher, BothPipesAreDrainedSeparately) {
 TEST(PosixProcessLauncher, BothStreamsCanBeAppendedToOneFile) {
     const auto log = std::filesystem::temp_directory_path() / ("tavlo-launcher-log-" + std::to_string(::getpid()));
     std::ofstream(log) << "earlier\n";
-    ProcessSpec spec;
-    spec.executable = "/bin/sh";
-    spec.arguments = {"-c", "echo out1; echo err1 >&2; echo out2"};
-    spec.standardOutput = ProcessOutput::toFile(log.string());
-    spec.standardError = ProcessOutput::toFile(log.string());
+    ProcessSpec launchSpec;
+    launchSpec.executable = "/bin/sh";
+    launchSpec.arguments = {"-c", "echo out1; echo err1 >&2; echo out2"};
+    launchSpec.standardOutput = ProcessOutput::toFile(log.string());
+    launchSpec.standardError = ProcessOutput::toFile(log.string());
 
     PosixProcessLauncher launcher;
     Ending ending;
-    ASSERT_TRUE(launcher.launch(spec, ending.handler()));
+    ASSERT_TRUE(launcher.launch(launchSpec, ending.handler()));
     const auto termination = ending.get();
     std::ifstream file(log);
     const std::string written((std::istreambuf_iterator<char>(file)), {});

@@ -165,10 +165,10 @@ void PosixProcessLauncher::joinEndedWaiters() {
     for (auto& watch : ended) watch.waiter.join();
 }
 
-ProcessLaunch PosixProcessLauncher::launch(const ProcessSpec& spec, TerminationHandler onTermination) {
+ProcessLaunch PosixProcessLauncher::launch(const ProcessSpec& launchSpec, TerminationHandler onTermination) {
     joinEndedWaiters();
-    if (spec.executable.empty() || spec.executable.front() != '/')
-        return {nullptr, "The program path \"" + spec.executable + "\" is not absolute."};
+    if (launchSpec.executable.empty() || launchSpec.executable.front() != '/')
+        return {nullptr, "The program path \"" + launchSpec.executable + "\" is not absolute."};
 
     Descriptors descriptors;
     SpawnSetup setup;
@@ -206,8 +206,8 @@ ProcessLaunch PosixProcessLauncher::launch(const ProcessSpec& spec, TerminationH
         posix_spawn_file_actions_adddup2(&setup.actions, fd, target);
         return std::nullopt;
     };
-    if (auto failed = connect(spec.standardOutput, 1, outRead)) return *failed;
-    if (auto failed = connect(spec.standardError, 2, errRead)) return *failed;
+    if (auto failed = connect(launchSpec.standardOutput, 1, outRead)) return *failed;
+    if (auto failed = connect(launchSpec.standardError, 2, errRead)) return *failed;
     // Nothing else of ours reaches the child, even descriptors opened without close-on-exec.
     posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3);
 
@@ -223,19 +223,19 @@ ProcessLaunch PosixProcessLauncher::launch(const ProcessSpec& spec, TerminationH
     posix_spawnattr_setsigdefault(&setup.attributes, &defaults);
     posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
-    std::vector<char*> argv{const_cast<char*>(spec.executable.c_str())};
-    for (const auto& argument : spec.arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    std::vector<char*> argv{const_cast<char*>(launchSpec.executable.c_str())};
+    for (const auto& argument : launchSpec.arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
-    std::vector<std::string> environment = childEnvironment(spec.environmentOverrides);
+    std::vector<std::string> environment = childEnvironment(launchSpec.environmentOverrides);
     std::vector<char*> envp;
     for (auto& entry : environment) envp.push_back(entry.data());
     envp.push_back(nullptr);
 
     pid_t pid = -1;
-    if (const int error = ::posix_spawn(&pid, spec.executable.c_str(), &setup.actions, &setup.attributes,
+    if (const int error = ::posix_spawn(&pid, launchSpec.executable.c_str(), &setup.actions, &setup.attributes,
                                         argv.data(), envp.data());
         error != 0) {
-        return failure("Could not start \"" + spec.executable + "\"", error);
+        return failure("Could not start \"" + launchSpec.executable + "\"", error);
     }
 
     // The write ends and files now belong to the child; only the read ends stay open here.

@@ -26,7 +26,7 @@ public:
     PosixProcessLauncher(const PosixProcessLauncher&) = delete;
     PosixProcessLauncher& operator=(const PosixProcessLauncher&) = delete;
 
-    ProcessLaunch launch(const ProcessSpec& spec, TerminationHandler onTermination) override;
+    ProcessLaunch launch(const ProcessSpec& launchSpec, TerminationHandler onTermination) override;
 
 private:
     struct Watch {

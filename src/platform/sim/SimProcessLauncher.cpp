@@ -46,21 +46,21 @@ void SimProcessLauncher::Process::exit(int status, std::string standardOutput, s
     });
 }
 
-ProcessLaunch SimProcessLauncher::launch(const ProcessSpec& spec, TerminationHandler onTermination) {
+ProcessLaunch SimProcessLauncher::launch(const ProcessSpec& launchSpec, TerminationHandler onTermination) {
     Script script;
     script.endsAfter = Duration::zero();
-    if (behaviour_) script = behaviour_(spec);
+    if (behaviour_) script = behaviour_(launchSpec);
     if (script.launchError) {
-        launches_.push_back({spec, nullptr});
+        launches_.push_back({launchSpec, nullptr});
         ++nextPid_;
         return {nullptr, *script.launchError};
     }
     auto process = std::make_shared<Process>();
     process->schedule_ = schedule_;
-    process->spec_ = spec;
+    process->spec_ = launchSpec;
     process->handler_ = std::move(onTermination);
     process->pid_ = nextPid_++;
-    launches_.push_back({spec, process});
+    launches_.push_back({launchSpec, process});
 
     if (script.endsAfter) {
         schedule_(*script.endsAfter, [weak = std::weak_ptr<Process>(process), script] {
@@ -81,7 +81,7 @@ ProcessLaunch SimProcessLauncher::launch(const ProcessSpec& spec, TerminationHan
 std::vector<SimProcessLauncher::Launch> SimProcessLauncher::launchesOf(const std::string& programName) const {
     std::vector<Launch> matching;
     for (const auto& launch : launches_)
-        if (std::filesystem::path(launch.spec.executable).filename() == programName) matching.push_back(launch);
+        if (std::filesystem::path(launch.launchSpec.executable).filename() == programName) matching.push_back(launch);
     return matching;
 }
 

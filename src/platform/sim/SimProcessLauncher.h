@@ -55,7 +55,7 @@ public:
     };
 
     struct Launch {
-        ProcessSpec spec;
+        ProcessSpec launchSpec;
         std::shared_ptr<Process> process;  // null when the launch failed
     };
 
@@ -64,7 +64,7 @@ public:
     // Without a behaviour every program ends at once with status 0.
     void setBehaviour(Behaviour behaviour) { behaviour_ = std::move(behaviour); }
 
-    ProcessLaunch launch(const ProcessSpec& spec, TerminationHandler onTermination) override;
+    ProcessLaunch launch(const ProcessSpec& launchSpec, TerminationHandler onTermination) override;
 
     const std::vector<Launch>& launches() const { return launches_; }
     // Launches of the program with this file name ("ffmpeg", "whisper-server").
