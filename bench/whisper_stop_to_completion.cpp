@@ -19,6 +19,7 @@
 #include <optional>
 #include <mutex>
 
+#include "harness/FreeLoopbackPort.h"
 #include "engine/DelayedBackEnds.h"
 #include "engine/DictationEngine.h"
 #include "engine/LocalWhisperTranscriber.h"
@@ -89,17 +90,7 @@ private:
     StepTimes& times_;
 };
 
-int freeLoopbackPort() {
-    const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(sock);
-    return ntohs(address.sin_port);
-}
+using tavlo::testing::freeLoopbackPort;
 
 // A home with a model, the stand-in server installed, and a 10-second
 // recording in the engine's own format (48 kHz float CAF).

@@ -4,6 +4,8 @@
 // processes and reached over real HTTP, answer the way the real tools do.
 #include <gtest/gtest.h>
 
+#include "harness/FreeLoopbackPort.h"
+
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -34,17 +36,7 @@ using testing::ScratchFolder;
 
 const std::string kStandIns = TAVLO_STANDIN_DIR;
 
-int freeLoopbackPort() {
-    const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(sock);
-    return ntohs(address.sin_port);
-}
+using tavlo::testing::freeLoopbackPort;
 
 std::vector<json> jsonLines(const fs::path& file) {
     std::vector<json> lines;

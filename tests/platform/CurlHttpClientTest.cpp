@@ -4,6 +4,8 @@
 // cancellation each complete exactly once with the matching error.
 #include <gtest/gtest.h>
 
+#include "harness/FreeLoopbackPort.h"
+
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -54,17 +56,7 @@ std::string fnv1a(const std::string& bytes) {
 }
 
 // A loopback port nobody listens on.
-int closedPort() {
-    const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(sock, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(sock);
-    return ntohs(address.sin_port);
-}
+int closedPort() { return tavlo::testing::freeLoopbackPort(); }
 
 class CurlHttpClientTest : public ::testing::Test {
 protected:
