@@ -83,6 +83,18 @@ public:
     // no completion follows then.
     void start(const DictationStartOptions& options);
 
+    // Transcribes an existing audio or video file as a session without a
+    // microphone, with local Whisper or the cloud; the text (possibly empty)
+    // or the failure arrives once through onComplete, after progress texts
+    // through onPartial. The source is never modified: the back ends work on a
+    // copy in the temporary folder and delete it. Throws DictationEngineError
+    // or PlatformError when it cannot start; no completion follows then.
+    // An absent language means the user's current locale.
+    void transcribeFile(const std::filesystem::path& sourceURL, SpeechModel model,
+                        const std::optional<std::string>& languageIdentifier,
+                        const std::optional<std::string>& serviceAccessToken,
+                        OpenAICloudMode openAICloudMode, const std::optional<std::string>& openAIAPIKey);
+
     // Ends capture; the final text arrives through onComplete.
     void stopAndCommit();
 
@@ -96,6 +108,9 @@ public:
     // The final text of the session arrives only after an external
     // transcription that follows stop.
     bool usesDelayedExternalTranscription() const;
+
+    // Whether local Whisper is installed and can transcribe this language.
+    bool localWhisperStatus(const std::string& languageIdentifier) const;
 
     // Warms up local Whisper for the language in the background.
     void prepareLocalWhisper(const std::string& languageIdentifier);

@@ -152,6 +152,10 @@ bool DictationEngine::usesDelayedExternalTranscription() const {
            activeSpeechModel == SpeechModel::openAICloud;
 }
 
+bool DictationEngine::localWhisperStatus(const std::string& languageIdentifier) const {
+    return delayedTranscriber && delayedTranscriber->hasLocalWhisper(languageIdentifier);
+}
+
 void DictationEngine::prepareLocalWhisper(const std::string& languageIdentifier) {
     if (delayedTranscriber) delayedTranscriber->prepareLocalWhisper(languageIdentifier);
 }

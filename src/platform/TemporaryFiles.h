@@ -10,6 +10,9 @@ public:
     virtual std::filesystem::path temporaryDirectory() const = 0;
     // Creates the folder with any missing parents. Throws PlatformError.
     virtual void createDirectories(const std::filesystem::path& folder) = 0;
+    // Copies a file to a new work file (which must not exist yet). Throws
+    // PlatformError; a partial copy is removed.
+    virtual void copyFile(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
     // Deletes a work file; a missing file or a failure is ignored.
     virtual void removeFile(const std::filesystem::path& file) noexcept = 0;
 };

@@ -132,7 +132,8 @@ bool ensureDirectory(const std::filesystem::path& directory, mode_t mode, std::s
     return true;
 }
 
-FileWrite replaceFileAtomically(const std::filesystem::path& path, std::string_view contents) {
+FileWrite replaceFileAtomically(const std::filesystem::path& path, std::string_view contents,
+                                mode_t mode) {
     FileWrite result;
     const auto directory = path.parent_path();
     std::string pattern = (directory / ("." + path.filename().string() + ".XXXXXX")).string();
@@ -141,15 +142,18 @@ FileWrite replaceFileAtomically(const std::filesystem::path& path, std::string_v
 
     Descriptor fd(::mkostemp(name.data(), O_CLOEXEC));  // mode 0600
     if (fd.get() < 0) {
+        result.errorNumber = errno;
         result.error = "cannot create a file in " + directory.string() + ": " + errnoText(errno);
         return result;
     }
     const std::filesystem::path temporary(name.data());
     auto fail = [&](const std::string& what) {
+        result.errorNumber = errno;
         result.error = what + ": " + errnoText(errno);
         ::unlink(temporary.c_str());
         return result;
     };
+    if (mode != 0600 && ::fchmod(fd.get(), mode) != 0) return fail("cannot set the mode of " + temporary.string());
     if (!writeAll(fd.get(), contents)) return fail("cannot write " + temporary.string());
     if (::fsync(fd.get()) != 0) return fail("cannot flush " + temporary.string());
     struct stat info {};

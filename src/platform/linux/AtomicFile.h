@@ -44,10 +44,13 @@ struct FileWrite {
     bool ok = false;
     FileIdentity identity;  // of the new file when ok
     std::string error;
+    int errorNumber = 0;  // the errno behind error
 };
 
-// Replaces the file atomically with the contents; the new file has mode 0600.
-FileWrite replaceFileAtomically(const std::filesystem::path& path, std::string_view contents);
+// Replaces the file atomically with the contents. The new file has mode 0600
+// unless another mode is given (documents for the user get 0644).
+FileWrite replaceFileAtomically(const std::filesystem::path& path, std::string_view contents,
+                                mode_t mode = 0600);
 
 // Renames a file that cannot be used to a new name beside it, such as
 // "settings.json.damaged-20260105-093000", never overwriting anything; the new

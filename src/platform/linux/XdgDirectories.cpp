@@ -21,4 +21,8 @@ std::filesystem::path dataHome(const HostEnvironment& host) {
     return baseFolder(host, "XDG_DATA_HOME", ".local/share");
 }
 
+std::filesystem::path stateHome(const HostEnvironment& host) {
+    return baseFolder(host, "XDG_STATE_HOME", ".local/state");
+}
+
 }  // namespace tavlo

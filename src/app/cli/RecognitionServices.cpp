@@ -1,0 +1,34 @@
+#include "app/cli/RecognitionServices.h"
+
+#include "engine/DelayedBackEnds.h"
+#include "engine/LocalWhisperTranscriber.h"
+#include "platform/linux/CurlHttpClient.h"
+#include "platform/linux/PosixProcessLauncher.h"
+#include "platform/linux/SystemTemporaryFiles.h"
+#include "settings/LocaleIdentifier.h"
+
+namespace tavlo {
+
+RecognitionServices makeFileRecognitionServices(std::shared_ptr<MainQueue> mainQueue, const HostEnvironment& host) {
+    RecognitionServices services;
+    services.processLauncher = std::make_shared<PosixProcessLauncher>();
+    services.httpClient = std::make_shared<CurlHttpClient>();
+    auto temporaryFiles = std::make_shared<SystemTemporaryFiles>();
+
+    LocalWhisperSettings local;
+    local.mainQueue = mainQueue;
+    local.processLauncher = services.processLauncher;
+    local.httpClient = services.httpClient;
+    local.temporaryDirectory = temporaryFiles->temporaryDirectory();
+    auto backEnds = std::make_shared<DelayedBackEnds>(LocalWhisperTranscriber::create(std::move(local)));
+
+    DictationEnginePorts ports;
+    ports.mainQueue = std::move(mainQueue);
+    ports.temporaryFiles = std::move(temporaryFiles);
+    ports.delayedTranscriber = std::move(backEnds);
+    ports.localeIdentifier = currentLocaleIdentifier(host);
+    services.engine = DictationEngine::create(std::move(ports));
+    return services;
+}
+
+}  // namespace tavlo

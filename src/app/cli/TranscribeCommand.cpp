@@ -1,0 +1,72 @@
+#include "app/cli/TranscribeCommand.h"
+
+#include <filesystem>
+#include <ostream>
+
+#include "app/cli/CommandEventLoop.h"
+#include "app/cli/RecognitionServices.h"
+#include "app/cli/UserSettings.h"
+#include "app/core/AppDelegate.h"
+#include "app/core/DiagnosticsLog.h"
+#include "platform/linux/SystemHostEnvironment.h"
+#include "platform/linux/SystemUserFiles.h"
+#include "platform/linux/XdgDirectories.h"
+#include "platform/sim/InMemoryPasteboard.h"
+
+namespace tavlo::cli {
+
+int runTranscribe(const std::vector<std::string>& args, Streams streams) {
+    if (args.size() != 2 || args[1].empty()) {
+        streams.err << "usage: tavlo transcribe FILE\n";
+        return 2;
+    }
+    // Relative to where the command was started, like any file argument.
+    std::error_code ignored;
+    const std::filesystem::path source = std::filesystem::absolute(args[1], ignored);
+
+    auto settings = openUserSettings(streams.err);
+    SystemHostEnvironment host;
+    // The command's own messages go to standard error; the log file gets the
+    // program's trail without repeating it there.
+    DiagnosticsLog log(stateHome(host) / "tavlo" / "Tavlo.log", DiagnosticsLog::defaultClock(),
+                       [](std::string_view) {});
+    // Without a desktop there is no clipboard to share; the text is printed.
+    auto pasteboard = std::make_shared<InMemoryPasteboard>();
+
+    int status = 1;
+    // Owned here rather than by the callbacks, which the engine keeps.
+    RecognitionServices services;
+    std::shared_ptr<AppDelegate> controller;
+    runCommandEventLoop([&](std::shared_ptr<MainQueue> mainQueue, Finished finished) {
+        services = makeFileRecognitionServices(mainQueue, host);
+        AppDelegatePorts ports;
+        ports.store = &settings->store();
+        ports.dictationEngine = services.engine;
+        ports.mainQueue = mainQueue;
+        ports.pasteboard = pasteboard;
+        ports.userFiles = std::make_shared<SystemUserFiles>(host);
+        ports.logDiagnostic = [&log](std::string_view message) { log.logDiagnostic(message); };
+        controller = AppDelegate::create(std::move(ports));
+
+        controller->transcribeFile(source, [&, finished](const FileTranscriptionResult& result) {
+            if (result.isSuccess()) {
+                streams.out << result.output().text << "\n" << std::flush;
+                streams.err << "tavlo: transcript saved to " << result.output().outputURL.string() << "\n";
+                status = 0;
+            } else if (auto copied = pasteboard->string()) {
+                // The text exists but its file could not be written: keep the
+                // text where the user sees it.
+                streams.out << *copied << "\n" << std::flush;
+                streams.err << "tavlo: the transcript could not be saved: " << errorDescription(result.error()) << "\n";
+            } else {
+                streams.err << "tavlo: " << errorDescription(result.error()) << "\n";
+            }
+            // Stops a warm server this run may have started.
+            services.engine->shutdown();
+            finished();
+        });
+    });
+    return status;
+}
+
+}  // namespace tavlo::cli

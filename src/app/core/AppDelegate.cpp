@@ -1,0 +1,33 @@
+#include "app/core/AppDelegate.h"
+
+#include <stdexcept>
+#include <utility>
+
+namespace tavlo {
+
+std::shared_ptr<AppDelegate> AppDelegate::create(AppDelegatePorts ports) {
+    return std::shared_ptr<AppDelegate>(new AppDelegate(std::move(ports)));
+}
+
+namespace {
+
+SettingsStore& requireStore(SettingsStore* store) {
+    if (store == nullptr) throw std::invalid_argument("The controller needs the settings store.");
+    return *store;
+}
+
+}  // namespace
+
+AppDelegate::AppDelegate(AppDelegatePorts ports)
+    : store(requireStore(ports.store)),
+      dictationEngine(std::move(ports.dictationEngine)),
+      mainQueue(std::move(ports.mainQueue)),
+      pasteboard(std::move(ports.pasteboard)),
+      userFiles(std::move(ports.userFiles)),
+      log(std::move(ports.logDiagnostic)) {}
+
+void AppDelegate::logDiagnostic(std::string_view message) const {
+    if (log) log(message);
+}
+
+}  // namespace tavlo

@@ -1,0 +1,79 @@
+// The session state every concern of the controller shares: the error and
+// success indications, the bubble state and the live partial text.
+#include <array>
+#include <chrono>
+#include <string_view>
+
+#include "app/core/AppDelegate.h"
+#include "engine/TextTrimming.h"
+
+namespace tavlo {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr MainQueue::Duration errorStateDuration = 1200ms;
+constexpr MainQueue::Duration successStateDuration = 850ms;
+
+// Progress texts the engine reports through the partial-text channel; they
+// must never become dictated text.
+constexpr std::array<std::string_view, 4> engineStatusMessages = {
+    "Transcribing with OpenAI...",
+    "Transcribing file with OpenAI...",
+    "Transcribing file locally with Whisper...",
+    "Finalising locally with Whisper...",
+};
+
+}  // namespace
+
+void AppDelegate::presentError(const std::string& message) {
+    logDiagnostic("present error=" + message);
+    isListening_ = false;
+    isProcessingDictation_ = false;
+    hasCompletedCurrentDictation_ = true;
+    endSessionInput();
+    currentPartialTranscript_.clear();
+    cancelDictationCompletionWatchdog();
+    setBubbleState(BubbleState::error);
+    // Not withdrawn by later states: it checks the bubble instead, so a new
+    // session that started meanwhile keeps its own state.
+    mainQueue->postAfter(errorStateDuration, [weak = weak_from_this()] {
+        auto self = weak.lock();
+        if (self && self->bubbleState_ == BubbleState::error) self->setBubbleState(BubbleState::idle);
+    });
+}
+
+void AppDelegate::setBubbleState(BubbleState state) {
+    bubbleState_ = state;
+    if (bubbleWindow) bubbleWindow->setState(state);
+    if (statusItem) statusItem->showStatusImage(state);
+}
+
+void AppDelegate::showSuccessTick() {
+    if (successResetWorkItem) successResetWorkItem->cancel();
+    setBubbleState(BubbleState::success);
+    successResetWorkItem = mainQueue->postAfter(successStateDuration, [weak = weak_from_this()] {
+        auto self = weak.lock();
+        if (self && self->bubbleState_ == BubbleState::success) self->setBubbleState(BubbleState::idle);
+    });
+}
+
+void AppDelegate::updatePartialTranscript(const std::string& text) {
+    const std::string trimmed = trimWhitespaceAndLineBreaks(text);
+    for (std::string_view status : engineStatusMessages)
+        if (trimmed == status) return;
+    currentPartialTranscript_ = text;
+}
+
+void AppDelegate::endSessionInput() {
+    functionKeyLatched = false;
+    ignoreNextFunctionRelease = false;
+    pendingFunctionReleaseStop = false;
+}
+
+void AppDelegate::cancelDictationCompletionWatchdog() {
+    if (dictationCompletionWatchdog) dictationCompletionWatchdog->cancel();
+    dictationCompletionWatchdog.reset();
+}
+
+}  // namespace tavlo

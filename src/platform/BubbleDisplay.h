@@ -1,0 +1,15 @@
+#pragma once
+// The floating bubble that shows the dictation state. The controller only sets
+// the state and reads it back (delayed resets check that nothing changed it).
+#include "indicator/model/BubbleState.h"
+
+namespace tavlo {
+
+class BubbleDisplay {
+public:
+    virtual ~BubbleDisplay() = default;
+    virtual void setState(BubbleState state) = 0;
+    virtual BubbleState state() const = 0;
+};
+
+}  // namespace tavlo
