@@ -1,0 +1,121 @@
+// The real file adapters: work copies in the temporary folder and documents
+// written for the user.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "harness/TemporaryDirectory.h"
+#include "platform/PlatformError.h"
+#include "platform/linux/SystemTemporaryFiles.h"
+#include "platform/linux/SystemUserFiles.h"
+#include "platform/sim/SimulatedHostEnvironment.h"
+
+namespace tavlo {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string read(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+void write(const fs::path& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
+
+std::string failureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const PlatformError& error) {
+        return error.what();
+    }
+    return "<no failure>";
+}
+
+TEST(DocumentsFolder, ReadFromTheDesktopsUserFolders) {
+    struct Case {
+        const char* text;
+        std::optional<fs::path> expected;
+    };
+    const Case cases[] = {
+        {"XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n", "/home/u/Dokumente"},
+        {"# comment\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\nXDG_DOCUMENTS_DIR=\"/data/docs\"\n", "/data/docs"},
+        {"XDG_DOCUMENTS_DIR=\"$HOME/\"\n", "/home/u"},
+        {"XDG_DOCUMENTS_DIR=\"relative/docs\"\n", std::nullopt},
+        {"XDG_DOCUMENTS_DIR=\"$HOMEWORK/docs\"\n", std::nullopt},
+        {"XDG_DOCUMENTS_DIR=$HOME/unquoted\n", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(documentsFolderFromUserDirs(c.text, "/home/u"), c.expected) << c.text;
+}
+
+TEST(SystemUserFiles, DocumentsFolderFollowsUserDirsElseHome) {
+    testing::TemporaryDirectory scratch;
+    SimulatedHostEnvironment host;
+    host.home = (scratch.path() / "home").string();
+    EXPECT_EQ(SystemUserFiles(host).documentsDirectory(), scratch.path() / "home" / "Documents");
+
+    fs::create_directories(scratch.path() / "config");
+    host.variables["XDG_CONFIG_HOME"] = (scratch.path() / "config").string();
+    write(scratch.path() / "config" / "user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Papiere\"\n");
+    EXPECT_EQ(SystemUserFiles(host).documentsDirectory(), scratch.path() / "home" / "Papiere");
+
+    host.home.clear();
+    EXPECT_EQ(SystemUserFiles(host).documentsDirectory(), std::nullopt);
+}
+
+TEST(SystemUserFiles, WritesReadableDocumentsAndReportsWhatFailed) {
+    testing::TemporaryDirectory scratch;
+    SimulatedHostEnvironment host;
+    SystemUserFiles files(host);
+    const fs::path file = scratch.path() / "talk-transcript.txt";
+    write(file, "old text that is longer");
+    files.writeTextAtomically(file, "Grüße.");
+    EXPECT_EQ(read(file), "Grüße.");
+    struct stat info {};
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
+
+    // A folder where the file should go fails for every user, root included.
+    fs::create_directories(scratch.path() / "blocked-transcript.txt");
+    EXPECT_EQ(failureOf([&] { files.writeTextAtomically(scratch.path() / "blocked-transcript.txt", "x"); }),
+              "Could not write \"blocked-transcript.txt\" in \"" + scratch.path().string() + "\": Is a directory.");
+    write(scratch.path() / "plain", "");
+    EXPECT_EQ(failureOf([&] { files.createDirectories(scratch.path() / "plain" / "sub"); }),
+              (scratch.path() / "plain").string() + " is not a folder.");
+}
+
+TEST(SystemTemporaryFiles, CopiesExactlyAndNeverOverwrites) {
+    testing::TemporaryDirectory scratch;
+    SystemTemporaryFiles files(scratch.path());
+    EXPECT_EQ(files.temporaryDirectory(), scratch.path());
+    std::string bytes(200000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
+    write(scratch.path() / "source.m4a", bytes);
+
+    files.createDirectories(scratch.path() / "work" / "nested");
+    const fs::path copy = scratch.path() / "work" / "nested" / "file-1.m4a";
+    files.copyFile(scratch.path() / "source.m4a", copy);
+    EXPECT_EQ(read(copy), bytes);
+
+    write(copy, "keep me");
+    EXPECT_EQ(failureOf([&] { files.copyFile(scratch.path() / "source.m4a", copy); }),
+              "Could not create the work copy of \"source.m4a\": File exists.");
+    EXPECT_EQ(read(copy), "keep me");
+
+    EXPECT_EQ(failureOf([&] { files.copyFile(scratch.path() / "missing.m4a", scratch.path() / "c1"); }),
+              "Could not read \"missing.m4a\": No such file or directory.");
+    EXPECT_EQ(failureOf([&] { files.copyFile(scratch.path() / "work", scratch.path() / "c2"); }),
+              "Could not read \"work\": Is a directory.");
+    EXPECT_FALSE(fs::exists(scratch.path() / "c1"));
+    EXPECT_FALSE(fs::exists(scratch.path() / "c2"));
+
+    files.removeFile(copy);
+    files.removeFile(copy);  // already gone: ignored
+    EXPECT_FALSE(fs::exists(copy));
+}
+
+}  // namespace
+}  // namespace tavlo
