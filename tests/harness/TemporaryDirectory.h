@@ -36,6 +36,7 @@ inline std::map<std::string, std::string> freshUserEnvironment(const std::filesy
         {"HOME", home.string()},
         {"XDG_CONFIG_HOME", (home / ".config").string()},
         {"XDG_DATA_HOME", (home / ".local/share").string()},
+        {"XDG_STATE_HOME", (home / ".local/state").string()},
         {"DBUS_SESSION_BUS_ADDRESS", "disabled:"},
         {"LC_ALL", "en_US.UTF-8"},
     };
