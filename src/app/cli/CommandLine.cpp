@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "app/cli/CheckUpdatesCommand.h"
 #include "app/cli/CleanCommand.h"
 #include "app/cli/SecretCommand.h"
 #include "app/cli/SettingsCommand.h"
@@ -14,6 +15,7 @@ int runCommand(const std::vector<std::string>& args, Streams streams) {
     if (command == "clean") return runClean(args, streams);
     if (command == "settings") return runSettings(args, streams);
     if (command == "secret") return runSecret(args, streams);
+    if (command == "check-updates") return runCheckUpdates(args, streams);
     if (command == "--version") {
         streams.out << "tavlo " << TAVLO_VERSION << "\n";
         return 0;
@@ -23,7 +25,8 @@ int runCommand(const std::vector<std::string>& args, Streams streams) {
                        "  (no command)  start the desktop program\n"
                        "  clean         run text through the transcript clean-up\n"
                        "  settings      print the settings, or change one (settings set NAME VALUE)\n"
-                       "  secret        store, clear or check the OpenAI key or the service token\n";
+                       "  secret        store, clear or check the OpenAI key or the service token\n"
+                       "  check-updates ask the update servers whether a newer Tavlo is published\n";
         return 0;
     }
     streams.err << "tavlo: unknown command \"" << command << "\" (try tavlo --help)\n";
