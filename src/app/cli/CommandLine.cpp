@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "app/cli/CheckUpdatesCommand.h"
 #include "app/cli/CleanCommand.h"
 #include "app/cli/SecretCommand.h"
 #include "app/cli/SettingsCommand.h"
@@ -16,6 +17,7 @@ int runCommand(const std::vector<std::string>& args, Streams streams) {
     if (command == "settings") return runSettings(args, streams);
     if (command == "secret") return runSecret(args, streams);
     if (command == "transcribe") return runTranscribe(args, streams);
+    if (command == "check-updates") return runCheckUpdates(args, streams);
     if (command == "--version") {
         streams.out << "tavlo " << TAVLO_VERSION << "\n";
         return 0;
@@ -26,7 +28,8 @@ int runCommand(const std::vector<std::string>& args, Streams streams) {
                        "  clean         run text through the transcript clean-up\n"
                        "  settings      print the settings, or change one (settings set NAME VALUE)\n"
                        "  secret        store, clear or check the OpenAI key or the service token\n"
-                       "  transcribe    transcribe an audio or video file (transcribe FILE)\n";
+                       "  transcribe    transcribe an audio or video file (transcribe FILE)\n"
+                       "  check-updates ask the update servers whether a newer Tavlo is published\n";
         return 0;
     }
     streams.err << "tavlo: unknown command \"" << command << "\" (try tavlo --help)\n";

@@ -1,0 +1,64 @@
+#include "app/cli/CheckUpdatesCommand.h"
+
+#include <memory>
+#include <optional>
+#include <ostream>
+
+#include "app/cli/CommandEventLoop.h"
+#include "app/cli/TerminalText.h"
+#include "platform/linux/CurlHttpClient.h"
+#include "platform/linux/SystemHostEnvironment.h"
+#include "updates/UpdateAlert.h"
+#include "updates/UpdateChecker.h"
+#include "updates/UpdateSources.h"
+
+namespace tavlo::cli {
+namespace {
+
+constexpr const char* usage =
+    "usage: tavlo check-updates\n"
+    "  asks the update servers whether a newer Tavlo has been published\n"
+    "  (TAVLO_UPDATE_MANIFEST_URLS, addresses separated by spaces, replaces them)";
+
+AppUpdateResult checkForUpdates(const UpdateSources& sources) {
+    std::optional<AppUpdateResult> outcome;
+    std::shared_ptr<CurlHttpClient> httpClient;
+    runCommandEventLoop([&](std::shared_ptr<MainQueue> mainQueue, Finished finished) {
+        httpClient = std::make_shared<CurlHttpClient>();
+        const UpdateChecker checker({httpClient, mainQueue, sources.manifestURLs, sources.running});
+        checker.check([&outcome, &httpClient, finished](AppUpdateResult result) {
+            outcome = std::move(result);
+            // Stop the client's worker here, on the loop's thread, while the
+            // loop still runs: nothing the worker holds (the main queue
+            // among it) may be released on the worker once the loop is gone.
+            httpClient.reset();
+            finished();
+        });
+    });
+    return std::move(*outcome);
+}
+
+}  // namespace
+
+int runCheckUpdates(const std::vector<std::string>& args, Streams streams) {
+    if (args.size() == 2 && (args[1] == "--help" || args[1] == "-h")) {
+        streams.out << usage << "\n";
+        return 0;
+    }
+    if (args.size() != 1) {
+        streams.err << usage << "\n";
+        return 2;
+    }
+
+    const SystemHostEnvironment environment;
+    const AppUpdateResult result = checkForUpdates(updateSources(environment));
+    const UpdateAlert alert = updateAlert(result);
+    std::ostream& stream = result.kind() == AppUpdateResult::Kind::failed ? streams.err : streams.out;
+    stream << printableOnTerminal(alert.message) << "\n" << printableOnTerminal(alert.informativeText) << "\n";
+    if (result.kind() == AppUpdateResult::Kind::available)
+        stream << "Download: " << result.manifest().downloadURL << "\n";
+    stream.flush();
+    return result.kind() == AppUpdateResult::Kind::failed ? 1 : 0;
+}
+
+}  // namespace tavlo::cli
