@@ -12,6 +12,14 @@ namespace {
 
 using nlohmann::json;
 
+// A string value of a JSON object; absent when `in` is no object or the value is no string.
+std::optional<std::string> stringAt(const json& in, const char* key) {
+    if (!in.is_object()) return std::nullopt;
+    const auto found = in.find(key);
+    if (found == in.end() || !found->is_string()) return std::nullopt;
+    return found->get<std::string>();
+}
+
 struct ReplyBody {
     std::string text;  // the body as UTF-8, empty when it is not
     json object;       // the body parsed, when it is a JSON object; null otherwise
@@ -21,18 +29,12 @@ struct ReplyBody {
         if (parsed.is_object()) object = std::move(parsed);
     }
 
-    std::optional<std::string> string(const json& in, const char* key) const {
-        if (!in.is_object()) return std::nullopt;
-        const auto found = in.find(key);
-        if (found == in.end() || !found->is_string()) return std::nullopt;
-        return found->get<std::string>();
-    }
-    std::optional<std::string> string(const char* key) const { return string(object, key); }
-    std::optional<std::string> nestedString(const char* outer, const char* key) const {
+    std::optional<std::string> stringAt(const char* key) const { return tavlo::stringAt(object, key); }
+    // A string inside an object inside the body, such as error.message.
+    std::optional<std::string> stringAt(const char* outer, const char* key) const {
         if (!object.is_object()) return std::nullopt;
         const auto found = object.find(outer);
-        if (found == object.end()) return std::nullopt;
-        return string(*found, key);
+        return found == object.end() ? std::nullopt : tavlo::stringAt(*found, key);
     }
 };
 
@@ -43,7 +45,7 @@ DictationResult failedWith(std::string message) {
 }
 
 DictationResult transcript(const ReplyBody& body) {
-    return DictationResult::success(normalizeWhisperOutput(body.string("text").value_or(body.text)));
+    return DictationResult::success(normalizeWhisperOutput(body.stringAt("text").value_or(body.text)));
 }
 
 }  // namespace
@@ -52,8 +54,8 @@ DictationResult openAITranscriptionOutcome(const HttpResult& result) {
     if (!result.response) return failedWith(result.error ? result.error->description : std::string());
     const ReplyBody body(*result.response);
     if (isOK(*result.response)) return transcript(body);
-    if (auto message = body.nestedString("error", "message")) return failedWith(std::move(*message));
-    if (auto message = body.string("error")) return failedWith(std::move(*message));
+    if (auto message = body.stringAt("error", "message")) return failedWith(std::move(*message));
+    if (auto message = body.stringAt("error")) return failedWith(std::move(*message));
     return failedWith(body.text);
 }
 
@@ -62,8 +64,8 @@ DictationResult tavloCloudTranscriptionOutcome(const HttpResult& result) {
     const ReplyBody body(*result.response);
     if (isOK(*result.response)) return transcript(body);
     if (result.response->statusCode == 404) return failedWith(std::string(kTavloCloudNotAvailableMessage));
-    if (auto message = body.string("error")) return failedWith(std::move(*message));
-    if (auto message = body.string("detail")) return failedWith(std::move(*message));
+    if (auto message = body.stringAt("error")) return failedWith(std::move(*message));
+    if (auto message = body.stringAt("detail")) return failedWith(std::move(*message));
     return failedWith(body.text);
 }
 

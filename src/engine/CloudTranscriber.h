@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "engine/CloudEndpoints.h"
 #include "engine/DelayedTranscriber.h"
