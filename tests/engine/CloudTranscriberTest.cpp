@@ -14,6 +14,7 @@ namespace fs = std::filesystem;
 using Reply = ScriptedHttpServer::Reply;
 
 enum class Route { ownKey, hosted };
+void PrintTo(Route route, std::ostream* os) { *os << (route == Route::ownKey ? "OwnKey" : "Hosted"); }
 
 DictationStartOptions optionsFor(Route route) {
     return route == Route::ownKey ? CloudTest::ownKey() : CloudTest::hosted();
@@ -203,7 +204,7 @@ TEST_P(CloudRecording, RecordingThatIsAFolderFailsWithTheReadError) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Routes, CloudRecording, ::testing::Values(Route::ownKey, Route::hosted),
-                         [](const auto& info) { return info.param == Route::ownKey ? "OwnKey" : "Hosted"; });
+                         [](const auto& info) { return ::testing::PrintToString(info.param); });
 
 class CloudLateReply : public CloudTest, public ::testing::WithParamInterface<Route> {
 public:
@@ -266,7 +267,7 @@ TEST_P(CloudLateReply, ShutdownCancelsTheUpload) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Routes, CloudLateReply, ::testing::Values(Route::ownKey, Route::hosted),
-                         [](const auto& info) { return info.param == Route::ownKey ? "OwnKey" : "Hosted"; });
+                         [](const auto& info) { return ::testing::PrintToString(info.param); });
 
 TEST_F(CloudTest, IsNeverALocalWhisperInstallation) {
     EXPECT_FALSE(cloud->hasLocalWhisper("en_US"));
