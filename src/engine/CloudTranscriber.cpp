@@ -112,8 +112,13 @@ void CloudTranscriber::send(HttpRequest request, const fs::path& audioURL, Reply
         [weak = weak_from_this(), queue = settings_.mainQueue, sent, audioURL, readReply, session](HttpResult result) {
             queue->post([weak, sent, audioURL, readReply, session, result = std::move(result)] {
                 auto self = weak.lock();
-                // The recording of an abandoned session is left where it is.
-                if (!self || !session.isCurrent()) return;
+                if (!self || !session.engineExists()) return;
+                // An abandoned session's recording is of no use to anyone, and
+                // a voice recording should not linger in the temporary folder.
+                if (!session.isCurrent()) {
+                    removeIgnoringErrors(audioURL);
+                    return;
+                }
                 if (self->cloudTranscriptionTask_ && self->cloudTranscriptionTask_ == sent->lock())
                     self->cloudTranscriptionTask_.reset();
                 removeIgnoringErrors(audioURL);

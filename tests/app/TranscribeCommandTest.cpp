@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "harness/RunProgram.h"
+#include "harness/ScriptedHttpServer.h"
 #include "harness/TemporaryDirectory.h"
 
 namespace tavlo::testing {
@@ -21,9 +22,22 @@ std::string read(const fs::path& file) {
 
 class TranscribeCommand : public ::testing::Test {
 protected:
-    TranscribeCommand() { std::ofstream(source, std::ios::binary) << "not really audio"; }
+    TranscribeCommand() {
+        std::ofstream(source, std::ios::binary) << "not really audio";
+        fs::create_directories(temporary);
+        environment["TMPDIR"] = temporary.string();
+    }
 
-    ProgramResult run(const std::vector<std::string>& args) { return runTavlo(args, "", environment); }
+    // Working copies are removed whatever the outcome.
+    void expectNoWorkFilesLeft() {
+        std::error_code error;
+        for (const auto& entry : fs::recursive_directory_iterator(temporary, error))
+            if (entry.is_regular_file()) ADD_FAILURE() << "left behind: " << entry.path();
+    }
+
+    ProgramResult run(const std::vector<std::string>& args, const std::string& input = "") {
+        return runTavlo(args, input, environment);
+    }
     void setSetting(const std::string& name, const std::string& value) {
         const auto result = run({"settings", "set", name, value});
         ASSERT_EQ(result.status, 0) << result.err;
@@ -32,6 +46,7 @@ protected:
     TemporaryDirectory home;
     std::map<std::string, std::string> environment = freshUserEnvironment(home.path());
     fs::path source = home.path() / "memo.m4a";
+    fs::path temporary = home.path() / "tmp";
 };
 
 TEST_F(TranscribeCommand, RefusalsPrintTheirMessageAndAreLogged) {
@@ -70,6 +85,54 @@ TEST_F(TranscribeCommand, WithoutAStateFolderSettingTheLogGoesUnderTheHomeFolder
     const auto result = run({"transcribe", source.string()});
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(read(home.path() / ".local/state/tavlo/Tavlo.log").find("present error="), std::string::npos);
+}
+
+TEST_F(TranscribeCommand, TheCloudTranscribesAndTheTextIsPrintedAndSavedBesideTheFile) {
+    ScriptedHttpServer openAI;
+    environment["TAVLO_OPENAI_BASE_URL"] = openAI.baseURL();
+    openAI.answerNext({200, R"({"text":"the meeting is at noon"})"});
+    setSetting("speechModel", "OpenAI cloud");
+    setSetting("openAICloudMode", "Own OpenAI key");
+    ASSERT_EQ(run({"secret", "set", "openai-key"}, "sk-test-key\n").status, 0);
+
+    const auto result = run({"transcribe", source.string()});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "The meeting is at noon.\n");
+    const fs::path saved = home.path() / "memo-transcript.txt";
+    EXPECT_EQ(result.err, "tavlo: transcript saved to " + saved.string() + "\n");
+    EXPECT_EQ(read(saved), "The meeting is at noon.");
+    EXPECT_EQ(read(source), "not really audio");
+
+    const auto requests = openAI.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    const auto& request = requests[0];
+    EXPECT_EQ(request.path, "/v1/audio/transcriptions");
+    EXPECT_EQ(request.header("Authorization"), "Bearer sk-test-key");
+    // The working copy keeps the file's type; a file has no dictionary prompt.
+    EXPECT_NE(request.body.find("Content-Type: audio/mp4\r\n\r\nnot really audio"), std::string::npos);
+    EXPECT_EQ(request.body.find("name=\"prompt\""), std::string::npos);
+    expectNoWorkFilesLeft();
+}
+
+TEST_F(TranscribeCommand, TheHostedServiceUsesTheStoredTokenAndItsFailuresAreReported) {
+    ScriptedHttpServer service;
+    environment["TAVLO_SERVICE_URL"] = service.baseURL();
+    service.answerNext({404, "Not Found", "text/plain"});
+    setSetting("speechModel", "OpenAI cloud");
+    ASSERT_EQ(run({"secret", "set", "service-token"}, "tok-123\n").status, 0);
+
+    const auto result = run({"transcribe", source.string()});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err,
+              "tavlo: The Tavlo cloud service is not available yet. Use Own OpenAI key mode or switch back to "
+              "Local Whisper.\n");
+    const auto requests = service.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].path, "/.netlify/functions/cloud-transcribe");
+    EXPECT_EQ(requests[0].header("Authorization"), "Bearer tok-123");
+    EXPECT_FALSE(fs::exists(home.path() / "memo-transcript.txt"));
+    expectNoWorkFilesLeft();
 }
 
 TEST_F(TranscribeCommand, NeedsExactlyOneFile) {

@@ -223,7 +223,7 @@ public:
     }
 };
 
-TEST_P(CloudLateReply, CancelStopsTheUploadAndKeepsTheRecording) {
+TEST_P(CloudLateReply, CancelStopsTheUploadAndDeletesTheRecording) {
     const fs::path held = uploadInFlight();
     ASSERT_NE(cloud->cloudTranscriptionTask(), nullptr);
 
@@ -232,7 +232,7 @@ TEST_P(CloudLateReply, CancelStopsTheUploadAndKeepsTheRecording) {
     waitForReplies(1, 1);  // the cancelled upload's reply, and cancel's completion
 
     EXPECT_EQ(completions, std::vector{success("")});  // from cancel itself
-    EXPECT_TRUE(fs::exists(held));
+    EXPECT_FALSE(fs::exists(held));
 }
 
 TEST_P(CloudLateReply, ReplyForSupersededSessionChangesNothing) {
@@ -245,7 +245,7 @@ TEST_P(CloudLateReply, ReplyForSupersededSessionChangesNothing) {
     server.releaseHeldReplies();
     waitForReplies(2);
     EXPECT_EQ(completions, std::vector{success("new session")});
-    EXPECT_TRUE(fs::exists(held));
+    EXPECT_FALSE(fs::exists(held));
 }
 
 TEST_P(CloudLateReply, ReplyAfterTheEngineIsGoneChangesNothing) {
@@ -263,7 +263,7 @@ TEST_P(CloudLateReply, ShutdownCancelsTheUpload) {
     EXPECT_EQ(cloud->cloudTranscriptionTask(), nullptr);
     waitForReplies(1, 1);
     EXPECT_EQ(completions, std::vector{success("")});
-    EXPECT_TRUE(fs::exists(held));
+    EXPECT_FALSE(fs::exists(held));
 }
 
 INSTANTIATE_TEST_SUITE_P(Routes, CloudLateReply, ::testing::Values(Route::ownKey, Route::hosted),

@@ -1,5 +1,6 @@
 #include "app/cli/RecognitionServices.h"
 
+#include "engine/CloudTranscriber.h"
 #include "engine/DelayedBackEnds.h"
 #include "engine/LocalWhisperTranscriber.h"
 #include "platform/linux/CurlHttpClient.h"
@@ -20,7 +21,12 @@ RecognitionServices makeFileRecognitionServices(std::shared_ptr<MainQueue> mainQ
     local.processLauncher = services.processLauncher;
     local.httpClient = services.httpClient;
     local.temporaryDirectory = temporaryFiles->temporaryDirectory();
-    auto backEnds = std::make_shared<DelayedBackEnds>(LocalWhisperTranscriber::create(std::move(local)));
+    CloudTranscriberSettings cloud;
+    cloud.mainQueue = mainQueue;
+    cloud.httpClient = services.httpClient;
+    cloud.endpoints = CloudEndpoints::fromEnvironment(host);
+    auto backEnds = std::make_shared<DelayedBackEnds>(LocalWhisperTranscriber::create(std::move(local)),
+                                                      CloudTranscriber::create(std::move(cloud)));
 
     DictationEnginePorts ports;
     ports.mainQueue = std::move(mainQueue);
