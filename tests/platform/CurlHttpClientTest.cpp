@@ -127,6 +127,21 @@ TEST_F(CurlHttpClientTest, NoContinueWaitEvenWhenTheRequestDoesNotAskForIt) {
     EXPECT_FALSE(echo["headers"].contains("Accept")) << "an empty value suppresses the header";
 }
 
+TEST_F(CurlHttpClientTest, AHeaderWithALineBreakIsRefusedUnsent) {
+    for (const char* key : {"sk-one\r\nX-Injected: yes", "sk-two\nX-Injected: yes"}) {
+        HttpRequest request = get("/echo");
+        request.method = "POST";
+        request.headers = {{"Authorization", std::string("Bearer ") + key}};
+        Outcome outcome;
+        client_.dataTask(request, outcome.completion());
+        const auto result = outcome.get();
+        ASSERT_TRUE(result.error);
+        EXPECT_FALSE(result.response);
+        EXPECT_EQ(result.error->description,
+                  "The request was not sent: its \"Authorization\" header contains a line break.");
+    }
+}
+
 TEST_F(CurlHttpClientTest, RedirectsAreFollowed) {
     Outcome outcome;
     client_.dataTask(get("/redirect"), outcome.completion());

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 namespace tavlo {
@@ -55,6 +57,18 @@ HttpTransportError transportError(CURLcode code, const char* detail) {
 
 HttpTransportError cancelledError() {
     return {HttpTransportError::Kind::cancelled, "The request was cancelled."};
+}
+
+// A line break in a header (say, inside a pasted API key) would end the header
+// early and let the rest be read as further headers: such a request is refused
+// instead of sent.
+std::optional<HttpTransportError> unsafeHeaderError(const HttpRequest& request) {
+    for (const auto& [name, value] : request.headers)
+        if ((name + value).find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+            return HttpTransportError{HttpTransportError::Kind::other,
+                                      "The request was not sent: its \"" + name.substr(0, name.find_first_of("\r\n")) +
+                                          "\" header contains a line break."};
+    return std::nullopt;
 }
 
 // Loopback addresses never go through a proxy; the user's own exceptions stay.
@@ -198,6 +212,10 @@ void runWorker(const std::shared_ptr<CurlHttpClient::Shared>& shared) {
         for (auto& transfer : arrived) {
             if (stopping || transfer->cancelRequested.load()) {
                 transfer->complete({std::nullopt, cancelledError()});
+                continue;
+            }
+            if (auto refused = unsafeHeaderError(transfer->request)) {
+                transfer->complete({std::nullopt, std::move(refused)});
                 continue;
             }
             transfer->configure(shared->noProxy);
