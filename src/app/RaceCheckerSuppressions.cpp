@@ -1,10 +1,11 @@
-// Sanitizer settings built into every test program.
+// What the race checker (ThreadSanitizer) must ignore, built into the program
+// and into every test program. Outside a race-checking build nothing reads it.
 //
 // GLib, GIO and libsecret are not built with ThreadSanitizer: their own
 // allocator and locks (atomics and futexes) are invisible to it, so the memory
 // they hand between their worker thread and ours looks like a race. The same
 // holds for cpp-httplib's prebuilt library, whose thread pool serves the local
-// stand-in servers. Accesses made from inside those libraries are ignored; our
+// stand-in servers in the tests. Accesses made from inside those libraries are ignored; our
 // own code stays checked.
 extern "C" const char* __tsan_default_suppressions() {
     return "called_from_lib:libglib-2.0.so.0\n"
