@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "platform/PlatformError.h"
+#include "platform/linux/FileDescriptor.h"
 
 namespace tavlo {
 namespace {
@@ -23,21 +24,6 @@ PlatformError fileError(const char* action, const std::filesystem::path& file, i
                          std::string("Could not ") + action + " \"" + file.filename().string() +
                              "\": " + std::strerror(error) + ".");
 }
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
 
 }  // namespace
 
@@ -65,7 +51,7 @@ void SystemTemporaryFiles::copyFile(const std::filesystem::path& from, const std
     if (target.get() < 0) throw fileError("create the work copy of", from, errno);
     auto fail = [&](const char* action, const std::filesystem::path& file) {
         const int error = errno;
-        ::close(target.release());
+        target.close();
         ::unlink(to.c_str());
         return fileError(action, file, error);
     };
@@ -86,7 +72,7 @@ void SystemTemporaryFiles::copyFile(const std::filesystem::path& from, const std
             written += n;
         }
     }
-    if (::close(target.release()) != 0) {
+    if (!target.close()) {
         const int error = errno;
         ::unlink(to.c_str());
         throw fileError("write the work copy of", from, error);
