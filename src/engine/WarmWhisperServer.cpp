@@ -1,11 +1,9 @@
 #include "engine/WarmWhisperServer.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
+#include "engine/FileBytes.h"
 #include "engine/RandomUuid.h"
 #include "engine/WhisperCommands.h"
 #include "engine/WhisperInference.h"
@@ -202,13 +200,11 @@ void WarmWhisperServer::readinessAttempt(std::shared_ptr<ChildProcess> process, 
 
 std::shared_ptr<HttpTask> WarmWhisperServer::postWav(const std::string& serverURL, const fs::path& wav,
                                                      UploadCompletion completion) {
-    std::ifstream file(wav, std::ios::binary);
     std::string bytes;
-    if (file) bytes.assign(std::istreambuf_iterator<char>(file), {});
-    if (!file || file.bad()) {
-        const int error = errno;
-        completion(PlatformError("file", error,
-                                 "The file \"" + wav.filename().string() + "\" could not be read: " + std::strerror(error)));
+    try {
+        bytes = readFileBytes(wav);
+    } catch (const PlatformError& error) {
+        completion(error);
         return nullptr;
     }
 

@@ -22,16 +22,14 @@ constexpr const char* usage =
 
 AppUpdateResult checkForUpdates(const UpdateSources& sources) {
     std::optional<AppUpdateResult> outcome;
+    // Owned here: checks in flight hold the client only weakly, and it is
+    // stopped on this thread once the loop has ended.
     std::shared_ptr<CurlHttpClient> httpClient;
     runCommandEventLoop([&](std::shared_ptr<MainQueue> mainQueue, Finished finished) {
         httpClient = std::make_shared<CurlHttpClient>();
         const UpdateChecker checker({httpClient, mainQueue, sources.manifestURLs, sources.running});
-        checker.check([&outcome, &httpClient, finished](AppUpdateResult result) {
+        checker.check([&outcome, finished](AppUpdateResult result) {
             outcome = std::move(result);
-            // Stop the client's worker here, on the loop's thread, while the
-            // loop still runs: nothing the worker holds (the main queue
-            // among it) may be released on the worker once the loop is gone.
-            httpClient.reset();
             finished();
         });
     });
