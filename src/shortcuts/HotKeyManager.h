@@ -12,12 +12,13 @@
 
 #include "platform/HotKeyService.h"
 #include "platform/MainQueue.h"
+#include "platform/RecordingHotKeys.h"
 #include "settings/Records.h"
 #include "shortcuts/HotKeyManagerDelegate.h"
 
 namespace tavlo {
 
-class HotKeyManager : public std::enable_shared_from_this<HotKeyManager> {
+class HotKeyManager : public RecordingHotKeys, public std::enable_shared_from_this<HotKeyManager> {
 public:
     // "SRVL", the first character in the top byte.
     static constexpr std::uint32_t signature = (std::uint32_t{'S'} << 24) | (std::uint32_t{'R'} << 16) |
@@ -49,8 +50,8 @@ public:
     // (Re)registers the permanent group; one message per failure is kept.
     void install(const ShortcutSettings& shortcuts, const TriggerShortcut& pressTrigger);
     void uninstallHotKeys();
-    void installRecordingHotKeys();
-    void uninstallRecordingHotKeys();
+    void installRecordingHotKeys() override;
+    void uninstallRecordingHotKeys() override;
 
     const std::vector<std::string>& registrationFailures() const { return registrationFailures_; }
 

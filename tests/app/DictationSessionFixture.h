@@ -17,6 +17,8 @@
 #include "platform/sim/SimAccessibility.h"
 #include "platform/sim/SimBubbleDisplay.h"
 #include "platform/sim/SimFeedbackTones.h"
+#include "platform/sim/SimHotKeyService.h"
+#include "platform/sim/SimKeyEventSource.h"
 #include "platform/sim/SimRecordingHotKeys.h"
 #include "platform/sim/SimUserFiles.h"
 #include "platform/sim/SimWorkspace.h"
@@ -54,6 +56,8 @@ public:
         ports.accessibility = accessibility;
         ports.recordingHotKeys = hotKeys;
         ports.feedbackTones = tones;
+        ports.hotKeyManager = hotKeyManager;
+        ports.keyEventSource = keys;
         ports.canDeliverIntoApplications = canDeliver;
         controller = AppDelegate::create(std::move(ports));
         controller->setBubbleWindow(bubble);
@@ -110,6 +114,9 @@ public:
     std::shared_ptr<SimTextField> editorField = std::make_shared<SimTextField>(100, "Dear Ann, ", TextRange{10, 0});
     std::shared_ptr<SimRecordingHotKeys> hotKeys = std::make_shared<SimRecordingHotKeys>(queue);
     std::shared_ptr<SimFeedbackTones> tones = std::make_shared<SimFeedbackTones>();
+    std::shared_ptr<SimHotKeyService> hotKeyService = std::make_shared<SimHotKeyService>();
+    std::shared_ptr<HotKeyManager> hotKeyManager = HotKeyManager::create(hotKeyService, queue);
+    std::shared_ptr<SimKeyEventSource> keys = std::make_shared<SimKeyEventSource>();
     std::shared_ptr<SimBubbleDisplay> bubble = std::make_shared<SimBubbleDisplay>();
     std::shared_ptr<SimStatusItem> statusItem = std::make_shared<SimStatusItem>();
     std::shared_ptr<AppDelegate> controller;

@@ -29,6 +29,8 @@ AppDelegate::AppDelegate(AppDelegatePorts ports)
       accessibility(std::move(ports.accessibility)),
       hotKeys(std::move(ports.recordingHotKeys)),
       feedbackTones(std::move(ports.feedbackTones)),
+      hotKeyManager(std::move(ports.hotKeyManager)),
+      keyEventSource(std::move(ports.keyEventSource)),
       canDeliverIntoApplications(ports.canDeliverIntoApplications) {}
 
 void AppDelegate::logDiagnostic(std::string_view message) const {

@@ -21,6 +21,7 @@
 #include "platform/Accessibility.h"
 #include "platform/BubbleDisplay.h"
 #include "platform/FeedbackTones.h"
+#include "platform/KeyEventSource.h"
 #include "platform/MainQueue.h"
 #include "platform/Pasteboard.h"
 #include "platform/RecordingHotKeys.h"
@@ -29,6 +30,8 @@
 #include "platform/UserFiles.h"
 #include "platform/Workspace.h"
 #include "settings/SettingsStore.h"
+#include "shortcuts/HotKeyManager.h"
+#include "shortcuts/HotKeyManagerDelegate.h"
 
 namespace tavlo {
 
@@ -48,12 +51,16 @@ struct AppDelegatePorts {
     std::shared_ptr<Accessibility> accessibility;
     std::shared_ptr<RecordingHotKeys> recordingHotKeys;
     std::shared_ptr<FeedbackTones> feedbackTones;
+    // The global shortcuts and the desktop's key activity, for the triggers;
+    // null where there is no desktop.
+    std::shared_ptr<HotKeyManager> hotKeyManager;
+    std::shared_ptr<KeyEventSource> keyEventSource;
     // False for commands that run without a desktop: a finished dictation is
     // then only copied, as with auto-paste off, whatever the setting says.
     bool canDeliverIntoApplications = true;
 };
 
-class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
+class AppDelegate : public std::enable_shared_from_this<AppDelegate>, public HotKeyManagerDelegate {
 public:
     using FileTranscriptionCompletion = std::function<void(const FileTranscriptionResult& result)>;
 
@@ -100,9 +107,30 @@ public:
     // Who hears about the current dictation's progress and end (commands).
     void setDictationObserver(DictationObserver observer) { observer_ = std::move(observer); }
 
-    // Recording keys (registered only while listening).
-    void hotKeyManagerDidPressEscape() { cancelDictation(); }
-    void hotKeyManagerDidPressReturn() { stopDictation(); }
+    // --- Triggers ------------------------------------------------------------
+    // Starts following the desktop's keys (once, at launch).
+    void installTriggerMonitors();
+    void handleTriggerKeyEvent(std::uint32_t keyCode, std::uint32_t modifiers, bool isDown);
+    void handleFunctionFlagChange(bool isDown);
+    void handleModifierOnlyTriggerChange(std::uint32_t modifiers);
+    // While the hub records a new shortcut, no trigger or global shortcut acts.
+    void setShortcutCaptureActive(bool active);
+    bool isShortcutCaptureActive() const { return isShortcutCaptureActive_; }
+    void reloadHotKeys();
+    std::string shortcutStatusText() const;
+    // The key that serves as the function key on this desktop, for the texts
+    // that tell the user what to hold.
+    std::string functionKeyName() const;
+
+    // Global shortcuts.
+    void hotKeyManagerDidPressToggle() override;
+    void hotKeyManagerDidPressMouseTrigger() override;
+    void hotKeyManagerDidPressRepolish(TransformStyle style) override;
+    void hotKeyManagerDidPressEscape() override;
+    void hotKeyManagerDidPressReturn() override;
+
+    // Rewrites the selected text of the focused application in a style.
+    void repolishSelection(TransformStyle style);
 
     // The hold trigger went down or up (whatever its kind).
     void handleHoldTriggerChange(bool isDown);
@@ -168,6 +196,8 @@ private:
     std::shared_ptr<Accessibility> accessibility;
     std::shared_ptr<RecordingHotKeys> hotKeys;
     std::shared_ptr<FeedbackTones> feedbackTones;
+    std::shared_ptr<HotKeyManager> hotKeyManager;
+    std::shared_ptr<KeyEventSource> keyEventSource;
     const bool canDeliverIntoApplications;
     std::shared_ptr<BubbleDisplay> bubbleWindow;
     std::shared_ptr<StatusItem> statusItem;
@@ -198,6 +228,10 @@ private:
     bool pendingFunctionReleaseStop = false;
     // Hold-trigger state.
     bool functionKeyIsDown = false;
+    bool holdTriggerKeyIsDown = false;
+    bool modifierOnlyHoldTriggerIsDown = false;
+    bool modifierOnlyPressTriggerIsDown = false;
+    bool isShortcutCaptureActive_ = false;
     std::optional<MainQueue::TimePoint> lastFunctionReleaseDate;  // absent: never released
     std::shared_ptr<WorkItem> functionReleaseStopWorkItem;
 };

@@ -15,3 +15,13 @@ void AppDelegate::pasteOrCopy(const std::string& text, bool /*shouldPressEnter*/
 }
 
 }  // namespace tavlo
+
+namespace tavlo {
+
+void AppDelegate::repolishSelection(TransformStyle style) {
+    // Copying the selection and pasting its rewrite need the same synthesised
+    // keys as delivery; until they are driven, the shortcut is only noted.
+    logDiagnostic(std::string("repolish style=") + std::string(rawValue(style)) + " skipped: no key delivery");
+}
+
+}  // namespace tavlo
