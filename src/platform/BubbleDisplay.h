@@ -1,6 +1,7 @@
 #pragma once
 // The floating bubble that shows the dictation state. The controller only sets
-// the state and reads it back (delayed resets check that nothing changed it).
+// the state and reads it back (delayed resets check that nothing changed it),
+// and shows or hides it.
 #include "indicator/model/BubbleState.h"
 
 namespace tavlo {
@@ -10,6 +11,8 @@ public:
     virtual ~BubbleDisplay() = default;
     virtual void setState(BubbleState state) = 0;
     virtual BubbleState state() const = 0;
+    // Brings the bubble to the front (without taking the focus) or hides it.
+    virtual void setVisible(bool visible) = 0;
 };
 
 }  // namespace tavlo

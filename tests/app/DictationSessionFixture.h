@@ -15,6 +15,9 @@
 #include "platform/sim/InMemorySecretStore.h"
 #include "platform/sim/ManualWallClock.h"
 #include "platform/sim/SimAccessibility.h"
+#include "platform/sim/SimAlerts.h"
+#include "platform/sim/SimDesktopServices.h"
+#include "platform/sim/SimHttpClient.h"
 #include "platform/sim/SimBubbleDisplay.h"
 #include "platform/sim/SimFeedbackTones.h"
 #include "platform/sim/SimHotKeyService.h"
@@ -57,6 +60,11 @@ public:
         ports.recordingHotKeys = hotKeys;
         ports.feedbackTones = tones;
         ports.hotKeyManager = hotKeyManager;
+        ports.alerts = alerts;
+        ports.desktop = desktop;
+        ports.updateChecker = updateChecker;
+        ports.wallClock = &clock;
+        ports.identity = {"app.tavlo.Tavlo", "/usr/bin/tavlo", [] { return true; }};
         ports.keyEventSource = keys;
         ports.canDeliverIntoApplications = canDeliver;
         controller = AppDelegate::create(std::move(ports));
@@ -117,6 +125,12 @@ public:
     std::shared_ptr<SimHotKeyService> hotKeyService = std::make_shared<SimHotKeyService>();
     std::shared_ptr<HotKeyManager> hotKeyManager = HotKeyManager::create(hotKeyService, queue);
     std::shared_ptr<SimKeyEventSource> keys = std::make_shared<SimKeyEventSource>();
+    std::shared_ptr<SimAlerts> alerts = std::make_shared<SimAlerts>();
+    std::shared_ptr<SimDesktopServices> desktop = std::make_shared<SimDesktopServices>();
+    std::shared_ptr<SimHttpClient> http = std::make_shared<SimHttpClient>(
+        [q = queue](SimHttpClient::Duration delay, std::function<void()> task) { q->postAfter(delay, std::move(task)); });
+    std::shared_ptr<UpdateChecker> updateChecker = std::make_shared<UpdateChecker>(
+        UpdateCheckerSettings{http, queue, {"https://updates.example/updates.json"}, {"1.0.0", "1"}});
     std::shared_ptr<SimBubbleDisplay> bubble = std::make_shared<SimBubbleDisplay>();
     std::shared_ptr<SimStatusItem> statusItem = std::make_shared<SimStatusItem>();
     std::shared_ptr<AppDelegate> controller;

@@ -31,6 +31,12 @@ AppDelegate::AppDelegate(AppDelegatePorts ports)
       feedbackTones(std::move(ports.feedbackTones)),
       hotKeyManager(std::move(ports.hotKeyManager)),
       keyEventSource(std::move(ports.keyEventSource)),
+      alerts(std::move(ports.alerts)),
+      desktop(std::move(ports.desktop)),
+      updateChecker(std::move(ports.updateChecker)),
+      wallClock(ports.wallClock),
+      openHub(std::move(ports.openHub)),
+      identity(std::move(ports.identity)),
       canDeliverIntoApplications(ports.canDeliverIntoApplications) {}
 
 void AppDelegate::logDiagnostic(std::string_view message) const {

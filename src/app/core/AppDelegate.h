@@ -16,10 +16,13 @@
 
 #include "app/core/DictationObserver.h"
 #include "app/core/FileTranscription.h"
+#include "app/core/StatusMenu.h"
 #include "engine/DictationEngine.h"
 #include "indicator/model/BubbleState.h"
 #include "platform/Accessibility.h"
+#include "platform/Alerts.h"
 #include "platform/BubbleDisplay.h"
+#include "platform/DesktopServices.h"
 #include "platform/FeedbackTones.h"
 #include "platform/KeyEventSource.h"
 #include "platform/MainQueue.h"
@@ -28,8 +31,10 @@
 #include "platform/RunningApplication.h"
 #include "platform/StatusItem.h"
 #include "platform/UserFiles.h"
+#include "platform/WallClock.h"
 #include "platform/Workspace.h"
 #include "settings/SettingsStore.h"
+#include "updates/UpdateChecker.h"
 #include "shortcuts/HotKeyManager.h"
 #include "shortcuts/HotKeyManagerDelegate.h"
 
@@ -55,6 +60,20 @@ struct AppDelegatePorts {
     // null where there is no desktop.
     std::shared_ptr<HotKeyManager> hotKeyManager;
     std::shared_ptr<KeyEventSource> keyEventSource;
+    // The desktop program's surroundings: alerts, screens, links and quitting,
+    // update checks with the wall clock they are timed by, and the home
+    // window. Null for commands.
+    std::shared_ptr<Alerts> alerts;
+    std::shared_ptr<DesktopServices> desktop;
+    std::shared_ptr<UpdateChecker> updateChecker;
+    const WallClock* wallClock = nullptr;
+    std::function<void()> openHub;
+    // How the program names itself in the launch line.
+    struct Identity {
+        std::string bundleIdentifier;
+        std::string bundlePath;
+        std::function<bool()> canPostEvents;
+    } identity;
     // False for commands that run without a desktop: a finished dictation is
     // then only copied, as with auto-paste off, whatever the setting says.
     bool canDeliverIntoApplications = true;
@@ -106,6 +125,30 @@ public:
     void installDictationCompletionWatchdog();
     // Who hears about the current dictation's progress and end (commands).
     void setDictationObserver(DictationObserver observer) { observer_ = std::move(observer); }
+
+    // --- Start-up and the tray menu -----------------------------------------
+    // Computes, keeps and returns the bubble's place before its window is made.
+    Rect placeBubble();
+    void applicationDidFinishLaunching();
+    void applicationWillTerminate();
+    void requestAccessibilityPromptIfNeeded();
+    void prepareLocalWhisperIfNeeded();
+    void setBubbleVisible(bool visible);
+    void bubbleDidMove(const Rect& frame);
+    void checkForUpdates();
+    void checkForUpdatesAutomatically();
+    void presentUpdateResult(const AppUpdateResult& result);
+    void scheduleLaunchSelfTestIfRequested();
+    void runLaunchSelfTestPaste(const std::string& text, bool shouldQuitAfter);
+    void menuWillOpen();
+    // The items to show; the view calls it each time the menu opens.
+    std::vector<StatusMenuItem> menuNeedsUpdate();
+    void menuDidClose();
+    void performMenuAction(const StatusMenuItem& item);
+    void menuOpenHub();
+    void menuPasteRecent(const std::string& text);
+    void menuHelp();
+    void menuSendFeedback();
 
     // --- Triggers ------------------------------------------------------------
     // Starts following the desktop's keys (once, at launch).
@@ -198,6 +241,12 @@ private:
     std::shared_ptr<FeedbackTones> feedbackTones;
     std::shared_ptr<HotKeyManager> hotKeyManager;
     std::shared_ptr<KeyEventSource> keyEventSource;
+    std::shared_ptr<Alerts> alerts;
+    std::shared_ptr<DesktopServices> desktop;
+    std::shared_ptr<UpdateChecker> updateChecker;
+    const WallClock* wallClock;
+    std::function<void()> openHub;
+    AppDelegatePorts::Identity identity;
     const bool canDeliverIntoApplications;
     std::shared_ptr<BubbleDisplay> bubbleWindow;
     std::shared_ptr<StatusItem> statusItem;
@@ -232,6 +281,12 @@ private:
     bool modifierOnlyHoldTriggerIsDown = false;
     bool modifierOnlyPressTriggerIsDown = false;
     bool isShortcutCaptureActive_ = false;
+
+    // Start-up and the tray menu.
+    void captureMenuTarget();
+    bool hasRequestedAccessibilityThisSession = false;
+    std::optional<FocusedTextSnapshot> menuOpenTextSnapshot;
+    std::optional<RunningApplication> menuOpenTargetApplication;
     std::optional<MainQueue::TimePoint> lastFunctionReleaseDate;  // absent: never released
     std::shared_ptr<WorkItem> functionReleaseStopWorkItem;
 };

@@ -22,4 +22,22 @@ std::size_t characterCount(std::string_view text) {
     return count;
 }
 
+std::string leadingCharacters(std::string_view text, std::size_t count) {
+    const icu::UnicodeString unicode =
+        icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::BreakIterator> clusters(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    if (U_FAILURE(status)) return std::string(text);
+    clusters->setText(unicode);
+    int32_t end = clusters->first();
+    for (std::size_t taken = 0; taken < count; ++taken) {
+        const int32_t next = clusters->next();
+        if (next == icu::BreakIterator::DONE) break;
+        end = next;
+    }
+    std::string result;
+    unicode.tempSubString(0, end).toUTF8String(result);
+    return result;
+}
+
 }  // namespace tavlo

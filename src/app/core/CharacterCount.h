@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace tavlo {
@@ -8,5 +9,8 @@ namespace tavlo {
 // as the diagnostics log counts them: "é" written with a combining accent is
 // one character. Invalid UTF-8 counts as U+FFFD.
 std::size_t characterCount(std::string_view text);
+
+// The first `count` characters of the text (all of it when it is shorter).
+std::string leadingCharacters(std::string_view text, std::size_t count);
 
 }  // namespace tavlo

@@ -15,10 +15,13 @@ public:
         history_.push_back(state);
     }
     BubbleState state() const override { return state_; }
+    void setVisible(bool visible) override { visible_ = visible; }
     const std::vector<BubbleState>& history() const { return history_; }
+    bool visible() const { return visible_; }
 
 private:
     BubbleState state_ = BubbleState::idle;
+    bool visible_ = false;
     std::vector<BubbleState> history_;
 };
 

@@ -1,0 +1,165 @@
+// Start-up and shut-down of the desktop program, the update checks it makes
+// on its own or when asked, and the launch self-test that pastes a given
+// text into the focused application.
+#include <chrono>
+#include <cstdlib>
+
+#include "app/core/AppDelegate.h"
+#include "app/core/BubblePlacement.h"
+#include "app/core/CharacterCount.h"
+#include "updates/UpdateAlert.h"
+
+namespace tavlo {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr MainQueue::Duration accessibilityPromptDelay = 1200ms;
+constexpr MainQueue::Duration automaticUpdateCheckDelay = 3500ms;
+constexpr MainQueue::Duration whisperPreparationDelay = 4000ms;
+constexpr MainQueue::Duration selfTestDelay = 600ms;
+constexpr MainQueue::Duration selfTestQuitDelay = 1800ms;
+
+const char* flag(bool value) { return value ? "true" : "false"; }
+
+std::string applicationName(const std::optional<RunningApplication>& app) {
+    return app && app->localizedName ? *app->localizedName : "none";
+}
+
+}  // namespace
+
+Rect AppDelegate::placeBubble() {
+    const Rect frame = bubbleLaunchFrame(store.bubbleFrame(),
+                                         desktop ? desktop->screenVisibleFrames() : std::vector<Rect>{});
+    store.setBubbleFrame(frame);
+    return frame;
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    if (statusItem) statusItem->showStatusImage(BubbleState::idle);
+    if (bubbleWindow && store.bubbleVisible()) bubbleWindow->setVisible(true);
+
+    if (hotKeyManager) hotKeyManager->delegate = weak_from_this();
+    reloadHotKeys();
+    installTriggerMonitors();
+    followActiveApplications();
+
+    const auto frontmost = workspace ? workspace->frontmostApplication() : std::nullopt;
+    logDiagnostic("launch bundle=" + (identity.bundleIdentifier.empty() ? "unknown" : identity.bundleIdentifier) +
+                  " path=" + identity.bundlePath + " axTrusted=" +
+                  flag(accessibility && accessibility->isProcessTrusted()) +
+                  " postEvent=" + flag(identity.canPostEvents && identity.canPostEvents()) +
+                  " frontmost=" + applicationName(frontmost));
+
+    std::weak_ptr<AppDelegate> weak = weak_from_this();
+    mainQueue->postAfter(accessibilityPromptDelay, [weak] {
+        if (auto self = weak.lock()) self->requestAccessibilityPromptIfNeeded();
+    });
+    mainQueue->postAfter(automaticUpdateCheckDelay, [weak] {
+        if (auto self = weak.lock()) self->checkForUpdatesAutomatically();
+    });
+    mainQueue->postAfter(whisperPreparationDelay, [weak] {
+        if (auto self = weak.lock()) self->prepareLocalWhisperIfNeeded();
+    });
+    scheduleLaunchSelfTestIfRequested();
+}
+
+void AppDelegate::applicationWillTerminate() {
+    dictationEngine->shutdown();
+    if (hotKeys) hotKeys->uninstallRecordingHotKeys();
+    if (hotKeyManager) hotKeyManager->uninstallHotKeys();
+    if (keyEventSource) keyEventSource->stop();
+}
+
+void AppDelegate::requestAccessibilityPromptIfNeeded() {
+    if (hasRequestedAccessibilityThisSession || !accessibility || accessibility->isProcessTrusted()) return;
+    hasRequestedAccessibilityThisSession = true;
+    // Linux has no permission dialog for this: the desktop's accessibility
+    // support is either on or off. Say once how to turn it on.
+    if (!accessibility->requestTrustWithPrompt())
+        logDiagnostic("accessibility unavailable: turn on the desktop's accessibility support (assistive "
+                      "technologies) so that pasted text can be checked");
+}
+
+void AppDelegate::prepareLocalWhisperIfNeeded() {
+    if (store.speechModel() == SpeechModel::localWhisper)
+        dictationEngine->prepareLocalWhisper(store.speechLanguageIdentifier());
+}
+
+void AppDelegate::setBubbleVisible(bool visible) {
+    store.setBubbleVisible(visible);
+    if (bubbleWindow) bubbleWindow->setVisible(visible);
+}
+
+void AppDelegate::bubbleDidMove(const Rect& frame) { store.setBubbleFrame(frame); }
+
+// --- Updates -----------------------------------------------------------------
+
+void AppDelegate::checkForUpdates() {
+    if (!updateChecker) return;
+    updateChecker->check([weak = weak_from_this()](AppUpdateResult result) {
+        if (auto self = weak.lock()) self->presentUpdateResult(result);
+    });
+}
+
+void AppDelegate::checkForUpdatesAutomatically() {
+    if (!updateChecker || !wallClock) return;
+    const auto seconds = interval(store.updateCheckFrequency());
+    if (!seconds) return;
+    const Date now = wallClock->now();
+    if (const auto last = store.lastAutomaticUpdateCheckAt(); last && now - *last < std::chrono::seconds(*seconds))
+        return;
+    store.setLastAutomaticUpdateCheckAt(now);
+    updateChecker->check([weak = weak_from_this()](AppUpdateResult result) {
+        auto self = weak.lock();
+        if (!self || result.kind() != AppUpdateResult::Kind::available) return;
+        const std::string identifier = result.manifest().version + "-" + result.manifest().build;
+        if (self->store.lastPromptedUpdateIdentifier() == identifier) return;
+        self->store.setLastPromptedUpdateIdentifier(identifier);
+        self->presentUpdateResult(result);
+    });
+}
+
+void AppDelegate::presentUpdateResult(const AppUpdateResult& result) {
+    if (!alerts) return;
+    const UpdateAlert alert = updateAlert(result);
+    std::string downloadURL;
+    if (result.kind() == AppUpdateResult::Kind::available) downloadURL = result.manifest().downloadURL;
+    alerts->present({alert.message, alert.informativeText, alert.buttons},
+                    [weak = weak_from_this(), downloadURL](int chosen) {
+                        auto self = weak.lock();
+                        if (self && chosen == 0 && !downloadURL.empty() && self->desktop)
+                            self->desktop->openURL(downloadURL);
+                    });
+}
+
+// --- Launch self-test ----------------------------------------------------------
+
+void AppDelegate::scheduleLaunchSelfTestIfRequested() {
+    const char* text = std::getenv("SORVEL_SELF_TEST_PASTE_TEXT");
+    if (!text || !*text) return;
+    const char* quit = std::getenv("SORVEL_SELF_TEST_QUIT_AFTER");
+    const bool quitAfter = quit && std::string_view(quit) == "1";
+    const auto frontmost = workspace ? workspace->frontmostApplication() : std::nullopt;
+    logDiagnostic("self-test requested chars=" + std::to_string(characterCount(text)) + " quitAfter=" +
+                  flag(quitAfter) + " frontmost=" + applicationName(frontmost));
+    mainQueue->postAfter(selfTestDelay, [weak = weak_from_this(), paste = std::string(text), quitAfter] {
+        if (auto self = weak.lock()) self->runLaunchSelfTestPaste(paste, quitAfter);
+    });
+}
+
+void AppDelegate::runLaunchSelfTestPaste(const std::string& text, bool shouldQuitAfter) {
+    auto snapshot = focusedTextSnapshot();
+    targetApplication = preferredDictationTarget(snapshot);
+    const auto frontmost = workspace ? workspace->frontmostApplication() : std::nullopt;
+    logDiagnostic("self-test start target=" + applicationName(targetApplication) + " snapshot=" +
+                  flag(snapshot.has_value()) + " frontmost=" + applicationName(frontmost));
+    pasteOrCopy(text, false, snapshot);
+    if (!shouldQuitAfter) return;
+    mainQueue->postAfter(selfTestQuitDelay, [weak = weak_from_this()] {
+        auto self = weak.lock();
+        if (self && self->desktop) self->desktop->terminate();
+    });
+}
+
+}  // namespace tavlo

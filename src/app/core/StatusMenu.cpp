@@ -1,0 +1,50 @@
+#include "app/core/StatusMenu.h"
+
+#include <algorithm>
+
+#include "app/core/CharacterCount.h"
+
+namespace tavlo {
+namespace {
+
+constexpr std::size_t recentShown = 4;
+constexpr std::size_t titleCharacters = 54;
+
+StatusMenuItem item(std::string title, StatusMenuAction action) { return {std::move(title), action}; }
+StatusMenuItem separator() { return {}; }
+StatusMenuItem disabled(std::string title) { return {std::move(title), StatusMenuAction::none, false}; }
+
+}  // namespace
+
+std::vector<StatusMenuItem> statusMenuItems(bool bubbleVisible, const std::vector<RecentDictation>& recent) {
+    std::vector<StatusMenuItem> items{
+        item("Home", StatusMenuAction::openHub),
+        item(bubbleVisible ? "Hide Bubble" : "Show Bubble", StatusMenuAction::toggleBubble),
+        item("Check for Updates...", StatusMenuAction::checkForUpdates),
+        separator(),
+    };
+    if (recent.empty()) {
+        items.push_back(disabled("No recent dictations"));
+    } else {
+        items.push_back(disabled("Recent"));
+        for (std::size_t i = 0; i < std::min(recent.size(), recentShown); ++i) {
+            const std::string& text = recent[i].text;
+            std::string title = characterCount(text) <= titleCharacters
+                                    ? text
+                                    : leadingCharacters(text, titleCharacters) + "...";
+            StatusMenuItem entry = item(std::move(title), StatusMenuAction::pasteRecent);
+            entry.representedText = text;
+            items.push_back(std::move(entry));
+        }
+    }
+    items.push_back(separator());
+    items.push_back(item("Help", StatusMenuAction::help));
+    items.push_back(item("Send Feedback...", StatusMenuAction::sendFeedback));
+    items.push_back(separator());
+    StatusMenuItem quit = item("Quit Tavlo", StatusMenuAction::quit);
+    quit.keyEquivalent = "q";
+    items.push_back(std::move(quit));
+    return items;
+}
+
+}  // namespace tavlo

@@ -1,0 +1,25 @@
+#pragma once
+// A desktop session without a desktop: screens are set by the test, opened
+// links and the request to quit are recorded.
+#include <string>
+#include <vector>
+
+#include "platform/DesktopServices.h"
+
+namespace tavlo {
+
+class SimDesktopServices final : public DesktopServices {
+public:
+    std::vector<Rect> screenVisibleFrames() const override { return screens; }
+    bool openURL(const std::string& url) override {
+        openedURLs.push_back(url);
+        return true;
+    }
+    void terminate() override { ++terminateRequests; }
+
+    std::vector<Rect> screens{{0, 0, 1440, 875}};
+    std::vector<std::string> openedURLs;
+    int terminateRequests = 0;
+};
+
+}  // namespace tavlo
