@@ -208,8 +208,10 @@ TEST_F(DictateCommandSerially, LocalWhisperTranscribesTheRecordingAndLeavesNoFil
                                 "one two three four five");
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, "Guten Tag aus dem Mikrofon.\n");
-    // Whisper was given the recording, converted by ffmpeg.
-    EXPECT_NE(read(fs::path(model.string() + ".calls")).find("whisper-cli"), std::string::npos);
+    // Whisper was given the recording, converted by ffmpeg, in the temporary folder.
+    const std::string calls = read(fs::path(model.string() + ".calls"));
+    EXPECT_NE(calls.find("whisper-cli"), std::string::npos) << calls;
+    EXPECT_NE(calls.find(temporary().string()), std::string::npos) << calls;
     EXPECT_NE(history().find("Guten Tag aus dem Mikrofon."), std::string::npos);
     expectNoWorkFilesLeft();
 }
