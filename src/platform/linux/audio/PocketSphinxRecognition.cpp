@@ -8,9 +8,9 @@ namespace tavlo {
 namespace {
 
 constexpr const char* errorDomain = "pocketsphinx";
-// Asking the decoder for its hypothesis costs time; every 50 ms of audio is
-// often enough for text that follows the voice.
-constexpr std::size_t samplesBetweenHypotheses = 800;
+// Asking the decoder for its hypothesis costs a little time; every 20 ms of
+// audio (about every microphone buffer) keeps the text close to the voice.
+constexpr std::size_t samplesBetweenHypotheses = 320;
 
 RecognitionResult resultOf(const SpeechHypothesis& hypothesis, bool isFinal) {
     return {hypothesis.text, hypothesis.firstWordStart, isFinal};
