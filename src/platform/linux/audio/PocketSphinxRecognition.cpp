@@ -68,25 +68,29 @@ void runPocketSphinxRecognition(PocketSphinxDecoderPool& pool, PocketSphinxReque
     const bool reportsPartials = request.settings().shouldReportPartialResults;
 
     while (!cancelled && request.take(buffers, cancelled)) {
+        // Buffers that queued up while the decoder was busy (or loading) are
+        // worked off one by one, with partial results along the way.
         for (const AudioBuffer& buffer : buffers) {
             if (cancelled) break;
             samples.clear();
             resampler.convert(buffer, samples);
             decoder->process(samples.data(), samples.size());
             samplesSinceHypothesis += samples.size();
+            if (!reportsPartials || samplesSinceHypothesis < samplesBetweenHypotheses) continue;
+            samplesSinceHypothesis = 0;
+            const SpeechHypothesis hypothesis = decoder->hypothesis();
+            if (hypothesis.text.empty() || hypothesis.text == reportedText) continue;
+            reportedText = hypothesis.text;
+            handler(resultOf(hypothesis, false), std::nullopt);
         }
         buffers.clear();
-        if (cancelled || !reportsPartials || samplesSinceHypothesis < samplesBetweenHypotheses) continue;
-        samplesSinceHypothesis = 0;
-        const SpeechHypothesis hypothesis = decoder->hypothesis();
-        if (hypothesis.text.empty() || hypothesis.text == reportedText) continue;
-        reportedText = hypothesis.text;
-        handler(resultOf(hypothesis, false), std::nullopt);
     }
 
     if (cancelled) {
-        pool.release(std::move(decoder));
+        // Reported before the decoder is put back: ending its utterance runs
+        // the final search passes, which nobody waits for now.
         handler(std::nullopt, PlatformError(errorDomain, 2, "Speech recognition was cancelled."));
+        pool.release(std::move(decoder));
         return;
     }
     samples.clear();
