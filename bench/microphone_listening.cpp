@@ -47,7 +47,7 @@ public:
     void mark() {
         std::lock_guard lock(mutex_);
         if (!at_) at_ = Clock::now();
-        changed_.notify_all();
+        changed_.notify_all();  // under the lock: the waiter may destroy this once it returns
     }
     std::optional<Clock::time_point> wait(std::chrono::milliseconds limit) {
         std::unique_lock lock(mutex_);

@@ -42,19 +42,23 @@ inline std::vector<AudioBuffer> speechBuffers(const std::string& text, const std
 class RecognitionLog {
 public:
     RecognitionHandler handler() {
+        // Notifies under the lock: a waiter that then returns and destroys
+        // the log finds the recogniser's thread done with it.
         return [this](const std::optional<RecognitionResult>& result, const std::optional<PlatformError>& error) {
-            {
-                std::lock_guard lock(mutex_);
-                if (result) {
-                    results_.push_back(*result);
-                    if (!result->isFinal && !firstPartialAt_) firstPartialAt_ = std::chrono::steady_clock::now();
-                }
-                if (error) errors_.push_back(*error);
+            std::lock_guard lock(mutex_);
+            if (result) {
+                results_.push_back(*result);
+                if (!result->isFinal && !firstPartialAt_) firstPartialAt_ = std::chrono::steady_clock::now();
             }
+            if (error) errors_.push_back(*error);
             changed_.notify_all();
         };
     }
 
+    bool waitForPartial(std::chrono::milliseconds limit) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, limit, [this] { return firstPartialAt_.has_value(); });
+    }
     // Waits for a final result or an error.
     bool waitForEnd(std::chrono::milliseconds limit = std::chrono::seconds(20)) {
         std::unique_lock lock(mutex_);

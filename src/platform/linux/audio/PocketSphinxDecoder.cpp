@@ -134,7 +134,8 @@ void PocketSphinxDecoder::addVocabulary(const std::vector<std::string>& words) {
         ngram_model_add_word(model, word.c_str(), 1.0f);
         const std::string alternative = unusedAlternative(handles_->decoder, word);
         const bool last = i + 1 == learnable.size();
-        if (!alternative.empty() && ps_add_word(handles_->decoder, alternative.c_str(), phones.c_str(), last ? TRUE : FALSE) >= 0)
+        if (alternative.empty()) continue;
+        if (ps_add_word(handles_->decoder, alternative.c_str(), phones.c_str(), last ? TRUE : FALSE) >= 0)
             addedWords_.insert(word);
     }
 }
