@@ -35,7 +35,8 @@ PulseAudioServer::PulseAudioServer() {
         error_ = "cannot create a temporary folder";
         return;
     }
-    for (const char* sub : {"home/.config/pulse", "run/pulse", "speech"}) std::filesystem::create_directories(folder() / sub);
+    for (const char* sub : {"home/.config/pulse", "run/pulse", "speech"})
+        std::filesystem::create_directories(folder() / sub);
     ::chmod((folder() / "run").c_str(), 0700);
     {
         std::ofstream client(folder() / "client.conf");
@@ -187,7 +188,7 @@ std::string PulseAudioServer::pactl(const std::vector<std::string>& arguments) c
     std::filesystem::remove(log, ignored);
     const pid_t pid = spawn(argv, environment(), log, nullptr);
     if (pid <= 0) return {};
-    const int status = waitForProcess(pid, std::chrono::duration_cast<std::chrono::milliseconds>(toolTimeout));
+    const int status = waitForProcess(pid, toolTimeout);
     if (status < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
     return readLog(log);
 }
@@ -198,7 +199,7 @@ std::filesystem::path PulseAudioServer::speechFile(const std::string& text) {
     const auto file = folder() / "speech" / ("speech-" + std::to_string(++speechFiles_) + ".wav");
     const pid_t pid = spawn({findProgram("espeak-ng"), "-v", "en-us", "-w", file.string(), text}, environment(),
                             folder() / "espeak.log", nullptr);
-    const int status = pid > 0 ? waitForProcess(pid, std::chrono::duration_cast<std::chrono::milliseconds>(toolTimeout)) : -1;
+    const int status = pid > 0 ? waitForProcess(pid, toolTimeout) : -1;
     if (status < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
     speech_.emplace_back(text, file);
     return file;
@@ -215,7 +216,7 @@ bool PulseAudioServer::startSpeech(const std::string& text) { return startPlayin
 
 bool PulseAudioServer::waitForPlayback() {
     if (playerPid_ <= 0) return false;
-    const int status = waitForProcess(playerPid_, std::chrono::duration_cast<std::chrono::milliseconds>(toolTimeout));
+    const int status = waitForProcess(playerPid_, toolTimeout);
     playerPid_ = -1;
     return status >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }

@@ -45,11 +45,9 @@ class TapRecorder {
 public:
     AudioInput::TapBlock block() {
         return [this](const AudioBuffer& buffer) {
-            {
-                std::lock_guard lock(mutex_);
-                buffers_.push_back(buffer);
-                if (!firstBufferAt_) firstBufferAt_ = std::chrono::steady_clock::now();
-            }
+            std::lock_guard lock(mutex_);
+            buffers_.push_back(buffer);
+            if (!firstBufferAt_) firstBufferAt_ = std::chrono::steady_clock::now();
             arrived_.notify_all();
         };
     }

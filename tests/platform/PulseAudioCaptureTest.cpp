@@ -160,7 +160,8 @@ TEST_F(PulseAudioCaptureSerially, RecordingFilesHoldTheDeliveredSamplesAndLastAs
     }
 }
 
-TEST_F(PulseAudioCaptureSerially, ARecordingFileIsNeverWrittenThroughASymbolicLink) {
+TEST(SndfileAudioFileWriter, NeverWritesThroughASymbolicLink) {
+    testing::TemporaryDirectory scratch_;
     SndfileAudioFileWriter writer;
     const auto target = scratch_ / "target";
     { std::ofstream(target) << "keep"; }
@@ -253,9 +254,10 @@ TEST_F(PulseAudioCaptureSerially, AServerThatDiesWhileRecordingKeepsTheAudioSoFa
     EXPECT_EQ(capture_.makeInput()->inputFormat().channelCount, 1u);
 }
 
-TEST_F(PulseAudioCaptureSerially, MicrophoneAccessIsGranted) {
+TEST(PulseAudioCapture, MicrophoneAccessIsGranted) {
+    PulseAudioCapture capture;
     std::optional<bool> granted;
-    capture_.requestMicrophoneAccess([&](bool answer) { granted = answer; });
+    capture.requestMicrophoneAccess([&](bool answer) { granted = answer; });
     EXPECT_EQ(granted, true);
 }
 

@@ -6,12 +6,17 @@
 #include "platform/linux/CurlHttpClient.h"
 #include "platform/linux/PosixProcessLauncher.h"
 #include "platform/linux/SystemTemporaryFiles.h"
+#include "platform/linux/audio/LinuxAudioServices.h"
 #include "settings/LocaleIdentifier.h"
 
 namespace tavlo {
 
-RecognitionServices makeFileRecognitionServices(std::shared_ptr<MainQueue> mainQueue, const HostEnvironment& host) {
+namespace {
+
+RecognitionServices makeRecognitionServices(std::shared_ptr<MainQueue> mainQueue, const HostEnvironment& host,
+                                            const LinuxAudioServices& audio) {
     RecognitionServices services;
+    services.audioCapture = audio.audioCapture;
     services.processLauncher = std::make_shared<PosixProcessLauncher>();
     services.httpClient = std::make_shared<CurlHttpClient>();
     auto temporaryFiles = std::make_shared<SystemTemporaryFiles>();
@@ -30,11 +35,24 @@ RecognitionServices makeFileRecognitionServices(std::shared_ptr<MainQueue> mainQ
 
     DictationEnginePorts ports;
     ports.mainQueue = std::move(mainQueue);
+    ports.speechRecognizer = audio.speechRecognizer;
+    ports.audioCapture = audio.audioCapture;
+    ports.audioFileWriter = audio.audioFileWriter;
     ports.temporaryFiles = std::move(temporaryFiles);
     ports.delayedTranscriber = std::move(backEnds);
     ports.localeIdentifier = currentLocaleIdentifier(host);
     services.engine = DictationEngine::create(std::move(ports));
     return services;
+}
+
+}  // namespace
+
+RecognitionServices makeFileRecognitionServices(std::shared_ptr<MainQueue> mainQueue, const HostEnvironment& host) {
+    return makeRecognitionServices(std::move(mainQueue), host, {});
+}
+
+RecognitionServices makeLiveRecognitionServices(std::shared_ptr<MainQueue> mainQueue, const HostEnvironment& host) {
+    return makeRecognitionServices(std::move(mainQueue), host, makeLinuxAudioServices());
 }
 
 }  // namespace tavlo

@@ -2,10 +2,12 @@
 // The recognition engine with its real back ends, as the program and the
 // commands that transcribe build it: local Whisper through child processes and
 // the warm server, the cloud through HTTP, work files in the system's
-// temporary folder.
+// temporary folder, and for dictation the microphone, recording files and the
+// on-device recogniser.
 #include <memory>
 
 #include "engine/DictationEngine.h"
+#include "platform/AudioCapture.h"
 #include "platform/HostEnvironment.h"
 #include "platform/HttpClient.h"
 #include "platform/MainQueue.h"
@@ -16,11 +18,16 @@ namespace tavlo {
 struct RecognitionServices {
     std::shared_ptr<ProcessLauncher> processLauncher;
     std::shared_ptr<HttpClient> httpClient;
+    // Null for file transcription, which needs no microphone.
+    std::shared_ptr<AudioCapture> audioCapture;
     std::shared_ptr<DictationEngine> engine;
 };
 
-// Without microphone and recogniser adapters the engine can transcribe files
-// only; live dictation gets them from the desktop program.
+// Without microphone and recogniser the engine can transcribe files only.
 RecognitionServices makeFileRecognitionServices(std::shared_ptr<MainQueue> mainQueue, const HostEnvironment& host);
+
+// Everything a dictation needs: the file back ends plus the microphone through
+// the sound server, recording files and the on-device recogniser.
+RecognitionServices makeLiveRecognitionServices(std::shared_ptr<MainQueue> mainQueue, const HostEnvironment& host);
 
 }  // namespace tavlo

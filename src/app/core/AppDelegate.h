@@ -192,7 +192,6 @@ public:
     // The focused text field, if it has a text value that can be read.
     std::optional<FocusedTextSnapshot> focusedTextSnapshot() const;
     const std::optional<RunningApplication>& lastExternalApplication() const { return lastExternalApplication_; }
-    const std::optional<RunningApplication>& currentTargetApplication() const { return targetApplication; }
     bool hasTargetTextSnapshot() const { return targetTextSnapshot.has_value(); }
 
     // --- Output delivery ---------------------------------------------------

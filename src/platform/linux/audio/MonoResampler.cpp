@@ -39,7 +39,8 @@ void MonoResampler::convert(const AudioBuffer& buffer, std::vector<std::int16_t>
     state_->mono.resize(frames);
     for (std::size_t frame = 0; frame < frames; ++frame) {
         float sum = 0;
-        for (std::uint32_t channel = 0; channel < channels; ++channel) sum += buffer.samples[frame * channels + channel];
+        for (std::uint32_t channel = 0; channel < channels; ++channel)
+            sum += buffer.samples[frame * channels + channel];
         state_->mono[frame] = sum / static_cast<float>(channels);
     }
 
@@ -79,7 +80,8 @@ void MonoResampler::run(const float* mono, long frames, bool endOfInput, std::ve
         data.data_out = state_->converted.data();
         data.output_frames = static_cast<long>(state_->converted.size());
         if (src_process(state_->converter, &data) != 0) return;
-        for (long i = 0; i < data.output_frames_gen; ++i) out.push_back(toInt16(state_->converted[static_cast<std::size_t>(i)]));
+        for (long i = 0; i < data.output_frames_gen; ++i)
+            out.push_back(toInt16(state_->converted[static_cast<std::size_t>(i)]));
         if (data.input_frames_used == 0 && data.output_frames_gen == 0) return;
         if (data.input_frames_used > 0) {
             data.data_in += data.input_frames_used;

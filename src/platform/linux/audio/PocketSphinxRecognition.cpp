@@ -8,9 +8,9 @@ namespace tavlo {
 namespace {
 
 constexpr const char* errorDomain = "pocketsphinx";
-// Asking the decoder for its hypothesis costs time; every 50 ms of audio is
-// often enough for text that follows the voice.
-constexpr std::size_t samplesBetweenHypotheses = 800;
+// Asking the decoder for its hypothesis costs a little time; every 20 ms of
+// audio (about every microphone buffer) keeps the text close to the voice.
+constexpr std::size_t samplesBetweenHypotheses = 320;
 
 RecognitionResult resultOf(const SpeechHypothesis& hypothesis, bool isFinal) {
     return {hypothesis.text, hypothesis.firstWordStart, isFinal};
@@ -68,25 +68,29 @@ void runPocketSphinxRecognition(PocketSphinxDecoderPool& pool, PocketSphinxReque
     const bool reportsPartials = request.settings().shouldReportPartialResults;
 
     while (!cancelled && request.take(buffers, cancelled)) {
+        // Buffers that queued up while the decoder was busy (or loading) are
+        // worked off one by one, with partial results along the way.
         for (const AudioBuffer& buffer : buffers) {
             if (cancelled) break;
             samples.clear();
             resampler.convert(buffer, samples);
             decoder->process(samples.data(), samples.size());
             samplesSinceHypothesis += samples.size();
+            if (!reportsPartials || samplesSinceHypothesis < samplesBetweenHypotheses) continue;
+            samplesSinceHypothesis = 0;
+            const SpeechHypothesis hypothesis = decoder->hypothesis();
+            if (hypothesis.text.empty() || hypothesis.text == reportedText) continue;
+            reportedText = hypothesis.text;
+            handler(resultOf(hypothesis, false), std::nullopt);
         }
         buffers.clear();
-        if (cancelled || !reportsPartials || samplesSinceHypothesis < samplesBetweenHypotheses) continue;
-        samplesSinceHypothesis = 0;
-        const SpeechHypothesis hypothesis = decoder->hypothesis();
-        if (hypothesis.text.empty() || hypothesis.text == reportedText) continue;
-        reportedText = hypothesis.text;
-        handler(resultOf(hypothesis, false), std::nullopt);
     }
 
     if (cancelled) {
-        pool.release(std::move(decoder));
+        // Reported before the decoder is put back: ending its utterance runs
+        // the final search passes, which nobody waits for now.
         handler(std::nullopt, PlatformError(errorDomain, 2, "Speech recognition was cancelled."));
+        pool.release(std::move(decoder));
         return;
     }
     samples.clear();
