@@ -5,12 +5,11 @@
 #include <vector>
 
 #include "app/cli/CommandLine.h"
+#include "app/desktop/DesktopProgram.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     const int status = tavlo::cli::runCommand(args, {std::cin, std::cout, std::cerr});
     if (status >= 0) return status;
-    std::cerr << "tavlo: the desktop program is not available in this build yet; "
-                 "try `tavlo clean TEXT`\n";
-    return 1;
+    return tavlo::runDesktopProgram(argc, argv, std::cerr);
 }

@@ -32,6 +32,13 @@ std::shared_ptr<X11Connection> X11Connection::open(const std::string& displayNam
     return std::shared_ptr<X11Connection>(new X11Connection(display));
 }
 
+bool X11Connection::displayAvailable(const std::string& displayName) {
+    Display* display = XOpenDisplay(displayName.empty() ? nullptr : displayName.c_str());
+    if (!display) return false;
+    XCloseDisplay(display);
+    return true;
+}
+
 X11Connection::X11Connection(Display* display) : display_(display), root_(DefaultRootWindow(display)) {
     int opcode = 0, event = 0, error = 0;
     if (XQueryExtension(display_, "XInputExtension", &opcode, &event, &error)) {

@@ -32,6 +32,8 @@ public:
     // Connects to the display named by DISPLAY (or `displayName`); null when
     // there is none. Needs a running QCoreApplication on this thread.
     static std::shared_ptr<X11Connection> open(const std::string& displayName = {});
+    // Whether a display can be reached at all; needs no Qt.
+    static bool displayAvailable(const std::string& displayName = {});
     ~X11Connection();
     X11Connection(const X11Connection&) = delete;
     X11Connection& operator=(const X11Connection&) = delete;

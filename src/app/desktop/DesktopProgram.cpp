@@ -1,0 +1,153 @@
+// Qt first: X11 headers define macros (Bool, Status) that break Qt's.
+#include <QApplication>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
+#include <QSocketNotifier>
+
+#include "app/desktop/DesktopProgram.h"
+
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <ostream>
+
+#include "app/cli/RecognitionServices.h"
+#include "app/cli/UserSettings.h"
+#include "app/core/AppDelegate.h"
+#include "app/core/DiagnosticsLog.h"
+#include "app/desktop/QtAlerts.h"
+#include "app/desktop/QtDesktopServices.h"
+#include "app/desktop/QtTray.h"
+#include "app/desktop/SingleInstance.h"
+#include "platform/linux/QtMainQueue.h"
+#include "platform/linux/SystemHostEnvironment.h"
+#include "platform/linux/SystemUserFiles.h"
+#include "platform/linux/SystemWallClock.h"
+#include "platform/linux/XdgDirectories.h"
+#include "platform/linux/x11/X11Connection.h"
+#include "platform/linux/x11/X11HotKeyService.h"
+#include "platform/linux/x11/X11KeyEventSource.h"
+#include "platform/sim/InMemoryPasteboard.h"
+#include "updates/UpdateSources.h"
+
+namespace tavlo {
+namespace {
+
+// SIGTERM and SIGINT end the event loop through a socket the loop watches,
+// so that the orderly shutdown (the warm Whisper server stopped, the grabs
+// released) runs on the main thread.
+int quitSignalSocket[2] = {-1, -1};
+
+void requestQuit(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t ignored = ::write(quitSignalSocket[1], &byte, 1);
+}
+
+void installQuitSignals(QObject* owner) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, quitSignalSocket) != 0) return;
+    auto* notifier = new QSocketNotifier(quitSignalSocket[0], QSocketNotifier::Read, owner);
+    QObject::connect(notifier, &QSocketNotifier::activated, owner, [] {
+        char byte;
+        [[maybe_unused]] const ssize_t ignored = ::read(quitSignalSocket[0], &byte, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction action {};
+    action.sa_handler = requestQuit;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+}
+
+// The tray's image for a state until the indicator's own drawings are used.
+QIcon simpleStatusIcon(BubbleState state) {
+    QPixmap pixmap(22, 22);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QColor colour(Qt::white);
+    if (state == BubbleState::listening) colour = QColor(255, 69, 58);
+    if (state == BubbleState::processing) colour = QColor(255, 214, 10);
+    if (state == BubbleState::success) colour = QColor(48, 209, 88);
+    if (state == BubbleState::error) colour = QColor(255, 159, 10);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    painter.drawEllipse(QRectF(4, 4, 14, 14));
+    return QIcon(pixmap);
+}
+
+}  // namespace
+
+int runDesktopProgram(int argc, char** argv, std::ostream& err) {
+    // Global shortcuts, key monitoring and pasting all speak X11.
+    if (!x11::X11Connection::displayAvailable()) {
+        err << "tavlo: no X11 display: the desktop program needs an X11 session (is DISPLAY set?)\n";
+        return 1;
+    }
+    if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setApplicationName(QStringLiteral("Tavlo"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("app.tavlo.Tavlo"));
+
+    SingleInstance instance(instanceSocketPath());
+    if (instance.askRunningInstanceToOpenHome()) {
+        err << "tavlo: already running; its Home window was asked to open\n";
+        return 0;
+    }
+
+    const SystemHostEnvironment host;
+    const SystemWallClock wallClock;
+    auto settings = openUserSettings(err);
+    DiagnosticsLog log(stateHome(host) / "tavlo" / "Tavlo.log");
+    auto logLine = [&log](std::string_view message) { log.logDiagnostic(message); };
+
+    auto mainQueue = std::make_shared<QtMainQueue>();
+    const RecognitionServices services = makeLiveRecognitionServices(mainQueue, host);
+    auto x11 = x11::X11Connection::open();
+    if (!x11) {
+        err << "tavlo: the X11 display could not be opened\n";
+        return 1;
+    }
+    auto hotKeyManager = HotKeyManager::create(x11::X11HotKeyService::create(x11), mainQueue);
+    const UpdateSources sources = updateSources(host);
+    auto tray = std::make_shared<QtTray>(simpleStatusIcon, logLine);
+
+    AppDelegatePorts ports;
+    ports.store = &settings->store();
+    ports.dictationEngine = services.engine;
+    ports.mainQueue = mainQueue;
+    ports.pasteboard = std::make_shared<InMemoryPasteboard>();
+    ports.userFiles = std::make_shared<SystemUserFiles>(host);
+    ports.logDiagnostic = logLine;
+    ports.recordingHotKeys = hotKeyManager;
+    ports.hotKeyManager = hotKeyManager;
+    ports.keyEventSource = x11::X11KeyEventSource::create(x11);
+    ports.alerts = std::make_shared<QtAlerts>();
+    ports.desktop = std::make_shared<QtDesktopServices>();
+    ports.updateChecker = std::make_shared<UpdateChecker>(
+        UpdateCheckerSettings{services.httpClient, mainQueue, sources.manifestURLs, sources.running});
+    ports.wallClock = &wallClock;
+    ports.identity.bundleIdentifier = "app.tavlo.Tavlo";
+    ports.identity.bundlePath = QCoreApplication::applicationFilePath().toStdString();
+    auto controller = AppDelegate::create(std::move(ports));
+
+    tray->setController(controller);
+    controller->setStatusItem(tray);
+    controller->placeBubble();
+    controller->applicationDidFinishLaunching();
+    tray->show();
+    instance.listen([weak = std::weak_ptr<AppDelegate>(controller)] {
+        if (auto self = weak.lock()) self->menuOpenHub();
+    });
+
+    installQuitSignals(&app);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&controller] { controller->applicationWillTerminate(); });
+    return app.exec();
+}
+
+}  // namespace tavlo

@@ -1,0 +1,46 @@
+#pragma once
+// The program's icon in the panel's tray, with its menu rebuilt from the
+// controller each time it opens. Where the desktop has no tray, the program
+// carries on without it: the bubble and the shortcuts still work, and running
+// tavlo again opens the Home window.
+#include <QObject>
+#include <functional>
+#include <memory>
+
+#include "indicator/model/BubbleState.h"
+#include "platform/StatusItem.h"
+
+class QIcon;
+class QMenu;
+class QSystemTrayIcon;
+
+namespace tavlo {
+
+class AppDelegate;
+
+class QtTray final : public QObject, public StatusItem {
+public:
+    using IconForState = std::function<QIcon(BubbleState)>;
+
+    QtTray(IconForState iconForState, std::function<void(std::string_view)> log);
+    ~QtTray() override;
+
+    // The controller that fills the menu and acts on it.
+    void setController(std::weak_ptr<AppDelegate> controller) { controller_ = std::move(controller); }
+    // Shows the icon when the desktop has a tray; false (and one log line)
+    // when it has none.
+    bool show();
+    void showStatusImage(BubbleState state) override;
+    QMenu* menu() const { return menu_.get(); }
+
+private:
+    void rebuildMenu();
+
+    IconForState iconForState_;
+    std::function<void(std::string_view)> log_;
+    std::weak_ptr<AppDelegate> controller_;
+    std::unique_ptr<QMenu> menu_;
+    std::unique_ptr<QSystemTrayIcon> icon_;
+};
+
+}  // namespace tavlo

@@ -1,0 +1,36 @@
+#pragma once
+// One desktop program per user and session: the first one listens on a
+// socket in the user's private runtime folder; a second one started later
+// asks it to open its Home window and leaves, so the shortcuts are never
+// registered twice.
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QLocalServer;
+
+namespace tavlo {
+
+class SingleInstance final : public QObject {
+public:
+    // `socketPath` lies in a folder only this user can open.
+    explicit SingleInstance(std::string socketPath);
+    ~SingleInstance() override;
+
+    // True when another instance answered and took the request.
+    bool askRunningInstanceToOpenHome();
+    // Becomes the running instance; `openHome` runs for each later request.
+    bool listen(std::function<void()> openHome);
+
+private:
+    std::string socketPath_;
+    std::unique_ptr<QLocalServer> server_;
+    std::function<void()> openHome_;
+};
+
+// The socket's path: under $XDG_RUNTIME_DIR when it is set, else in a
+// folder of the temporary directory named for the user and made private.
+std::string instanceSocketPath();
+
+}  // namespace tavlo
