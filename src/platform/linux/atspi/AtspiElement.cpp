@@ -105,6 +105,11 @@ std::optional<AtspiElement::TextRead> AtspiElement::readText(bool withSelection)
     InterfaceRef text(atspi_accessible_get_text_iface(accessible_));
     if (!text) return std::nullopt;
     CallError error;
+    // libatspi reads the character count and the caret as properties, and
+    // a property that fails (the application quit or stopped answering)
+    // reads as 0 without an error. The text itself is fetched by a method
+    // call, whose failure is reported; with the count read before and after,
+    // a failure anywhere in between shows.
     for (int attempt = 0; attempt < readAttempts; ++attempt) {
         const gint before = atspi_text_get_character_count(text.get(), error.out());
         if (error.failed() || before < 0 || before > maximumCharacters) return std::nullopt;
@@ -117,6 +122,9 @@ std::optional<AtspiElement::TextRead> AtspiElement::readText(bool withSelection)
         if (after != before) continue;  // changed while we read
         const auto unit = detectOffsetUnit(*contents, before);
         if (!unit) continue;
+        // An element whose application has gone reads as empty text without
+        // any error; the bus still knows the process of a live one.
+        if (!processIdentifier()) return std::nullopt;
         TextRead read{*contents, *unit, std::nullopt};
         if (selection) {
             const auto start = utf16Offset(read.text, selection->first, read.unit);
