@@ -137,14 +137,12 @@ std::optional<AtspiElement::TextRead> AtspiElement::readText(bool withSelection)
 }
 
 std::optional<std::string> AtspiElement::value() const {
-    if (auto read = readText(false)) {
-        if (isPasswordField()) return std::nullopt;
-        return std::move(read->text);
-    }
+    if (isPasswordField()) return std::nullopt;
+    if (auto read = readText(false)) return std::move(read->text);
     // Elements without text that still show their value as text (a spin
     // button of some toolkits, say).
     InterfaceRef value(atspi_accessible_get_value_iface(accessible_));
-    if (!value || isPasswordField()) return std::nullopt;
+    if (!value) return std::nullopt;
     CallError error;
     auto text = takeString(atspi_value_get_text(value.get(), error.out()));
     if (error.failed() || !text || text->empty()) return std::nullopt;
