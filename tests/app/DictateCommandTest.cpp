@@ -184,6 +184,26 @@ TEST_F(DictateCommandSerially, OnDeviceRecognitionHearsTheMicrophoneAndPrintsThe
     expectNoWorkFilesLeft();
 }
 
+TEST_F(DictateCommandSerially, OnATerminalTheLiveTextIsShownAsItGrows) {
+    if (findProgram("script").empty()) GTEST_SKIP() << "script is not installed";
+    setSetting("speechModel", "Apple on-device");
+    // script(1) gives the program a terminal and copies what it shows.
+    RunningProgram program({findProgram("script"), "--quiet", "--return", "--command",
+                            std::string(TAVLO_BINARY) + " dictate --seconds 6", "/dev/null"},
+                           environment);
+    ASSERT_TRUE(waitUntilRecording());
+    ASSERT_TRUE(server().playSpeech("hello world this is a dictation test"));
+    const auto result = program.finish();
+    EXPECT_EQ(result.status, 0) << result.out;
+    EXPECT_NE(result.out.find("Listening. Press Enter to finish, Ctrl+C to cancel.\r\n"), std::string::npos)
+        << result.out;
+    // Each new live text rewrites the line, which is cleared before the result.
+    const std::size_t rewrite = result.out.find("\r\x1b[K");
+    ASSERT_NE(rewrite, std::string::npos) << result.out;
+    EXPECT_NE(result.out.substr(rewrite + 4, 1), "\r") << "an empty live line" << result.out;
+    EXPECT_EQ(result.out.substr(result.out.size() - 2), "\r\n") << result.out;
+}
+
 TEST_F(DictateCommandSerially, LocalWhisperTranscribesTheRecordingAndLeavesNoFiles) {
     // whisper.cpp is looked for in the system's program folders; the stand-in
     // takes that place in a mount namespace of the program's own.
