@@ -21,6 +21,7 @@
 #include "harness/ChildProcesses.h"
 #include "harness/PulseAudioServer.h"
 #include "harness/RunProgram.h"
+#include "harness/ScriptedHttpServer.h"
 #include "harness/TemporaryDirectory.h"
 
 namespace tavlo::testing {
@@ -233,6 +234,29 @@ TEST_F(DictateCommandSerially, LocalWhisperTranscribesTheRecordingAndLeavesNoFil
     EXPECT_NE(calls.find("whisper-cli"), std::string::npos) << calls;
     EXPECT_NE(calls.find(temporary().string()), std::string::npos) << calls;
     EXPECT_NE(history().find("Guten Tag aus dem Mikrofon."), std::string::npos);
+    expectNoWorkFilesLeft();
+}
+
+TEST_F(DictateCommandSerially, TheCloudReceivesTheRecordingAfterStop) {
+    ScriptedHttpServer openAI;
+    environment["TAVLO_OPENAI_BASE_URL"] = openAI.baseURL();
+    openAI.answerNext({200, R"({"text":"the meeting is at noon"})"});
+    setSetting("speechModel", "OpenAI cloud");
+    setSetting("openAICloudMode", "Own OpenAI key");
+    setSetting("dictionaryWords", R"(["Tavlo"])");
+    ASSERT_EQ(run({"secret", "set", "openai-key"}, "sk-test-key\n").status, 0);
+
+    const auto result = dictate(tavlo({"dictate"}), "the meeting is at noon");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "The meeting is at noon.\n");
+    const auto requests = openAI.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].path, "/v1/audio/transcriptions");
+    EXPECT_EQ(requests[0].header("Authorization"), "Bearer sk-test-key");
+    // The recording went up, with the dictionary as the prompt.
+    EXPECT_NE(requests[0].body.find("name=\"prompt\""), std::string::npos);
+    EXPECT_NE(requests[0].body.find("Tavlo"), std::string::npos);
+    EXPECT_GT(requests[0].body.size(), 10000u);
     expectNoWorkFilesLeft();
 }
 
