@@ -21,6 +21,7 @@
 #include "harness/ChildProcesses.h"
 #include "harness/PulseAudioServer.h"
 #include "harness/RunProgram.h"
+#include "harness/ScriptedHttpServer.h"
 #include "harness/TemporaryDirectory.h"
 
 namespace tavlo::testing {
@@ -184,6 +185,26 @@ TEST_F(DictateCommandSerially, OnDeviceRecognitionHearsTheMicrophoneAndPrintsThe
     expectNoWorkFilesLeft();
 }
 
+TEST_F(DictateCommandSerially, OnATerminalTheLiveTextIsShownAsItGrows) {
+    if (findProgram("script").empty()) GTEST_SKIP() << "script is not installed";
+    setSetting("speechModel", "Apple on-device");
+    // script(1) gives the program a terminal and copies what it shows.
+    RunningProgram program({findProgram("script"), "--quiet", "--return", "--command",
+                            std::string(TAVLO_BINARY) + " dictate --seconds 6", "/dev/null"},
+                           environment);
+    ASSERT_TRUE(waitUntilRecording());
+    ASSERT_TRUE(server().playSpeech("hello world this is a dictation test"));
+    const auto result = program.finish();
+    EXPECT_EQ(result.status, 0) << result.out;
+    EXPECT_NE(result.out.find("Listening. Press Enter to finish, Ctrl+C to cancel.\r\n"), std::string::npos)
+        << result.out;
+    // Each new live text rewrites the line, which is cleared before the result.
+    const std::size_t rewrite = result.out.find("\r\x1b[K");
+    ASSERT_NE(rewrite, std::string::npos) << result.out;
+    EXPECT_NE(result.out.substr(rewrite + 4, 1), "\r") << "an empty live line" << result.out;
+    EXPECT_EQ(result.out.substr(result.out.size() - 2), "\r\n") << result.out;
+}
+
 TEST_F(DictateCommandSerially, LocalWhisperTranscribesTheRecordingAndLeavesNoFiles) {
     // whisper.cpp is looked for in the system's program folders; the stand-in
     // takes that place in a mount namespace of the program's own.
@@ -213,6 +234,29 @@ TEST_F(DictateCommandSerially, LocalWhisperTranscribesTheRecordingAndLeavesNoFil
     EXPECT_NE(calls.find("whisper-cli"), std::string::npos) << calls;
     EXPECT_NE(calls.find(temporary().string()), std::string::npos) << calls;
     EXPECT_NE(history().find("Guten Tag aus dem Mikrofon."), std::string::npos);
+    expectNoWorkFilesLeft();
+}
+
+TEST_F(DictateCommandSerially, TheCloudReceivesTheRecordingAfterStop) {
+    ScriptedHttpServer openAI;
+    environment["TAVLO_OPENAI_BASE_URL"] = openAI.baseURL();
+    openAI.answerNext({200, R"({"text":"the meeting is at noon"})"});
+    setSetting("speechModel", "OpenAI cloud");
+    setSetting("openAICloudMode", "Own OpenAI key");
+    setSetting("dictionaryWords", R"(["Tavlo"])");
+    ASSERT_EQ(run({"secret", "set", "openai-key"}, "sk-test-key\n").status, 0);
+
+    const auto result = dictate(tavlo({"dictate"}), "the meeting is at noon");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "The meeting is at noon.\n");
+    const auto requests = openAI.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].path, "/v1/audio/transcriptions");
+    EXPECT_EQ(requests[0].header("Authorization"), "Bearer sk-test-key");
+    // The recording went up, with the dictionary as the prompt.
+    EXPECT_NE(requests[0].body.find("name=\"prompt\""), std::string::npos);
+    EXPECT_NE(requests[0].body.find("Tavlo"), std::string::npos);
+    EXPECT_GT(requests[0].body.size(), 10000u);
     expectNoWorkFilesLeft();
 }
 

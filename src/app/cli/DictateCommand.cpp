@@ -171,9 +171,10 @@ int runDictate(const std::vector<std::string>& args, Streams streams) {
 
         // Enter may come before listening has begun; the stop waits for it.
         auto stopRequested = std::make_shared<bool>(false);
-        auto stop = [&controller, stopRequested] {
+        // Held weakly: the timer of --seconds may outlive the command.
+        auto stop = [weak = std::weak_ptr<AppDelegate>(controller), stopRequested] {
             *stopRequested = true;
-            controller->stopDictation();
+            if (auto self = weak.lock()) self->stopDictation();
         };
         controller->setDictationObserver(
             {[&, stopRequested, stop, mainQueue] {
