@@ -10,9 +10,18 @@ namespace {
 constexpr std::size_t recentShown = 4;
 constexpr std::size_t titleCharacters = 54;
 
-StatusMenuItem item(std::string title, StatusMenuAction action) { return {std::move(title), action}; }
+StatusMenuItem item(std::string title, StatusMenuAction action) {
+    StatusMenuItem entry;
+    entry.title = std::move(title);
+    entry.action = action;
+    return entry;
+}
 StatusMenuItem separator() { return {}; }
-StatusMenuItem disabled(std::string title) { return {std::move(title), StatusMenuAction::none, false}; }
+StatusMenuItem disabled(std::string title) {
+    StatusMenuItem entry = item(std::move(title), StatusMenuAction::none);
+    entry.enabled = false;
+    return entry;
+}
 
 }  // namespace
 
