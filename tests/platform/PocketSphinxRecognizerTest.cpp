@@ -225,7 +225,7 @@ TEST_F(PocketSphinxLiveSerially, PartialsFollowTheVoiceAndTheFinalComesAfterTheE
     ASSERT_TRUE(voiceHeard);
     const double onsetSeconds = static_cast<double>(framesBeforeVoice) / rate;
     EXPECT_GT(onsetSeconds, 1.0);
-    EXPECT_NEAR(*final->firstSegmentTimestamp, onsetSeconds, 0.3);
+    EXPECT_NEAR(*final->firstSegmentTimestamp, onsetSeconds, 0.3) << final->formattedText;
 }
 
 }  // namespace
