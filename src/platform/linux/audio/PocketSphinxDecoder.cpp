@@ -73,7 +73,9 @@ struct PocketSphinxDecoder::Handles {
 
     ngram_model_t* languageModel() const {
         if (usesGrammar) return nullptr;
-        return ps_get_lm(decoder, ps_get_search(decoder));
+        // The search a decoder makes from its -lm setting has this name;
+        // asking the library for the current name leaks a little each time.
+        return ps_get_lm(decoder, "_default");
     }
 };
 
