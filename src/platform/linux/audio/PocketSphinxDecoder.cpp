@@ -73,7 +73,9 @@ struct PocketSphinxDecoder::Handles {
 
     ngram_model_t* languageModel() const {
         if (usesGrammar) return nullptr;
-        return ps_get_lm(decoder, ps_get_search(decoder));
+        // The search a decoder makes from its -lm setting has this name;
+        // asking the library for the current name leaks a little each time.
+        return ps_get_lm(decoder, "_default");
     }
 };
 
@@ -85,11 +87,15 @@ PocketSphinxDecoder::PocketSphinxDecoder(const PocketSphinxModel& model) : handl
 
     std::lock_guard lock(loadMutex());
     // Fewer active states and words per frame and a phonetic look-ahead
-    // roughly halve the processor time of listening, with the same words
-    // coming out on recorded speech.
+    // roughly halve the processor time of listening. The built-in silence
+    // removal is off: with it, word times drift later by the silence it
+    // dropped, and they must count from the start of the audio. Dither keeps
+    // exact digital silence (a muted or gated microphone) from upsetting the
+    // feature computation, which otherwise can crash on it.
     handles_->config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", acoustic.c_str(), "-dict", dictionary.c_str(),
                                    model.grammar ? "-jsgf" : "-lm", languageModel.c_str(), "-samprate", "16000",
-                                   "-maxhmmpf", "3000", "-maxwpf", "10", "-pl_window", "10", nullptr);
+                                   "-maxhmmpf", "3000", "-maxwpf", "10", "-pl_window", "10", "-remove_silence", "no",
+                                   "-dither", "yes", nullptr);
     if (handles_->config) handles_->decoder = ps_init(handles_->config);
     if (!handles_->decoder)
         throw PlatformError(errorDomain, 1, "The speech recognition model could not be loaded.");
