@@ -24,7 +24,12 @@ AppDelegate::AppDelegate(AppDelegatePorts ports)
       mainQueue(std::move(ports.mainQueue)),
       pasteboard(std::move(ports.pasteboard)),
       userFiles(std::move(ports.userFiles)),
-      log(std::move(ports.logDiagnostic)) {}
+      log(std::move(ports.logDiagnostic)),
+      workspace(std::move(ports.workspace)),
+      accessibility(std::move(ports.accessibility)),
+      hotKeys(std::move(ports.recordingHotKeys)),
+      feedbackTones(std::move(ports.feedbackTones)),
+      canDeliverIntoApplications(ports.canDeliverIntoApplications) {}
 
 void AppDelegate::logDiagnostic(std::string_view message) const {
     if (log) log(message);

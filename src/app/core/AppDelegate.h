@@ -14,15 +14,20 @@
 #include <string>
 #include <string_view>
 
+#include "app/core/DictationObserver.h"
 #include "app/core/FileTranscription.h"
 #include "engine/DictationEngine.h"
 #include "indicator/model/BubbleState.h"
+#include "platform/Accessibility.h"
 #include "platform/BubbleDisplay.h"
+#include "platform/FeedbackTones.h"
 #include "platform/MainQueue.h"
 #include "platform/Pasteboard.h"
+#include "platform/RecordingHotKeys.h"
 #include "platform/RunningApplication.h"
 #include "platform/StatusItem.h"
 #include "platform/UserFiles.h"
+#include "platform/Workspace.h"
 #include "settings/SettingsStore.h"
 
 namespace tavlo {
@@ -36,6 +41,16 @@ struct AppDelegatePorts {
     std::shared_ptr<UserFiles> userFiles;
     // The diagnostics trail; never fails towards the caller.
     std::function<void(std::string_view message)> logDiagnostic;
+    // The desktop. Each may be null for commands that run without one: there
+    // is then no application to aim at, no focused field, no global keys and
+    // no tones.
+    std::shared_ptr<Workspace> workspace;
+    std::shared_ptr<Accessibility> accessibility;
+    std::shared_ptr<RecordingHotKeys> recordingHotKeys;
+    std::shared_ptr<FeedbackTones> feedbackTones;
+    // False for commands that run without a desktop: a finished dictation is
+    // then only copied, as with auto-paste off, whatever the setting says.
+    bool canDeliverIntoApplications = true;
 };
 
 class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
@@ -70,6 +85,50 @@ public:
     const std::string& targetAppName() const { return targetAppName_; }
     const std::string& currentPartialTranscript() const { return currentPartialTranscript_; }
 
+    // --- Dictation ---------------------------------------------------------
+    // The bubble, the toggle shortcut and the mouse trigger: stop while
+    // listening, start when idle, otherwise nothing.
+    void toggleDictation();
+    void startDictation();
+    void stopDictation();
+    void cancelDictation();
+    // The engine's one outcome of the current session.
+    void completeDictation(const DictationResult& result);
+    // Completes the session with the partial text if the engine's final
+    // result does not come soon after stop.
+    void installDictationCompletionWatchdog();
+    // Who hears about the current dictation's progress and end (commands).
+    void setDictationObserver(DictationObserver observer) { observer_ = std::move(observer); }
+
+    // Recording keys (registered only while listening).
+    void hotKeyManagerDidPressEscape() { cancelDictation(); }
+    void hotKeyManagerDidPressReturn() { stopDictation(); }
+
+    // The hold trigger went down or up (whatever its kind).
+    void handleHoldTriggerChange(bool isDown);
+    // Stops the dictation after `delay` unless the trigger is down again.
+    void scheduleFunctionReleaseStop(MainQueue::Duration delay);
+
+    // --- Targets -----------------------------------------------------------
+    // The application a dictation is for, chosen when it starts; may be absent.
+    std::optional<RunningApplication> preferredDictationTarget(const std::optional<FocusedTextSnapshot>& snapshot) const;
+    // Any application except this program.
+    bool isExternalApplication(const RunningApplication& app) const;
+    // The workspace's activation observer.
+    void activeApplicationChanged(const RunningApplication& app);
+    // Remembers the front application now and follows activations from here on.
+    void followActiveApplications();
+    // The focused text field, if it has a text value that can be read.
+    std::optional<FocusedTextSnapshot> focusedTextSnapshot() const;
+    const std::optional<RunningApplication>& lastExternalApplication() const { return lastExternalApplication_; }
+    const std::optional<RunningApplication>& currentTargetApplication() const { return targetApplication; }
+    bool hasTargetTextSnapshot() const { return targetTextSnapshot.has_value(); }
+
+    // --- Output delivery ---------------------------------------------------
+    // Puts a finished text into the target application (the text always stays
+    // on the clipboard).
+    void pasteOrCopy(const std::string& text, bool shouldPressEnter, std::optional<FocusedTextSnapshot> preferredSnapshot);
+
     // --- File transcription ------------------------------------------------
     // Checks, transcribes, cleans up, copies, records and saves the text
     // beside the source; `completion` receives the outcome once.
@@ -86,7 +145,15 @@ private:
     explicit AppDelegate(AppDelegatePorts ports);
 
     void logDiagnostic(std::string_view message) const;
-    // Clears what belongs to the input side of a session (trigger flags).
+
+    // Dictation steps (AppDelegateDictation.cpp).
+    void handleDictationPermission(std::uint64_t session, const std::optional<DictationEngineError>& denial);
+    void installEngineCallbacks(std::uint64_t session);
+    DictationStartOptions currentStartOptions() const;
+    void notifyDictationEnded(DictationEnd end);
+    bool autoPasteApplies() const;
+    // Releases what belongs to the input side of a session: the recording
+    // keys and the trigger flags.
     void endSessionInput();
     void cancelDictationCompletionWatchdog();
 
@@ -97,8 +164,14 @@ private:
     std::shared_ptr<Pasteboard> pasteboard;
     std::shared_ptr<UserFiles> userFiles;
     std::function<void(std::string_view)> log;
+    std::shared_ptr<Workspace> workspace;
+    std::shared_ptr<Accessibility> accessibility;
+    std::shared_ptr<RecordingHotKeys> hotKeys;
+    std::shared_ptr<FeedbackTones> feedbackTones;
+    const bool canDeliverIntoApplications;
     std::shared_ptr<BubbleDisplay> bubbleWindow;
     std::shared_ptr<StatusItem> statusItem;
+    DictationObserver observer_;
 
     BubbleState bubbleState_ = BubbleState::idle;
 
@@ -108,6 +181,13 @@ private:
     bool hasCompletedCurrentDictation_ = false;
     std::optional<RunningApplication> targetApplication;
     std::string targetAppName_ = "Active App";
+    std::optional<FocusedTextSnapshot> targetTextSnapshot;
+    // Identifies the dictation that is preparing, listening or finishing (0
+    // when none is): permission answers and engine callbacks of an earlier
+    // one, which may still be queued, are recognised and ignored.
+    std::uint64_t activeDictationSession = 0;
+    std::uint64_t lastDictationSession = 0;
+    std::optional<RunningApplication> lastExternalApplication_;
     std::string currentPartialTranscript_;
     std::shared_ptr<WorkItem> dictationCompletionWatchdog;
     std::shared_ptr<WorkItem> successResetWorkItem;
@@ -116,6 +196,10 @@ private:
     bool functionKeyLatched = false;
     bool ignoreNextFunctionRelease = false;
     bool pendingFunctionReleaseStop = false;
+    // Hold-trigger state.
+    bool functionKeyIsDown = false;
+    std::optional<MainQueue::TimePoint> lastFunctionReleaseDate;  // absent: never released
+    std::shared_ptr<WorkItem> functionReleaseStopWorkItem;
 };
 
 }  // namespace tavlo

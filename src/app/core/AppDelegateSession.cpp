@@ -31,7 +31,9 @@ void AppDelegate::presentError(const std::string& message) {
     isListening_ = false;
     isProcessingDictation_ = false;
     hasCompletedCurrentDictation_ = true;
+    activeDictationSession = 0;
     endSessionInput();
+    targetTextSnapshot.reset();
     currentPartialTranscript_.clear();
     cancelDictationCompletionWatchdog();
     setBubbleState(BubbleState::error);
@@ -66,6 +68,7 @@ void AppDelegate::updatePartialTranscript(const std::string& text) {
 }
 
 void AppDelegate::endSessionInput() {
+    if (hotKeys) hotKeys->uninstallRecordingHotKeys();
     functionKeyLatched = false;
     ignoreNextFunctionRelease = false;
     pendingFunctionReleaseStop = false;
