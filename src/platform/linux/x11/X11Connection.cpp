@@ -8,6 +8,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/keysym.h>
+#include <poll.h>
 
 namespace tavlo::x11 {
 namespace {
@@ -93,6 +94,32 @@ int X11Connection::trapErrors(const std::function<void()>& requests) {
 void X11Connection::flush() {
     XFlush(display_);
     drainSoon();
+}
+
+void X11Connection::dispatchPending() { readEvents(); }
+
+bool X11Connection::waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + limit;
+    for (;;) {
+        readEvents();
+        if (done()) return true;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) return false;
+        pollfd entry{ConnectionNumber(display_), POLLIN, 0};
+        ::poll(&entry, 1, static_cast<int>(left.count()));
+    }
+}
+
+void X11Connection::selectMoreInput(Window window, long mask) {
+    XWindowAttributes attributes;
+    long current = 0;
+    trapErrors([&] {
+        if (XGetWindowAttributes(display_, window, &attributes)) current = attributes.your_event_mask;
+    });
+    if ((current & mask) == mask) return;
+    XSelectInput(display_, window, current | mask);
+    XFlush(display_);
 }
 
 void X11Connection::drainSoon() {

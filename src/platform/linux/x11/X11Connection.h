@@ -11,6 +11,7 @@
 // reloads that whenever the layout changes, before the listeners hear of it.
 #include <X11/Xlib.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -52,6 +53,18 @@ public:
     // Sends what is buffered and makes sure events that arrived meanwhile
     // are handed out soon.
     void flush();
+
+    // Hands out every event that has arrived, without waiting for more.
+    void dispatchPending();
+    // Hands out events as they arrive until `done` holds or `limit` has
+    // passed; true when `done` held. Only this connection's events are
+    // served meanwhile (other main-thread work waits), so an adapter can
+    // wait for another client's answer without running the whole event loop.
+    bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit);
+
+    // Adds `mask` to the events this program selects on `window`, keeping
+    // what other adapters selected there.
+    void selectMoreInput(Window window, long mask);
 
     // The XInput2 extension's opcode, absent when the server lacks XI 2.0.
     std::optional<int> xinputOpcode() const { return xinputOpcode_; }
