@@ -17,11 +17,15 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "harness/ChildProcesses.h"
+#include "harness/PrivateSessionBus.h"
 #include "harness/TemporaryDirectory.h"
 
 namespace tavlo::x11::testsupport {
@@ -103,5 +107,40 @@ private:
     testing::TemporaryDirectory folder_;
     pid_t pid_ = -1;
 };
+
+// A GTK 3 window with one text entry, in its own process, on a private
+// session bus (GTK announces its application id only when it has one).
+// Ready once its window is on screen.
+inline std::unique_ptr<Program> startTextField(const std::string& applicationId, const std::string& program,
+                                               const std::string& text = "") {
+    static testing::PrivateSessionBus bus(false);
+    EXPECT_TRUE(bus.running()) << bus.error();
+    auto field = std::make_unique<Program>(
+        std::vector<std::string>{"/usr/bin/python3", TAVLO_TEST_SOURCE_DIR "/harness/gtk_text_field.py", "--app-id",
+                                 applicationId, "--program", program, "--text", text},
+        nullptr,
+        std::vector<std::pair<std::string, std::string>>{{"DBUS_SESSION_BUS_ADDRESS", bus.address()},
+                                                         {"NO_AT_BRIDGE", "1"}});
+    const bool ready = runLoopUntil([&] { return field->output().find("ready ") != std::string::npos; }, 15s);
+    EXPECT_TRUE(ready) << field->output();
+    return field;
+}
+
+// The entry's text as the field last reported it, with the time it changed.
+struct FieldText {
+    std::string text;
+    std::int64_t changedAtNanoseconds = 0;
+};
+inline std::optional<FieldText> lastFieldText(const std::string& output) {
+    const std::size_t line = output.rfind("changed ");
+    if (line == std::string::npos) return std::nullopt;
+    const std::size_t end = output.find('\n', line);
+    if (end == std::string::npos) return std::nullopt;  // still being written
+    const std::size_t space = output.find(' ', line + 8);
+    FieldText result;
+    result.changedAtNanoseconds = std::stoll(output.substr(line + 8, space - line - 8));
+    result.text = nlohmann::json::parse(output.substr(space + 1, end - space - 1)).get<std::string>();
+    return result;
+}
 
 }  // namespace tavlo::x11::testsupport

@@ -62,6 +62,10 @@ public:
     // wait for another client's answer without running the whole event loop.
     bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit);
 
+    // The server's current time, for requests that want a real timestamp
+    // (taking a selection, asking the window manager to activate a window).
+    Time serverTime();
+
     // Adds `mask` to the events this program selects on `window`, keeping
     // what other adapters selected there.
     void selectMoreInput(Window window, long mask);
@@ -91,6 +95,7 @@ private:
 
     Display* display_ = nullptr;
     Window root_ = 0;
+    Window clockWindow_ = 0;  // an unmapped window whose property changes tell the time
     std::unique_ptr<QSocketNotifier> notifier_;
     std::map<ListenerId, EventListener> listeners_;
     std::map<ListenerId, std::function<void()>> keyboardListeners_;

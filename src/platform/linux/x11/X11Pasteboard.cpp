@@ -19,8 +19,7 @@ constexpr auto transferTimeout = std::chrono::seconds(5);
 constexpr std::size_t maxTransfers = 8;
 
 struct Atoms {
-    Atom clipboard, primary, targets, timestamp, utf8String, textPlainUtf8, string, text, incr, readProperty,
-        timestampProperty;
+    Atom clipboard, primary, targets, timestamp, utf8String, textPlainUtf8, string, text, incr, readProperty;
 };
 
 const Atoms& atoms(Display* display) {
@@ -41,15 +40,9 @@ const Atoms& atoms(Display* display) {
             XInternAtom(display, "TEXT", False),
             XInternAtom(display, "INCR", False),
             XInternAtom(display, "TAVLO_SELECTION", False),
-            XInternAtom(display, "TAVLO_TIMESTAMP", False),
         };
     }
     return cached;
-}
-
-Bool isTimestampEvent(Display*, XEvent* event, XPointer window) {
-    return event->type == PropertyNotify && event->xproperty.window == *reinterpret_cast<Window*>(window) &&
-           event->xproperty.atom == atoms(event->xany.display).timestampProperty;
 }
 
 }  // namespace
@@ -91,31 +84,17 @@ X11Pasteboard::~X11Pasteboard() {
     connection_->flush();
 }
 
-Time X11Pasteboard::serverTime() {
-    // ICCCM: selections are taken with a real server time, which a zero-length
-    // property change on our own window reports.
-    Display* display = connection_->display();
-    const Atoms& names = atoms(display);
-    XChangeProperty(display, window_, names.timestampProperty, XA_STRING, 8, PropModeAppend, nullptr, 0);
-    XSync(display, False);
-    XEvent event;
-    Time time = CurrentTime;
-    if (XCheckIfEvent(display, &event, isTimestampEvent, reinterpret_cast<XPointer>(&window_)))
-        time = event.xproperty.time;
-    // XSync may have queued other events where the socket notifier cannot see them.
-    connection_->flush();
-    return time;
-}
-
 bool X11Pasteboard::own(Atom selection, std::string_view text) {
     Display* display = connection_->display();
-    const Time time = serverTime();
+    const Time time = connection_->serverTime();
     XSetSelectionOwner(display, selection, window_, time);
     if (XGetSelectionOwner(display, selection) != window_) {
         owned_.erase(selection);
+        connection_->flush();
         return false;
     }
     owned_[selection] = Owned{std::string(text), time};
+    connection_->flush();
     return true;
 }
 
@@ -123,7 +102,7 @@ void X11Pasteboard::clearContents() {
     Display* display = connection_->display();
     const Atom clipboard = atoms(display).clipboard;
     owned_.erase(clipboard);
-    lastClear_ = serverTime();
+    lastClear_ = connection_->serverTime();
     XSetSelectionOwner(display, clipboard, None, lastClear_);
     connection_->flush();
     ++changeCount_;
@@ -147,6 +126,8 @@ std::optional<std::string> X11Pasteboard::string() const {
     const Atoms& names = atoms(display);
     connection_->dispatchPending();
     const Window owner = XGetSelectionOwner(display, names.clipboard);
+    // The reply may have brought events into Xlib's queue: hand them out soon.
+    connection_->flush();
     if (owner == None) return std::nullopt;
     if (owner == window_) {
         const auto found = owned_.find(names.clipboard);

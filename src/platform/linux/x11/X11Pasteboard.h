@@ -60,7 +60,6 @@ private:
     };
 
     explicit X11Pasteboard(std::shared_ptr<X11Connection> connection);
-    Time serverTime();
     bool own(Atom selection, std::string_view text);
     void handleEvent(XEvent& event);
     void answer(const XSelectionRequestEvent& request);
