@@ -99,6 +99,13 @@ Window X11Workspace::mainWindowOf(int processIdentifier) const {
     return dialog;
 }
 
+std::optional<X11Workspace::Identity> X11Workspace::knownIdentity(int processIdentifier) const {
+    const auto known = identities_.find(processIdentifier);
+    if (known == identities_.end() || processStartTime(processIdentifier) != known->second.startTime)
+        return std::nullopt;
+    return known->second;
+}
+
 std::optional<X11Workspace::Identity> X11Workspace::identify(int processIdentifier, Window window) const {
     const auto started = processStartTime(processIdentifier);
     if (!started) return std::nullopt;
@@ -196,7 +203,9 @@ bool X11Workspace::isTerminated(const RunningApplication& application) const {
 desktop::TerminalKind X11Workspace::terminalKind(const RunningApplication& application) const {
     const DrainAfterwards drain(*connection_);
     if (application.processIdentifier == self_.processIdentifier) return desktop::TerminalKind::notTerminal;
-    const auto identity = identify(application.processIdentifier, mainWindowOf(application.processIdentifier));
+    // Asked before every paste: a process already known needs no window search.
+    auto identity = knownIdentity(application.processIdentifier);
+    if (!identity) identity = identify(application.processIdentifier, mainWindowOf(application.processIdentifier));
     return identity ? identity->terminalKind : desktop::TerminalKind::notTerminal;
 }
 

@@ -63,6 +63,8 @@ private:
     // The application's topmost managed window that is not a dialog; None when it has none.
     Window mainWindowOf(int processIdentifier) const;
     std::optional<Identity> identify(int processIdentifier, Window window) const;
+    // The identity already worked out for this process, if it still runs.
+    std::optional<Identity> knownIdentity(int processIdentifier) const;
 
     std::shared_ptr<X11Connection> connection_;
     X11Connection::ListenerId listener_ = 0;
