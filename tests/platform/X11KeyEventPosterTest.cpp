@@ -109,14 +109,15 @@ TEST_F(X11KeyEventPosterTest, XtermPastesThePrimarySelectionWithShiftInsert) {
     const auto target = frontmost(terminal.pid());
     ASSERT_TRUE(target);
     EXPECT_EQ(workspace->terminalKind(*target), desktop::TerminalKind::xtermLike);
-    pumpFor(300ms);  // the shell is reading
+    pumpFor(500ms);  // xterm has the focus and its shell is reading
 
     pasteboard->setString("echo Grüße aus dem Terminal");
     std::optional<bool> sent;
     poster->postPaste(*target, [&](bool ok) { sent = ok; });
     ASSERT_TRUE(runLoopUntil([&] { return sent.has_value(); }));
     EXPECT_TRUE(*sent);
-    pumpFor(250ms);  // xterm fetches the selection before Return follows
+    // xterm fetches the selection after the keystroke: Return must not overtake it.
+    pumpFor(1000ms);
     poster->postReturn([&](bool ok) { sent = ok; });
     ASSERT_TRUE(terminal.waitForExit()) << "the shell never read a line";
     EXPECT_EQ(readFile(typed), "echo Grüße aus dem Terminal");

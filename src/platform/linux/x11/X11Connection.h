@@ -1,6 +1,6 @@
 #pragma once
 // This program's own connection to the X server, shared by the X11 adapters
-// (hot keys, key monitoring, and later the clipboard and windows). Its
+// (hot keys, key monitoring, keystrokes, the clipboard and windows). Its
 // events are read on the main thread from Qt's event loop and handed to
 // every listener. Errors never end the program: a window can vanish between
 // an event and the next request, so errors are either trapped around the
