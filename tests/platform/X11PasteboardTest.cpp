@@ -132,11 +132,29 @@ TEST_F(X11PasteboardTest, ReadingGivesUpOnAnOwnerThatNeverAnswers) {
     const Window window = XCreateSimpleWindow(silent, DefaultRootWindow(silent), 0, 0, 1, 1, 0, 0, 0);
     XSetSelectionOwner(silent, XInternAtom(silent, "CLIPBOARD", False), window, CurrentTime);
     XSync(silent, False);
+
+    // Meanwhile another change on the desktop: heard after the read, not in
+    // the middle of it.
+    connection->selectMoreInput(connection->root(), PropertyChangeMask);
+    const Atom marker = XInternAtom(connection->display(), "TAVLO_TEST_MARKER", False);
+    bool reading = false, heardWhileReading = false, heard = false;
+    const auto listener = connection->addListener([&](XEvent& event) {
+        if (event.type != PropertyNotify || event.xproperty.atom != marker) return;
+        heard = true;
+        heardWhileReading = heardWhileReading || reading;
+    });
+    Program change({"/bin/sh", "-c", "sleep 0.3; exec xprop -root -f TAVLO_TEST_MARKER 8s -set TAVLO_TEST_MARKER x"});
+
     started = std::chrono::steady_clock::now();
+    reading = true;
     EXPECT_EQ(pasteboard->string(), std::nullopt);
+    reading = false;
     const auto waited = std::chrono::steady_clock::now() - started;
     EXPECT_GE(waited, X11Pasteboard::readTimeout);
     EXPECT_LT(waited, 3 * X11Pasteboard::readTimeout);
+    EXPECT_TRUE(runLoopUntil([&] { return heard; }));
+    EXPECT_FALSE(heardWhileReading);
+    connection->removeListener(listener);
     XCloseDisplay(silent);
 }
 

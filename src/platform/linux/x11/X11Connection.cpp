@@ -98,19 +98,36 @@ void X11Connection::flush() {
     drainSoon();
 }
 
-void X11Connection::dispatchPending() { readEvents(); }
-
-bool X11Connection::waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+bool X11Connection::waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit,
+                            const std::function<bool(const XEvent&)>& serveNow) {
+    // Beyond this many held events (a flood) everything is handed out.
+    constexpr std::size_t maxHeld = 4096;
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + limit;
+    bool finished = false;
     for (;;) {
-        readEvents();
-        if (done()) return true;
+        while (XPending(display_) > 0) {
+            XEvent event;
+            XNextEvent(display_, &event);
+            if (serveNow(event) || held_.size() >= maxHeld) {
+                dispatch(event);
+            } else {
+                // Generic event data must be fetched before the next event is read.
+                const bool claimed = event.type == GenericEvent && XGetEventData(display_, &event.xcookie);
+                held_.push_back({event, claimed});
+            }
+        }
+        if (done()) {
+            finished = true;
+            break;
+        }
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) return false;
+        if (left.count() <= 0) break;
         pollfd entry{ConnectionNumber(display_), POLLIN, 0};
         ::poll(&entry, 1, static_cast<int>(left.count()));
     }
+    if (!held_.empty()) drainSoon();
+    return finished;
 }
 
 Time X11Connection::serverTime() {
@@ -166,6 +183,11 @@ void X11Connection::drainSoon() {
 }
 
 void X11Connection::readEvents() {
+    while (!held_.empty()) {
+        HeldEvent held = held_.front();
+        held_.pop_front();
+        dispatch(held.event, held.claimed);
+    }
     while (XPending(display_) > 0) {
         XEvent event;
         XNextEvent(display_, &event);
@@ -173,7 +195,7 @@ void X11Connection::readEvents() {
     }
 }
 
-void X11Connection::dispatch(XEvent& event) {
+void X11Connection::dispatch(XEvent& event, bool claimed) {
     bool keyboardChanged = false;
     if (event.type == MappingNotify) {
         XRefreshKeyboardMapping(&event.xmapping);
@@ -187,7 +209,7 @@ void X11Connection::dispatch(XEvent& event) {
         for (const auto& [_, listener] : std::map(keyboardListeners_)) listener();
     }
 
-    const bool generic = event.type == GenericEvent && XGetEventData(display_, &event.xcookie);
+    const bool generic = event.type == GenericEvent && (claimed || XGetEventData(display_, &event.xcookie));
     // A listener may add or remove listeners: walk a copy.
     for (const auto& [_, listener] : std::map(listeners_)) listener(event);
     if (generic) XFreeEventData(display_, &event.xcookie);

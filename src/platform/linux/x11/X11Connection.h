@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -54,13 +55,14 @@ public:
     // are handed out soon.
     void flush();
 
-    // Hands out every event that has arrived, without waiting for more.
-    void dispatchPending();
-    // Hands out events as they arrive until `done` holds or `limit` has
-    // passed; true when `done` held. Only this connection's events are
-    // served meanwhile (other main-thread work waits), so an adapter can
-    // wait for another client's answer without running the whole event loop.
-    bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit);
+    // Waits until `done` holds or `limit` has passed; true when `done` held.
+    // Meanwhile the events `serveNow` picks are handed out as they arrive;
+    // the others (keys, say) are held back for the event loop, so that no
+    // unrelated handler runs in the middle of the caller's work. Other
+    // main-thread work waits too: an adapter can wait for another client's
+    // answer without running the whole event loop.
+    bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit,
+                 const std::function<bool(const XEvent&)>& serveNow);
 
     // The server's current time, for requests that want a real timestamp
     // (taking a selection, asking the window manager to activate a window).
@@ -90,7 +92,8 @@ private:
     X11Connection(Display* display);
     void readEvents();
     void drainSoon();
-    void dispatch(XEvent& event);
+    // `claimed`: a generic event whose data was already fetched (held back).
+    void dispatch(XEvent& event, bool claimed = false);
     void reloadKeyboard();
 
     Display* display_ = nullptr;
@@ -101,6 +104,11 @@ private:
     std::map<ListenerId, std::function<void()>> keyboardListeners_;
     ListenerId lastListener_ = 0;
     bool drainScheduled_ = false;
+    struct HeldEvent {
+        XEvent event;
+        bool claimed;
+    };
+    std::deque<HeldEvent> held_;  // held back by waitFor, in order of arrival
     std::optional<int> xinputOpcode_;
     int xkbEventBase_ = -1;
     ModifierBits modifierBits_;

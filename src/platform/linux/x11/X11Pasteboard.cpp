@@ -116,15 +116,30 @@ void X11Pasteboard::setString(std::string_view text) {
 void X11Pasteboard::setPrimaryString(std::string_view text) { own(XA_PRIMARY, text); }
 
 std::int64_t X11Pasteboard::changeCount() const {
-    // Take in owner changes that have already arrived.
-    connection_->dispatchPending();
+    // Owner changes that have already arrived count; nothing else is handed out.
+    connection_->waitFor([] { return true; }, std::chrono::milliseconds(0),
+                         [this](const XEvent& event) { return concernsSelections(event); });
     return changeCount_;
+}
+
+bool X11Pasteboard::concernsSelections(const XEvent& event) const {
+    switch (event.type) {
+    case SelectionRequest:
+    case SelectionNotify:
+    case SelectionClear:
+        return true;
+    case PropertyNotify:
+        // Pieces of large texts, ours or another owner's; not the root's
+        // properties, which tell about other things (the active window).
+        return event.xproperty.window != connection_->root();
+    default:
+        return xfixesEventBase_ >= 0 && event.type == xfixesEventBase_ + XFixesSelectionNotify;
+    }
 }
 
 std::optional<std::string> X11Pasteboard::string() const {
     Display* display = connection_->display();
     const Atoms& names = atoms(display);
-    connection_->dispatchPending();
     const Window owner = XGetSelectionOwner(display, names.clipboard);
     // The reply may have brought events into Xlib's queue: hand them out soon.
     connection_->flush();
@@ -147,7 +162,8 @@ std::optional<std::string> X11Pasteboard::requestText(Atom target) const {
     reading_ = Reading{};
     XConvertSelection(display, names.clipboard, target, names.readProperty, window_, CurrentTime);
     XFlush(display);
-    if (!connection_->waitFor([this] { return reading_->answered; }, readTimeout)) return std::nullopt;
+    const auto serveNow = [this](const XEvent& event) { return concernsSelections(event); };
+    if (!connection_->waitFor([this] { return reading_->answered; }, readTimeout, serveNow)) return std::nullopt;
     if (reading_->property == None) return std::nullopt;
 
     // Reads and deletes the property; absent when it is not text or too large.
@@ -177,7 +193,7 @@ std::optional<std::string> X11Pasteboard::requestText(Atom target) const {
     XFlush(display);
     std::string whole;
     for (;;) {
-        if (!connection_->waitFor([this] { return reading_->newValue; }, readTimeout)) return std::nullopt;
+        if (!connection_->waitFor([this] { return reading_->newValue; }, readTimeout, serveNow)) return std::nullopt;
         bool nested = false;
         auto piece = take(nested);
         XFlush(display);

@@ -62,6 +62,8 @@ private:
     explicit X11Pasteboard(std::shared_ptr<X11Connection> connection);
     bool own(Atom selection, std::string_view text);
     void handleEvent(XEvent& event);
+    // The events a read must be answered through (others wait for the loop).
+    bool concernsSelections(const XEvent& event) const;
     void answer(const XSelectionRequestEvent& request);
     bool convert(const Owned& owned, Atom target, Atom property, Window requestor);
     bool send(Window requestor, Atom property, Atom type, std::string data);
