@@ -163,8 +163,10 @@ std::optional<X11Workspace::Identity> X11Workspace::identify(int processIdentifi
     identity.terminalKind = desktop::terminalKindOf(
         {identity.application.bundleIdentifier.value_or(""), instance, windowClass, executable, command}, categories);
 
-    // Without a window the name may be poorer than a window's: not kept.
-    if (window == None) return identity;
+    // Only a desktop entry's name is final: without a window, or before an
+    // application has set all its window's properties (GTK's application id
+    // may come late), a later look may find a better one.
+    if (window == None || !entry) return identity;
     if (identities_.size() >= maxIdentities) identities_.clear();
     identities_[processIdentifier] = identity;
     return identity;
@@ -193,11 +195,9 @@ std::optional<RunningApplication> X11Workspace::runningApplication(int processId
 bool X11Workspace::isTerminated(const RunningApplication& application) const {
     const DrainAfterwards drain(*connection_);
     if (application.processIdentifier == self_.processIdentifier) return false;
-    const Window window = mainWindowOf(application.processIdentifier);
-    if (window == None) return true;
-    const auto identity = identify(application.processIdentifier, window);
-    // Gone, or its process id now belongs to another program.
-    return !identity || identity->application.bundleIdentifier != application.bundleIdentifier;
+    // Gone, or without a window left to take text. (The name is not compared:
+    // an application's window may name it better a moment after it starts.)
+    return !processStartTime(application.processIdentifier) || mainWindowOf(application.processIdentifier) == None;
 }
 
 desktop::TerminalKind X11Workspace::terminalKind(const RunningApplication& application) const {
