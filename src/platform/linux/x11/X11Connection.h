@@ -1,6 +1,6 @@
 #pragma once
 // This program's own connection to the X server, shared by the X11 adapters
-// (hot keys, key monitoring, and later the clipboard and windows). Its
+// (hot keys, key monitoring, keystrokes, the clipboard and windows). Its
 // events are read on the main thread from Qt's event loop and handed to
 // every listener. Errors never end the program: a window can vanish between
 // an event and the next request, so errors are either trapped around the
@@ -11,7 +11,9 @@
 // reloads that whenever the layout changes, before the listeners hear of it.
 #include <X11/Xlib.h>
 
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -55,6 +57,23 @@ public:
     // are handed out soon.
     void flush();
 
+    // Waits until `done` holds or `limit` has passed; true when `done` held.
+    // Meanwhile the events `serveNow` picks are handed out as they arrive;
+    // the others (keys, say) are held back for the event loop, so that no
+    // unrelated handler runs in the middle of the caller's work. Other
+    // main-thread work waits too: an adapter can wait for another client's
+    // answer without running the whole event loop.
+    bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit,
+                 const std::function<bool(const XEvent&)>& serveNow);
+
+    // The server's current time, for requests that want a real timestamp
+    // (taking a selection, asking the window manager to activate a window).
+    Time serverTime();
+
+    // Adds `mask` to the events this program selects on `window`, keeping
+    // what other adapters selected there.
+    void selectMoreInput(Window window, long mask);
+
     // The XInput2 extension's opcode, absent when the server lacks XI 2.0.
     std::optional<int> xinputOpcode() const { return xinputOpcode_; }
     int xkbEventBase() const { return xkbEventBase_; }
@@ -75,16 +94,23 @@ private:
     X11Connection(Display* display);
     void readEvents();
     void drainSoon();
-    void dispatch(XEvent& event);
+    // `claimed`: a generic event whose data was already fetched (held back).
+    void dispatch(XEvent& event, bool claimed = false);
     void reloadKeyboard();
 
     Display* display_ = nullptr;
     Window root_ = 0;
+    Window clockWindow_ = 0;  // an unmapped window whose property changes tell the time
     std::unique_ptr<QSocketNotifier> notifier_;
     std::map<ListenerId, EventListener> listeners_;
     std::map<ListenerId, std::function<void()>> keyboardListeners_;
     ListenerId lastListener_ = 0;
     bool drainScheduled_ = false;
+    struct HeldEvent {
+        XEvent event;
+        bool claimed;
+    };
+    std::deque<HeldEvent> held_;  // held back by waitFor, in order of arrival
     std::optional<int> xinputOpcode_;
     int xkbEventBase_ = -1;
     ModifierBits modifierBits_;
