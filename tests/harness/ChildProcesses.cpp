@@ -4,16 +4,20 @@
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <thread>
 
 extern char** environ;
 
 namespace tavlo::testing {
+
+using Clock = std::chrono::steady_clock;
 
 std::string findProgram(const std::string& name) {
     const char* path = std::getenv("PATH");
@@ -29,7 +33,6 @@ std::string findProgram(const std::string& name) {
     return {};
 }
 
-// This process's environment with some variables replaced and some removed.
 std::vector<std::string> childEnvironment(const std::vector<std::pair<std::string, std::string>>& replaced,
                                           const std::vector<std::string>& removed) {
     std::vector<std::string> result;
@@ -45,9 +48,6 @@ std::vector<std::string> childEnvironment(const std::vector<std::pair<std::strin
     return result;
 }
 
-// Starts a program with its output in a log file and, when given, its standard
-// input from a pipe that receives `input` and is then closed. The program is
-// killed if this process dies first, so a crashed test leaves nothing running.
 pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
             const std::filesystem::path& log, const std::string* input) {
     // A socket rather than a pipe: writing to a program that already died then
@@ -93,11 +93,9 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
     return pid;
 }
 
-// Asks politely, then insists; always reaps the process.
 void stopProcess(pid_t pid) {
     if (pid <= 0) return;
     ::kill(pid, SIGTERM);
-    using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::seconds(3);
     while (Clock::now() < deadline) {
         if (::waitpid(pid, nullptr, WNOHANG) == pid) return;
@@ -110,6 +108,23 @@ void stopProcess(pid_t pid) {
 bool exited(pid_t pid) {
     int status = 0;
     return ::waitpid(pid, &status, WNOHANG) == pid;
+}
+
+int waitForProcess(pid_t pid, std::chrono::milliseconds limit) {
+    const auto deadline = Clock::now() + limit;
+    int status = 0;
+    while (Clock::now() < deadline) {
+        if (::waitpid(pid, &status, WNOHANG) == pid) return status;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+std::string readLog(const std::filesystem::path& path) {
+    std::ifstream file(path);
+    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 }  // namespace tavlo::testing

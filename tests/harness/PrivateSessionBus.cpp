@@ -17,8 +17,6 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
-
 namespace tavlo::testing {
 namespace {
 
@@ -45,11 +43,6 @@ bool nameHasOwner(GDBusConnection* connection, const std::string& name) {
     g_variant_get(reply, "(b)", &owned);
     g_variant_unref(reply);
     return owned;
-}
-
-std::string readLog(const std::filesystem::path& path) {
-    std::ifstream file(path);
-    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 }  // namespace

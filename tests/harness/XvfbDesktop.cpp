@@ -8,8 +8,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "harness/ChildProcesses.h"
@@ -19,11 +17,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto startTimeout = std::chrono::seconds(15);
-
-std::string readLog(const std::filesystem::path& path) {
-    std::ifstream file(path);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
 
 // The window manager is ready once it has announced itself on the root window.
 bool windowManagerAnnounced(const std::string& display) {

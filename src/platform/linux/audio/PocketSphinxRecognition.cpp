@@ -1,0 +1,101 @@
+#include "platform/linux/audio/PocketSphinxRecognition.h"
+
+#include <vector>
+
+#include "platform/linux/audio/MonoResampler.h"
+
+namespace tavlo {
+namespace {
+
+constexpr const char* errorDomain = "pocketsphinx";
+// Asking the decoder for its hypothesis costs a little time; every 20 ms of
+// audio (about every microphone buffer) keeps the text close to the voice.
+constexpr std::size_t samplesBetweenHypotheses = 320;
+
+RecognitionResult resultOf(const SpeechHypothesis& hypothesis, bool isFinal) {
+    return {hypothesis.text, hypothesis.firstWordStart, isFinal};
+}
+
+}  // namespace
+
+void PocketSphinxRequest::append(const AudioBuffer& buffer) {
+    {
+        std::lock_guard lock(mutex_);
+        if (ended_) return;
+        queued_.push_back(buffer);
+    }
+    changed_.notify_one();
+}
+
+void PocketSphinxRequest::endAudio() {
+    {
+        std::lock_guard lock(mutex_);
+        ended_ = true;
+    }
+    changed_.notify_one();
+}
+
+void PocketSphinxRequest::interrupt() {
+    // Taking the lock orders the caller's cancel flag before the waiter's check.
+    { std::lock_guard lock(mutex_); }
+    changed_.notify_all();
+}
+
+bool PocketSphinxRequest::take(std::deque<AudioBuffer>& out, const std::atomic<bool>& cancelled) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return !queued_.empty() || ended_ || cancelled.load(); });
+    out.swap(queued_);
+    queued_.clear();
+    return !(ended_ && out.empty());
+}
+
+void runPocketSphinxRecognition(PocketSphinxDecoderPool& pool, PocketSphinxRequest& request,
+                                const RecognitionHandler& handler, const std::atomic<bool>& cancelled) {
+    std::unique_ptr<PocketSphinxDecoder> decoder;
+    try {
+        decoder = pool.acquire(request.settings().contextualStrings);
+    } catch (const PlatformError& error) {
+        handler(std::nullopt, error);
+        return;
+    }
+    decoder->start();
+
+    MonoResampler resampler;
+    std::deque<AudioBuffer> buffers;
+    std::vector<std::int16_t> samples;
+    std::size_t samplesSinceHypothesis = 0;
+    std::string reportedText;
+    const bool reportsPartials = request.settings().shouldReportPartialResults;
+
+    while (!cancelled && request.take(buffers, cancelled)) {
+        for (const AudioBuffer& buffer : buffers) {
+            if (cancelled) break;
+            samples.clear();
+            resampler.convert(buffer, samples);
+            decoder->process(samples.data(), samples.size());
+            samplesSinceHypothesis += samples.size();
+        }
+        buffers.clear();
+        if (cancelled || !reportsPartials || samplesSinceHypothesis < samplesBetweenHypotheses) continue;
+        samplesSinceHypothesis = 0;
+        const SpeechHypothesis hypothesis = decoder->hypothesis();
+        if (hypothesis.text.empty() || hypothesis.text == reportedText) continue;
+        reportedText = hypothesis.text;
+        handler(resultOf(hypothesis, false), std::nullopt);
+    }
+
+    if (cancelled) {
+        pool.release(std::move(decoder));
+        handler(std::nullopt, PlatformError(errorDomain, 2, "Speech recognition was cancelled."));
+        return;
+    }
+    samples.clear();
+    resampler.flush(samples);
+    decoder->process(samples.data(), samples.size());
+    decoder->finish();
+    const SpeechHypothesis final = decoder->hypothesis();
+    pool.release(std::move(decoder));
+    handler(resultOf(final, true), std::nullopt);
+}
+
+}  // namespace tavlo
