@@ -1,0 +1,84 @@
+#include "indicator/BubbleView.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTimer>
+
+#include "indicator/DesktopScreens.h"
+#include "indicator/DrawingPainter.h"
+
+namespace tavlo {
+namespace {
+
+Point toPoint(const QPointF& point) { return {point.x(), point.y()}; }
+
+}  // namespace
+
+BubbleView::BubbleView(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_Hover);
+    setFocusPolicy(Qt::NoFocus);
+    setMouseTracking(false);
+}
+
+BubbleView::~BubbleView() = default;
+
+void BubbleView::setState(BubbleState state) {
+    model_.setState(state);
+    updateAnimationTimer();
+    update();
+}
+
+void BubbleView::updateAnimationTimer() {
+    if (model_.wantsAnimationTimer() && !animationTimer_) {
+        animationTimer_ = std::make_unique<QTimer>();
+        animationTimer_->setInterval(BubbleViewModel::animationInterval);
+        QObject::connect(animationTimer_.get(), &QTimer::timeout, this, [this] {
+            model_.advanceAnimation();
+            update();
+        });
+        animationTimer_->start();
+    } else if (!model_.wantsAnimationTimer()) {
+        animationTimer_.reset();
+    }
+}
+
+void BubbleView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    paintDrawing(painter, model_.drawing({0, 0, static_cast<double>(width()), static_cast<double>(height())}));
+}
+
+void BubbleView::enterEvent(QEnterEvent*) {
+    model_.setHover(true);
+    update();
+}
+
+void BubbleView::leaveEvent(QEvent*) {
+    model_.setHover(false);
+    update();
+}
+
+void BubbleView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    pressed_ = true;
+    const QPoint origin = window()->pos();
+    model_.mouseDown(toPoint(event->globalPosition()), {static_cast<double>(origin.x()), static_cast<double>(origin.y())});
+}
+
+void BubbleView::mouseMoveEvent(QMouseEvent* event) {
+    if (!pressed_) return;
+    QWidget* bubbleWindow = window();
+    const Point origin = model_.mouseDragged(toPoint(event->globalPosition()), bubbleWindow->width(),
+                                             bubbleWindow->height(), desktopScreenLayout());
+    bubbleWindow->move(qRound(origin.x), qRound(origin.y));
+}
+
+void BubbleView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !pressed_) return;
+    pressed_ = false;
+    const QRect frame = window()->geometry();
+    model_.mouseUp({static_cast<double>(frame.x()), static_cast<double>(frame.y()), static_cast<double>(frame.width()),
+                    static_cast<double>(frame.height())});
+}
+
+}  // namespace tavlo
