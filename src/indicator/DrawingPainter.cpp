@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPainterPathStroker>
 
 #include <algorithm>
 #include <cmath>
@@ -144,13 +145,17 @@ struct ShapePainter {
         painter.setBrush(toQColor(bar.colour));
         painter.drawRoundedRect(toQRect(bar.rect), bar.cornerRadius, bar.cornerRadius);
     }
-    void operator()(const StrokedPolyline& line) const {
-        if (line.points.empty()) return;
-        QPainterPath path(QPointF(line.points.front().x, line.points.front().y));
-        for (std::size_t i = 1; i < line.points.size(); ++i) path.lineTo(line.points[i].x, line.points[i].y);
-        painter.setPen(toPen(line.stroke));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawPath(path);
+    void operator()(const StrokedPath& shape) const {
+        QPainterPath path;
+        for (const auto& line : shape.lines) {
+            if (line.empty()) continue;
+            path.moveTo(line.front().x, line.front().y);
+            for (std::size_t i = 1; i < line.size(); ++i) path.lineTo(line[i].x, line[i].y);
+        }
+        // Qt strokes each line on its own, so a translucent crossing would be
+        // painted twice; the united outline is filled once instead.
+        QPainterPathStroker stroker(toPen(shape.stroke));
+        painter.fillPath(stroker.createStroke(path).simplified(), toQColor(shape.stroke.colour));
     }
     void operator()(const StrokedArc& arc) const {
         // Qt's angles grow counter-clockwise on screen; ours grow clockwise

@@ -56,15 +56,15 @@ Drawing bubbleDrawing(BubbleState state, bool hover, double phase, const Rect& b
         drawing.emplace_back(StrokedArc{centre, 11, 20, 300, {Colour::white(1, 0.82), 2.2}});
         break;
     case BubbleState::success:
-        drawing.emplace_back(StrokedPolyline{{{centre.x - 8, centre.y + 1}, {centre.x - 2, centre.y + 7}, {centre.x + 9, centre.y - 7}},
-                                             {Colour::white(1, 0.92), 2.6, LineCap::round, LineJoin::round}});
+        drawing.emplace_back(
+            StrokedPath{{{{centre.x - 8, centre.y + 1}, {centre.x - 2, centre.y + 7}, {centre.x + 9, centre.y - 7}}},
+                        {Colour::white(1, 0.92), 2.6, LineCap::round, LineJoin::round}});
         break;
-    case BubbleState::error: {
-        const Stroke stroke{Colour::white(1, 0.9), 2.8};
-        drawing.emplace_back(StrokedPolyline{{{centre.x - 8, centre.y - 8}, {centre.x + 8, centre.y + 8}}, stroke});
-        drawing.emplace_back(StrokedPolyline{{{centre.x + 8, centre.y - 8}, {centre.x - 8, centre.y + 8}}, stroke});
+    case BubbleState::error:
+        drawing.emplace_back(StrokedPath{{{{centre.x - 8, centre.y - 8}, {centre.x + 8, centre.y + 8}},
+                                          {{centre.x + 8, centre.y - 8}, {centre.x - 8, centre.y + 8}}},
+                                         {Colour::white(1, 0.9), 2.8}});
         break;
-    }
     }
     return drawing;
 }

@@ -68,11 +68,12 @@ struct FilledRoundedRect {
     bool operator==(const FilledRoundedRect&) const = default;
 };
 
-// An open line through the points.
-struct StrokedPolyline {
-    std::vector<Point> points;
+// Open lines through their points, stroked together: where they cross, a
+// translucent colour is not laid on twice.
+struct StrokedPath {
+    std::vector<std::vector<Point>> lines;
     Stroke stroke;
-    bool operator==(const StrokedPolyline&) const = default;
+    bool operator==(const StrokedPath&) const = default;
 };
 
 // An arc from the start angle to the end angle, the angle growing from the
@@ -86,7 +87,7 @@ struct StrokedArc {
     bool operator==(const StrokedArc&) const = default;
 };
 
-using Shape = std::variant<GlowingOval, FilledOval, StrokedOval, FilledRoundedRect, StrokedPolyline, StrokedArc>;
+using Shape = std::variant<GlowingOval, FilledOval, StrokedOval, FilledRoundedRect, StrokedPath, StrokedArc>;
 
 // Painted in order, each over the ones before.
 using Drawing = std::vector<Shape>;

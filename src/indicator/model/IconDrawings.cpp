@@ -39,15 +39,13 @@ std::array<FilledRoundedRect, 3> levelBars(const Rect& rect, const Colour& colou
 Drawing statusImageDrawing(BubbleState state) {
     switch (state) {
     case BubbleState::error: {
-        const Stroke stroke{red, 2.2, LineCap::round};
-        return {StrokedPolyline{{{5.04, 5.04}, {12.96, 12.96}}, stroke},
-                StrokedPolyline{{{12.96, 5.04}, {5.04, 12.96}}, stroke}};
+        return {StrokedPath{{{{5.04, 5.04}, {12.96, 12.96}}, {{12.96, 5.04}, {5.04, 12.96}}}, {red, 2.2, LineCap::round}}};
     }
     case BubbleState::success:
         // The bubble's check mark: a short stroke down to the right, then a
         // long one up to the right.
-        return {StrokedPolyline{{{4.14, 9.54}, {7.74, 12.96}, {14.04, 5.04}},
-                                {Colour::white(1, 0.94), 2.3, LineCap::round, LineJoin::round}}};
+        return {StrokedPath{{{{4.14, 9.54}, {7.74, 12.96}, {14.04, 5.04}}},
+                            {Colour::white(1, 0.94), 2.3, LineCap::round, LineJoin::round}}};
     case BubbleState::idle:
     case BubbleState::listening:
     case BubbleState::processing: {
