@@ -16,9 +16,7 @@ Point toPoint(const QPointF& point) { return {point.x(), point.y()}; }
 
 BubbleView::BubbleView(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_TranslucentBackground);
-    setAttribute(Qt::WA_Hover);
     setFocusPolicy(Qt::NoFocus);
-    setMouseTracking(false);
 }
 
 BubbleView::~BubbleView() = default;
