@@ -59,8 +59,10 @@ void BubbleView::leaveEvent(QEvent*) {
 void BubbleView::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     pressed_ = true;
-    const QPoint origin = window()->pos();
-    model_.mouseDown(toPoint(event->globalPosition()), {static_cast<double>(origin.x()), static_cast<double>(origin.y())});
+    // The window's origin as the X server saw it at the press: Qt's own idea
+    // of its position may still be catching up with the window manager.
+    const QPointF origin = event->globalPosition() - mapTo(window(), event->position());
+    model_.mouseDown(toPoint(event->globalPosition()), toPoint(origin));
 }
 
 void BubbleView::mouseMoveEvent(QMouseEvent* event) {
