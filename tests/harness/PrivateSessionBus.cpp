@@ -1,7 +1,6 @@
 #include "harness/PrivateSessionBus.h"
 #include "harness/ChildProcesses.h"
 
-
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>

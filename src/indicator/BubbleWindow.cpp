@@ -1,0 +1,52 @@
+#include "indicator/BubbleWindow.h"
+
+// Qt before Xlib: X11's macros (Bool, Status, None) break Qt's headers.
+#include <QGuiApplication>
+#include <QRegion>
+
+#include "indicator/model/BubbleDrawing.h"
+#include "platform/linux/x11/X11IndicatorWindow.h"
+
+namespace tavlo {
+namespace {
+
+Display* x11Display() {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->display() : nullptr;
+}
+
+}  // namespace
+
+BubbleWindow::BubbleWindow(const Rect& frame)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus |
+                           Qt::NoDropShadowWindowHint) {
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setFocusPolicy(Qt::NoFocus);
+    setWindowTitle(QStringLiteral("Tavlo"));
+    const QSize size(qRound(frame.width), qRound(frame.height));
+    setFixedSize(size);
+    move(qRound(frame.x), qRound(frame.y));
+    bubbleView_ = new BubbleView(this);
+    bubbleView_->setGeometry(0, 0, size.width(), size.height());
+}
+
+void BubbleWindow::showEvent(QShowEvent* event) {
+    prepareForShowing();
+    QWidget::showEvent(event);
+}
+
+void BubbleWindow::prepareForShowing() {
+    Display* display = x11Display();
+    if (!display) return;  // Other platforms composite every window.
+    if (x11::compositingManagerRunning(display, DefaultScreen(display))) {
+        clearMask();
+    } else {
+        const Rect circle = bubbleCircle({0, 0, static_cast<double>(width()), static_cast<double>(height())});
+        setMask(QRegion(qRound(circle.x), qRound(circle.y), qRound(circle.width), qRound(circle.height), QRegion::Ellipse));
+    }
+    x11::keepOnEveryDesktop(display, static_cast<Window>(winId()));
+}
+
+}  // namespace tavlo

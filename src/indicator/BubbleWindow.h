@@ -1,0 +1,40 @@
+#pragma once
+// The floating bubble: a small round window above all others, on every
+// desktop, that never takes the keyboard focus, so clicking or dragging it
+// leaves the user's typing where it was. The controller sets its state
+// through the bubble port and shows or hides it.
+//
+// Its corners are transparent. Without a compositing manager the X server
+// cannot blend them with what is below, so the window is then cut to the
+// round body instead (the soft halo is only seen with a compositor).
+#include <QWidget>
+
+#include "indicator/BubbleView.h"
+#include "platform/BubbleDisplay.h"
+#include "settings/BubbleFrameText.h"
+
+namespace tavlo {
+
+class BubbleWindow final : public QWidget, public BubbleDisplay {
+public:
+    // `frame` in desktop coordinates (its size is the bubble's, 46 x 46).
+    explicit BubbleWindow(const Rect& frame);
+
+    BubbleView& bubbleView() { return *bubbleView_; }
+
+    void setState(BubbleState state) override { bubbleView_->setState(state); }
+    BubbleState state() const override { return bubbleView_->state(); }
+
+    // Whether the window is cut to the round body (no compositor).
+    bool isShaped() const { return !mask().isEmpty(); }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void prepareForShowing();
+
+    BubbleView* bubbleView_;
+};
+
+}  // namespace tavlo
