@@ -24,6 +24,8 @@ public:
 
     void setState(BubbleState state) override { bubbleView_->setState(state); }
     BubbleState state() const override { return bubbleView_->state(); }
+    // Shown without taking the focus (the window never accepts it).
+    void setBubbleShown(bool shown) override { shown ? show() : hide(); }
 
     // Whether the window is cut to the round body (no compositor).
     bool isShaped() const { return !mask().isEmpty(); }

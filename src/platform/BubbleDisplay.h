@@ -12,7 +12,7 @@ public:
     virtual void setState(BubbleState state) = 0;
     virtual BubbleState state() const = 0;
     // Brings the bubble to the front (without taking the focus) or hides it.
-    virtual void setVisible(bool visible) = 0;
+    virtual void setBubbleShown(bool shown) = 0;
 };
 
 }  // namespace tavlo

@@ -7,7 +7,6 @@
 #include <algorithm>
 
 #include "app/DictationSessionFixture.h"
-#include "app/core/BubblePlacement.h"
 
 namespace tavlo::testing {
 namespace {
@@ -28,25 +27,6 @@ protected:
         http->setServer([body](const HttpRequest&) { return SimHttpClient::Reply::status(200, body); });
     }
 };
-
-TEST(BubblePlacementTest, SavedOrDefaultPlaceKeptInsideAScreen) {
-    const std::vector<Rect> screens{{0, 0, 1440, 875}, {1440, 0, 1920, 1080}};
-    struct Case {
-        const char* name;
-        std::optional<Rect> saved;
-        std::vector<Rect> screens;
-        Rect expected;
-    };
-    const Case cases[] = {
-        {"default: right edge, centred", std::nullopt, screens, {1440 - 46 - 22, 437.5 - 23, 46, 46}},
-        {"saved on the second screen", Rect{2000, 300, 10, 10}, screens, {2000, 300, 46, 46}},
-        {"saved past the right edge of the second", Rect{3350, 1060, 46, 46}, screens, {3310, 1030, 46, 46}},
-        {"saved on a screen that is gone", Rect{-500, -40, 46, 46}, screens, {4, 4, 46, 46}},
-        {"no screen at all", std::nullopt, {}, {800, 500, 46, 46}},
-        {"no screen, saved place unclamped", Rect{-500, -40, 46, 46}, {}, {-500, -40, 46, 46}},
-    };
-    for (const auto& c : cases) EXPECT_EQ(bubbleLaunchFrame(c.saved, c.screens), c.expected) << c.name;
-}
 
 TEST_F(Startup, LaunchInstallsEverythingLogsAndSchedulesItsLaterSteps) {
     store.setSpeechModel(SpeechModel::localWhisper);

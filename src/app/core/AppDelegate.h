@@ -19,6 +19,7 @@
 #include "app/core/StatusMenu.h"
 #include "engine/DictationEngine.h"
 #include "indicator/model/BubbleState.h"
+#include "indicator/model/BubbleViewDelegate.h"
 #include "platform/Accessibility.h"
 #include "platform/Alerts.h"
 #include "platform/BubbleDisplay.h"
@@ -79,7 +80,9 @@ struct AppDelegatePorts {
     bool canDeliverIntoApplications = true;
 };
 
-class AppDelegate : public std::enable_shared_from_this<AppDelegate>, public HotKeyManagerDelegate {
+class AppDelegate : public std::enable_shared_from_this<AppDelegate>,
+                    public HotKeyManagerDelegate,
+                    public BubbleViewDelegate {
 public:
     using FileTranscriptionCompletion = std::function<void(const FileTranscriptionResult& result)>;
 
@@ -134,7 +137,9 @@ public:
     void requestAccessibilityPromptIfNeeded();
     void prepareLocalWhisperIfNeeded();
     void setBubbleVisible(bool visible);
-    void bubbleDidMove(const Rect& frame);
+    // The bubble: a click toggles the dictation, a drag moves it for good.
+    void bubbleDidRequestToggle() override { toggleDictation(); }
+    void bubbleDidMove(const Rect& frame) override;
     void checkForUpdates();
     void checkForUpdatesAutomatically();
     void presentUpdateResult(const AppUpdateResult& result);

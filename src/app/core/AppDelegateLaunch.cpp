@@ -5,8 +5,8 @@
 #include <cstdlib>
 
 #include "app/core/AppDelegate.h"
-#include "app/core/BubblePlacement.h"
 #include "app/core/CharacterCount.h"
+#include "indicator/model/BubbleGeometry.h"
 #include "updates/UpdateAlert.h"
 
 namespace tavlo {
@@ -29,15 +29,17 @@ std::string applicationName(const std::optional<RunningApplication>& app) {
 }  // namespace
 
 Rect AppDelegate::placeBubble() {
-    const Rect frame = bubbleLaunchFrame(store.bubbleFrame(),
-                                         desktop ? desktop->screenVisibleFrames() : std::vector<Rect>{});
+    ScreenLayout screens;
+    if (desktop) screens.visibleFrames = desktop->screenVisibleFrames();
+    if (!screens.visibleFrames.empty()) screens.primary = 0;
+    const Rect frame = initialBubbleFrame(store.bubbleFrame(), screens);
     store.setBubbleFrame(frame);
     return frame;
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
     if (statusItem) statusItem->showStatusImage(BubbleState::idle);
-    if (bubbleWindow && store.bubbleVisible()) bubbleWindow->setVisible(true);
+    if (bubbleWindow && store.bubbleVisible()) bubbleWindow->setBubbleShown(true);
 
     if (hotKeyManager) hotKeyManager->delegate = weak_from_this();
     reloadHotKeys();
@@ -88,7 +90,7 @@ void AppDelegate::prepareLocalWhisperIfNeeded() {
 
 void AppDelegate::setBubbleVisible(bool visible) {
     store.setBubbleVisible(visible);
-    if (bubbleWindow) bubbleWindow->setVisible(visible);
+    if (bubbleWindow) bubbleWindow->setBubbleShown(visible);
 }
 
 void AppDelegate::bubbleDidMove(const Rect& frame) { store.setBubbleFrame(frame); }

@@ -1,8 +1,5 @@
 // Qt first: X11 headers define macros (Bool, Status) that break Qt's.
 #include <QApplication>
-#include <QIcon>
-#include <QPainter>
-#include <QPixmap>
 #include <QSocketNotifier>
 
 #include "app/desktop/DesktopProgram.h"
@@ -22,6 +19,10 @@
 #include "app/desktop/QtDesktopServices.h"
 #include "app/desktop/QtTray.h"
 #include "app/desktop/SingleInstance.h"
+#include "indicator/BubbleWindow.h"
+#include "indicator/SorvelIcon.h"
+#include "indicator/model/FeedbackSound.h"
+#include "platform/linux/audio/PulseSoundPlayer.h"
 #include "platform/linux/QtMainQueue.h"
 #include "platform/linux/SystemHostEnvironment.h"
 #include "platform/linux/SystemUserFiles.h"
@@ -62,23 +63,6 @@ void installQuitSignals(QObject* owner) {
     ::sigaction(SIGINT, &action, nullptr);
 }
 
-// The tray's image for a state until the indicator's own drawings are used.
-QIcon simpleStatusIcon(BubbleState state) {
-    QPixmap pixmap(22, 22);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QColor colour(Qt::white);
-    if (state == BubbleState::listening) colour = QColor(255, 69, 58);
-    if (state == BubbleState::processing) colour = QColor(255, 214, 10);
-    if (state == BubbleState::success) colour = QColor(48, 209, 88);
-    if (state == BubbleState::error) colour = QColor(255, 159, 10);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(colour);
-    painter.drawEllipse(QRectF(4, 4, 14, 14));
-    return QIcon(pixmap);
-}
-
 }  // namespace
 
 int runDesktopProgram(int argc, char** argv, std::ostream& err) {
@@ -93,6 +77,7 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QStringLiteral("Tavlo"));
     QGuiApplication::setDesktopFileName(QStringLiteral("app.tavlo.Tavlo"));
+    QApplication::setWindowIcon(SorvelIcon::appIcon());
 
     SingleInstance instance(instanceSocketPath());
     if (instance.askRunningInstanceToOpenHome()) {
@@ -115,7 +100,7 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     }
     auto hotKeyManager = HotKeyManager::create(x11::X11HotKeyService::create(x11), mainQueue);
     const UpdateSources sources = updateSources(host);
-    auto tray = std::make_shared<QtTray>(simpleStatusIcon, logLine);
+    auto tray = std::make_shared<QtTray>(SorvelIcon::statusIcon, logLine);
 
     AppDelegatePorts ports;
     ports.store = &settings->store();
@@ -127,6 +112,7 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     ports.recordingHotKeys = hotKeyManager;
     ports.hotKeyManager = hotKeyManager;
     ports.keyEventSource = x11::X11KeyEventSource::create(x11);
+    ports.feedbackTones = std::make_shared<FeedbackSound>(std::make_shared<PulseSoundPlayer>());
     ports.alerts = std::make_shared<QtAlerts>();
     ports.desktop = std::make_shared<QtDesktopServices>();
     ports.updateChecker = std::make_shared<UpdateChecker>(
@@ -138,7 +124,11 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
 
     tray->setController(controller);
     controller->setStatusItem(tray);
-    controller->placeBubble();
+    // The bubble goes before the application object: its window must not
+    // outlive it.
+    auto bubble = std::make_shared<BubbleWindow>(controller->placeBubble());
+    bubble->bubbleView().setDelegate(controller);
+    controller->setBubbleWindow(bubble);
     controller->applicationDidFinishLaunching();
     tray->show();
     instance.listen([weak = std::weak_ptr<AppDelegate>(controller)] {
@@ -147,7 +137,10 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
 
     installQuitSignals(&app);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&controller] { controller->applicationWillTerminate(); });
-    return app.exec();
+    const int status = app.exec();
+    controller->setBubbleWindow(nullptr);
+    bubble.reset();
+    return status;
 }
 
 }  // namespace tavlo

@@ -15,7 +15,7 @@ public:
         history_.push_back(state);
     }
     BubbleState state() const override { return state_; }
-    void setVisible(bool visible) override { visible_ = visible; }
+    void setBubbleShown(bool shown) override { visible_ = shown; }
     const std::vector<BubbleState>& history() const { return history_; }
     bool visible() const { return visible_; }
 
