@@ -8,6 +8,7 @@
 #include "app/cli/SecretCommand.h"
 #include "app/cli/SettingsCommand.h"
 #include "app/cli/TranscribeCommand.h"
+#include "updates/UpdateSources.h"
 
 namespace tavlo::cli {
 
@@ -21,7 +22,8 @@ int runCommand(const std::vector<std::string>& args, Streams streams) {
     if (command == "dictate") return runDictate(args, streams);
     if (command == "check-updates") return runCheckUpdates(args, streams);
     if (command == "--version") {
-        streams.out << "tavlo " << TAVLO_VERSION << "\n";
+        const auto running = runningApplicationVersion();
+        streams.out << "tavlo " << running.version << " (build " << running.build << ")\n";
         return 0;
     }
     if (command == "--help" || command == "-h" || command == "help") {
