@@ -1,0 +1,166 @@
+// The whole program on a private desktop: Xvfb with openbox, a session bus
+// with the accessibility bus, a GTK text field of another process, and a
+// private sound server whose virtual microphone hears espeak-ng speech. The
+// program is the real executable; the test types with XTest and reads the
+// field, the diagnostics log and the settings file, as a user would look.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <thread>
+
+#include "harness/AccessibilityBus.h"
+#include "harness/BackgroundProgram.h"
+#include "harness/PulseAudioServer.h"
+#include "harness/RunProgram.h"
+#include "harness/TemporaryDirectory.h"
+#include "harness/TextFieldApplication.h"
+#include "harness/XvfbDesktop.h"
+
+namespace tavlo::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream file(path);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto deadline = Clock::now() + limit;
+    while (!done()) {
+        if (Clock::now() > deadline) return false;
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
+}
+
+// Sets environment variables for the program this test starts, and puts the
+// old values back afterwards.
+class ScopedEnvironment {
+public:
+    explicit ScopedEnvironment(const std::map<std::string, std::string>& values) {
+        for (const auto& [name, value] : values) {
+            const char* old = std::getenv(name.c_str());
+            saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+            ::setenv(name.c_str(), value.c_str(), 1);
+        }
+    }
+    ~ScopedEnvironment() {
+        for (const auto& [name, value] : saved_) {
+            if (value)
+                ::setenv(name.c_str(), value->c_str(), 1);
+            else
+                ::unsetenv(name.c_str());
+        }
+    }
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+class DesktopProgramSerially : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const auto& missing : {XvfbDesktop::missingPrograms(), AccessibilityBus::missingPrograms(),
+                                    TextFieldApplication::missingPrograms(Toolkit::gtk3)})
+            if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
+        auto& bus = AccessibilityBus::shared();
+        ASSERT_TRUE(bus.running()) << bus.error();
+        ASSERT_TRUE(std::filesystem::create_directories(home.path() / "runtime"));
+        std::filesystem::permissions(home.path() / "runtime", std::filesystem::perms::owner_all);
+    }
+
+    // The user's own folders; the session bus, display and sound server are
+    // the private ones this process already uses.
+    std::map<std::string, std::string> userEnvironment() const {
+        auto environment = freshUserEnvironment(home.path());
+        environment.erase("DBUS_SESSION_BUS_ADDRESS");
+        environment["XDG_RUNTIME_DIR"] = (home.path() / "runtime").string();
+        environment["QT_QPA_PLATFORM"] = "xcb";
+        return environment;
+    }
+    std::string diagnostics() const { return readFile(home.path() / ".local/state/tavlo/Tavlo.log"); }
+
+    TemporaryDirectory home;
+};
+
+TEST_F(DesktopProgramSerially, TheLaunchSelfTestPastesIntoTheFocusedEntryAndQuits) {
+    TextFieldApplication field(Toolkit::gtk3, {"Dear Ann, ", 10, 10});
+    ASSERT_TRUE(field.running()) << field.error();
+    auto environment = userEnvironment();
+    environment["SORVEL_SELF_TEST_PASTE_TEXT"] = "the report is done";
+    environment["SORVEL_SELF_TEST_QUIT_AFTER"] = "1";
+    const auto result = runProgram("/usr/bin/timeout", {"60", TAVLO_BINARY}, "", environment);
+    EXPECT_EQ(result.status, 0) << result.err << diagnostics();
+    const std::string log = diagnostics();
+    EXPECT_NE(log.find("self-test requested chars=18 quitAfter=true"), std::string::npos) << log;
+    EXPECT_NE(log.find("self-test start target="), std::string::npos) << log;
+    const auto state = field.fieldState();
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->text, "Dear Ann, the report is done") << log;
+}
+
+TEST_F(DesktopProgramSerially, HoldingTheTriggerDictatesIntoTheFocusedEntryAndTheHistory) {
+    if (const auto missing = PulseAudioServer::missingPrograms(); !missing.empty())
+        GTEST_SKIP() << "not installed: " << missing;
+    PulseAudioServer sound;
+    ASSERT_TRUE(sound.running()) << sound.error();
+    const auto speech = sound.speechFile("hello world, this is a test");
+    TextFieldApplication field(Toolkit::gtk3, {"", 0, 0});
+    ASSERT_TRUE(field.running()) << field.error();
+
+    ScopedEnvironment environment(userEnvironment());
+    BackgroundProgram program(TAVLO_BINARY, {});
+    ASSERT_TRUE(waitFor([&] { return diagnostics().find("launch bundle=") != std::string::npos; }, 30s))
+        << diagnostics();
+
+    // Right Ctrl on its own is the function key on a keyboard without Fn.
+    Display* keyboard = XOpenDisplay(nullptr);
+    ASSERT_TRUE(keyboard);
+    const KeyCode rightCtrl = XKeysymToKeycode(keyboard, XK_Control_R);
+    XTestFakeKeyEvent(keyboard, rightCtrl, True, CurrentTime);
+    XSync(keyboard, False);
+    const bool listening = waitFor([&] { return diagnostics().find("fn down") != std::string::npos; }, 10s);
+    // The first dictation loads the recogniser's model; give it a moment.
+    std::this_thread::sleep_for(1500ms);
+    ASSERT_TRUE(sound.startPlaying(speech));
+    sound.waitForPlayback();
+    std::this_thread::sleep_for(800ms);
+    XTestFakeKeyEvent(keyboard, rightCtrl, False, CurrentTime);
+    XSync(keyboard, False);
+    XCloseDisplay(keyboard);
+    ASSERT_TRUE(listening) << diagnostics();
+
+    ASSERT_TRUE(waitFor([&] { return diagnostics().find("record complete chars=") != std::string::npos; }, 30s))
+        << diagnostics();
+    const std::string log = diagnostics();
+    EXPECT_EQ(log.find("record complete chars=0 "), std::string::npos) << "nothing was heard: " << log;
+    // What was heard is in the history and in the entry (the general model
+    // gets synthetic speech's words wrong, so only that text arrived is checked).
+    ASSERT_TRUE(waitFor([&] { return readFile(home.path() / ".config/tavlo/settings.json").find("\"appName\"") !=
+                                     std::string::npos; },
+                        5s))
+        << readFile(home.path() / ".config/tavlo/settings.json");
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const auto state = field.fieldState();
+            return state && !state->text.empty();
+        },
+        5s))
+        << log;
+    ::kill(program.pid(), SIGTERM);
+}
+
+}  // namespace
+}  // namespace tavlo::testing
