@@ -1,6 +1,7 @@
 // `tavlo transcribe FILE` on the real executable: its refusals, its messages,
 // and the diagnostics log it leaves in the user's state folder.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -132,6 +133,45 @@ TEST_F(TranscribeCommand, TheHostedServiceUsesTheStoredTokenAndItsFailuresAreRep
     EXPECT_EQ(requests[0].path, "/.netlify/functions/cloud-transcribe");
     EXPECT_EQ(requests[0].header("Authorization"), "Bearer tok-123");
     EXPECT_FALSE(fs::exists(home.path() / "memo-transcript.txt"));
+    expectNoWorkFilesLeft();
+}
+
+TEST_F(TranscribeCommand, AFileThatCannotBeCopiedIsReportedOnce) {
+    ScriptedHttpServer openAI;
+    environment["TAVLO_OPENAI_BASE_URL"] = openAI.baseURL();
+    setSetting("speechModel", "OpenAI cloud");
+    setSetting("openAICloudMode", "Own OpenAI key");
+    ASSERT_EQ(run({"secret", "set", "openai-key"}, "sk-test-key\n").status, 0);
+
+    const auto result = run({"transcribe", (home.path() / "missing.wav").string()});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "tavlo: Could not read \"missing.wav\": No such file or directory.\n");
+    EXPECT_TRUE(openAI.requests().empty());
+}
+
+// A named pipe would block the copy for ever, and a folder or a device is no
+// recording: all are refused before anything is sent, without waiting.
+TEST_F(TranscribeCommand, OnlyRegularFilesAreTranscribed) {
+    ScriptedHttpServer openAI;
+    environment["TAVLO_OPENAI_BASE_URL"] = openAI.baseURL();
+    setSetting("speechModel", "OpenAI cloud");
+    setSetting("openAICloudMode", "Own OpenAI key");
+    ASSERT_EQ(run({"secret", "set", "openai-key"}, "sk-test-key\n").status, 0);
+    const fs::path pipe = home.path() / "pipe.wav";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const fs::path folder = home.path() / "folder.wav";
+    fs::create_directories(folder);
+
+    for (const fs::path& file : {pipe, folder, fs::path("/dev/zero")}) {
+        SCOPED_TRACE(file);
+        const auto result = run({"transcribe", file.string()});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, "tavlo: \"" + file.filename().string() +
+                                  "\" is not a regular file; only audio or video files can be transcribed.\n");
+    }
+    EXPECT_TRUE(openAI.requests().empty());
     expectNoWorkFilesLeft();
 }
 

@@ -108,7 +108,7 @@ TEST(SystemTemporaryFiles, CopiesExactlyAndNeverOverwrites) {
     EXPECT_EQ(failureOf([&] { files.copyFile(scratch.path() / "missing.m4a", scratch.path() / "c1"); }),
               "Could not read \"missing.m4a\": No such file or directory.");
     EXPECT_EQ(failureOf([&] { files.copyFile(scratch.path() / "work", scratch.path() / "c2"); }),
-              "Could not read \"work\": Is a directory.");
+              "\"work\" is not a regular file; only audio or video files can be transcribed.");
     EXPECT_FALSE(fs::exists(scratch.path() / "c1"));
     EXPECT_FALSE(fs::exists(scratch.path() / "c2"));
 

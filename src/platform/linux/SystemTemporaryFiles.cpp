@@ -40,12 +40,19 @@ void SystemTemporaryFiles::createDirectories(const std::filesystem::path& folder
 }
 
 void SystemTemporaryFiles::copyFile(const std::filesystem::path& from, const std::filesystem::path& to) {
-    Descriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    // Opened without waiting, so a named pipe cannot hold the program until
+    // someone writes to it; anything but a regular file is refused before a
+    // byte is read (a folder, a pipe, a device such as /dev/zero).
+    Descriptor source(::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (source.get() < 0) throw fileError("read", from, errno);
     struct stat info {};
     if (::fstat(source.get(), &info) != 0) throw fileError("read", from, errno);
-    // A folder opens fine but reads as an error; say what is wrong instead.
-    if (!S_ISREG(info.st_mode)) throw fileError("read", from, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+    if (!S_ISREG(info.st_mode))
+        throw PlatformError("posix", EINVAL,
+                            "\"" + from.filename().string() +
+                                "\" is not a regular file; only audio or video files can be transcribed.");
+    const int flags = ::fcntl(source.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(source.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) throw fileError("read", from, errno);
 
     Descriptor target(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (target.get() < 0) throw fileError("create the work copy of", from, errno);
