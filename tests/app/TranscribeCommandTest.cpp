@@ -175,6 +175,52 @@ TEST_F(TranscribeCommand, OnlyRegularFilesAreTranscribed) {
     expectNoWorkFilesLeft();
 }
 
+// A recording goes only where it was sent, and a web page (a network login
+// page, a proxy's error) is never taken for the transcript.
+TEST_F(TranscribeCommand, RedirectsAndWebPagesAreFailures) {
+    ScriptedHttpServer elsewhere;
+    ScriptedHttpServer openAI;
+    environment["TAVLO_OPENAI_BASE_URL"] = openAI.baseURL();
+    setSetting("speechModel", "OpenAI cloud");
+    setSetting("openAICloudMode", "Own OpenAI key");
+    ASSERT_EQ(run({"secret", "set", "openai-key"}, "sk-test-key\n").status, 0);
+    struct Case {
+        ScriptedHttpServer::Reply reply;
+        std::string message;
+    };
+    for (int status : {307, 308}) {
+        openAI.redirectNext(status, elsewhere.baseURL() + "steal");
+        const auto result = run({"transcribe", source.string()});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, "tavlo: The server redirected the upload elsewhere (HTTP status " +
+                                  std::to_string(status) + "); the recording was not sent there.\n");
+    }
+    const Case cases[] = {
+        {{200, "<html><body>Sign in to the hotel network</body></html>", "text/html; charset=utf-8"},
+         "The server answered with a web page instead of a transcript (HTTP status 200). A network login page or a "
+         "proxy may be in the way."},
+        {{200, "\n  <!DOCTYPE html><title>Proxy error</title>", "text/plain"},
+         "The server answered with a web page instead of a transcript (HTTP status 200). A network login page or a "
+         "proxy may be in the way."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        openAI.answerNext(c.reply);
+        const auto result = run({"transcribe", source.string()});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, "tavlo: " + c.message + "\n");
+    }
+    EXPECT_TRUE(elsewhere.requests().empty());
+    EXPECT_FALSE(fs::exists(home.path() / "memo-transcript.txt"));
+
+    // Plain text is still the transcript.
+    openAI.answerNext({200, "plain words", "text/plain"});
+    const auto plain = run({"transcribe", source.string()});
+    EXPECT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.out, "Plain words.\n");
+}
+
 TEST_F(TranscribeCommand, NeedsExactlyOneFile) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"transcribe"}, std::vector<std::string>{"transcribe", "a.m4a", "b.m4a"}}) {

@@ -21,6 +21,7 @@ RecognitionServices makeFileRecognitionServices(std::shared_ptr<MainQueue> mainQ
     local.processLauncher = services.processLauncher;
     local.httpClient = services.httpClient;
     local.temporaryDirectory = temporaryFiles->temporaryDirectory();
+    local.temporaryFiles = temporaryFiles;
     CloudTranscriberSettings cloud;
     cloud.mainQueue = mainQueue;
     cloud.httpClient = services.httpClient;
