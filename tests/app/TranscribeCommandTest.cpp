@@ -2,6 +2,7 @@
 // and the diagnostics log it leaves in the user's state folder.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -219,6 +220,41 @@ TEST_F(TranscribeCommand, RedirectsAndWebPagesAreFailures) {
     const auto plain = run({"transcribe", source.string()});
     EXPECT_EQ(plain.status, 0) << plain.err;
     EXPECT_EQ(plain.out, "Plain words.\n");
+}
+
+// The shared temporary folder is open to every local user: one who creates
+// the work folder first must not get to see or swap the user's recording.
+TEST_F(TranscribeCommand, AWorkFolderSomeoneElseMadeIsRefused) {
+    ScriptedHttpServer openAI;
+    environment["TAVLO_OPENAI_BASE_URL"] = openAI.baseURL();
+    setSetting("speechModel", "OpenAI cloud");
+    setSetting("openAICloudMode", "Own OpenAI key");
+    ASSERT_EQ(run({"secret", "set", "openai-key"}, "sk-test-key\n").status, 0);
+    // A shared temporary folder like /tmp, which the other user can reach.
+    fs::permissions(home.path(), fs::perms::owner_all | fs::perms::others_exec);
+    fs::permissions(temporary, fs::perms::all | fs::perms::sticky_bit);
+    const fs::path workFolder = temporary / ("tavlo-" + std::to_string(::geteuid()));
+    // Another user (nobody) creates it first, open to all.
+    const auto planted = runProgram("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", "/bin/mkdir",
+                                                         "-m", "0777", workFolder.string()});
+    ASSERT_EQ(planted.status, 0) << planted.err;
+
+    const auto result = run({"transcribe", source.string()});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "tavlo: The work folder \"" + workFolder.string() +
+                              "\" is not private to this user: it must be a folder (not a link) owned by this user "
+                              "that no one else can open. Remove it and try again.\n");
+    EXPECT_TRUE(openAI.requests().empty());
+    EXPECT_TRUE(fs::is_empty(workFolder));
+
+    // Once it is gone, the program makes its own, closed to others.
+    fs::remove(workFolder);
+    openAI.answerNext({200, R"({"text":"fine"})"});
+    EXPECT_EQ(run({"transcribe", source.string()}).status, 0);
+    struct stat info {};
+    ASSERT_EQ(::lstat(workFolder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, ::geteuid());
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
 }
 
 TEST_F(TranscribeCommand, NeedsExactlyOneFile) {
