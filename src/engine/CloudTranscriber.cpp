@@ -8,6 +8,7 @@
 #include "engine/CloudRequests.h"
 #include "engine/FileBytes.h"
 #include "engine/TextTrimming.h"
+#include "engine/UnusableCloudReply.h"
 #include "engine/WhisperLanguage.h"
 
 namespace tavlo {
@@ -106,6 +107,7 @@ void CloudTranscriber::transcribeWithTavloCloud(const fs::path& audioURL, const 
 void CloudTranscriber::send(HttpRequest request, const fs::path& audioURL, ReplyReader readReply,
                             const SessionCompletion& session) {
     request.timeoutSeconds = settings_.timeoutSeconds;
+    request.followRedirects = false;
     auto sent = std::make_shared<std::weak_ptr<HttpTask>>();
     auto task = settings_.httpClient->dataTask(
         std::move(request),
@@ -122,6 +124,11 @@ void CloudTranscriber::send(HttpRequest request, const fs::path& audioURL, Reply
                 if (self->cloudTranscriptionTask_ && self->cloudTranscriptionTask_ == sent->lock())
                     self->cloudTranscriptionTask_.reset();
                 removeIgnoringErrors(audioURL);
+                if (auto refusal = unusableCloudReply(result)) {
+                    session.finish(DictationResult::failure(
+                        DictationEngineError::cloudTranscriptionFailed(std::move(*refusal))));
+                    return;
+                }
                 session.finish(readReply(result));
             });
         });

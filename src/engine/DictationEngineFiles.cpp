@@ -45,9 +45,16 @@ void DictationEngine::transcribeFile(const std::filesystem::path& sourceURL, Spe
     shouldCommitOnFinish = true;
 
     const std::filesystem::path folder = temporaryFiles->temporaryDirectory() / "SorvelWhisper";
-    temporaryFiles->createDirectories(folder);
     const std::filesystem::path workingCopy = folder / workingCopyName(sourceURL);
-    temporaryFiles->copyFile(sourceURL, workingCopy);
+    try {
+        temporaryFiles->createDirectories(folder);
+        temporaryFiles->copyFile(sourceURL, workingCopy);
+    } catch (...) {
+        // The caller gets this failure as the session's only outcome; a later
+        // cancel or shutdown must not report a second, empty one.
+        didFinish = true;
+        throw;
+    }
 
     // The copy now stands where a recording would: the delayed path hands it
     // to the back end, which deletes it when it completes.

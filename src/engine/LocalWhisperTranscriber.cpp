@@ -47,7 +47,7 @@ void removeLocalWhisperFiles(const LocalWhisperWorkFiles& files) {
 LocalWhisperTranscriber::LocalWhisperTranscriber(LocalWhisperSettings settings) : settings_(std::move(settings)) {
     server_ = WarmWhisperServer::create({settings_.mainQueue, settings_.processLauncher, settings_.httpClient,
                                          settings_.searchLocations, settings_.temporaryDirectory,
-                                         settings_.processorCount, settings_.serverPort});
+                                         settings_.processorCount, settings_.serverPort, settings_.temporaryFiles});
 }
 
 std::shared_ptr<LocalWhisperTranscriber> LocalWhisperTranscriber::create(LocalWhisperSettings settings) {
@@ -168,7 +168,7 @@ void LocalWhisperTranscriber::runCommandLine(const LocalWhisperWorkFiles& files,
             if (session.isCurrent()) {
                 self->releaseSessionProcess(launched->lock());
                 if (!succeeded) {
-                    session.finish(failedWith(trimWhitespaceAndLineBreaks(errorText)));
+                    session.finish(failedWith(whisperCliErrorMessage(errorText)));
                 } else {
                     // No text file (undecodable audio, say) leaves what was printed.
                     const std::string text = readUtf8File(files.outputText).value_or(outputText);

@@ -36,6 +36,8 @@ struct LocalWhisperSettings {
     std::filesystem::path temporaryDirectory = std::filesystem::temp_directory_path();
     unsigned processorCount = std::thread::hardware_concurrency();
     int serverPort = kWarmWhisperServerPort;
+    // Makes the server log's folder private; see WarmWhisperServerSettings.
+    std::shared_ptr<TemporaryFiles> temporaryFiles;
 };
 
 class LocalWhisperTranscriber : public std::enable_shared_from_this<LocalWhisperTranscriber> {

@@ -1,6 +1,5 @@
 #include "engine/WarmWhisperServer.h"
 
-#include <fstream>
 #include <system_error>
 
 #include "engine/FileBytes.h"
@@ -31,6 +30,9 @@ void WarmWhisperServer::probe(const std::string& serverURL, std::function<void(b
     HttpRequest request;
     request.url = serverURL;
     request.timeoutSeconds = std::chrono::duration<double>(kProbeTimeout).count();
+    // No idle connection is kept open to the server: it would hold up the
+    // server's graceful shutdown past the time it is given.
+    request.headers = {{"Connection", "close"}};
     // Any answer of the server counts as up, a 404 included.
     const auto task = settings_.httpClient->dataTask(
         request, [queue = settings_.mainQueue, state, answer](HttpResult result) {
@@ -107,24 +109,53 @@ void WarmWhisperServer::ensure(const std::string& serverURL, const fs::path& mod
     start(serverURL, model, languageCode, completion);
 }
 
-std::optional<fs::path> WarmWhisperServer::createLogFile() const {
+std::optional<fs::path> WarmWhisperServer::logFolderReady() const {
     const fs::path folder = settings_.temporaryDirectory / "SorvelWhisper";
-    std::error_code ignored;
-    fs::create_directories(folder, ignored);
-    const fs::path log = folder / "whisper-server.log";
-    // A fresh log for every server; without one the server still runs.
-    if (!std::ofstream(log, std::ios::binary | std::ios::trunc)) return std::nullopt;
-    return log;
+    try {
+        if (settings_.temporaryFiles) {
+            settings_.temporaryFiles->createDirectories(folder);
+        } else {
+            fs::create_directories(folder);
+        }
+    } catch (const std::exception&) {
+        return std::nullopt;  // the server still runs, without a log
+    }
+    return folder / "whisper-server.log";
 }
 
 void WarmWhisperServer::start(const std::string& serverURL, const fs::path& model, const std::string& languageCode,
                               Completion completion) {
-    if (process_) process_->terminate();
+    const auto previous = process_;
+    if (previous) previous->terminate();
     process_.reset();
     model_.reset();
     languageCode_.reset();
     logFile_.reset();
+    if (!previous || !previous->isRunning()) {
+        launch(serverURL, model, languageCode, std::move(completion));
+        return;
+    }
+    // The old server holds the port until it has ended (at most the grace
+    // before it is killed): a new one started next to it would share the
+    // port, and requests could reach the one that is shutting down.
+    auto waitForEnd = std::make_shared<std::function<void()>>();
+    *waitForEnd = [weak = weak_from_this(), previous, serverURL, model, languageCode, completion,
+                   weakWait = std::weak_ptr(waitForEnd)] {
+        auto self = weak.lock();
+        if (!self) return;
+        if (previous->isRunning()) {
+            // Only the queued task holds the chain, so it ends with the queue.
+            if (auto again = weakWait.lock())
+                self->settings_.mainQueue->postAfter(std::chrono::milliseconds(20), [again] { (*again)(); });
+            return;
+        }
+        self->launch(serverURL, model, languageCode, completion);
+    };
+    settings_.mainQueue->postAfter(std::chrono::milliseconds(20), [waitForEnd] { (*waitForEnd)(); });
+}
 
+void WarmWhisperServer::launch(const std::string& serverURL, const fs::path& model, const std::string& languageCode,
+                               Completion completion) {
     const WhisperSearchLocations locations = settings_.searchLocations();
     const auto executable = firstExecutable(locations.whisperServerCandidates);
     if (!executable) {
@@ -132,7 +163,7 @@ void WarmWhisperServer::start(const std::string& serverURL, const fs::path& mode
         return;
     }
 
-    const auto log = createLogFile();
+    auto log = logFolderReady();
     ProcessSpec launchSpec;
     launchSpec.executable = executable->string();
     launchSpec.arguments = whisperServerArguments(model, settings_.port, whisperThreadCount(settings_.processorCount),
@@ -140,9 +171,17 @@ void WarmWhisperServer::start(const std::string& serverURL, const fs::path& mode
     launchSpec.environmentOverrides = whisperChildEnvironment(locations.homeDirectory);
     launchSpec.standardOutput = log ? ProcessOutput::toFile(log->string()) : ProcessOutput::discarded();
     launchSpec.standardError = launchSpec.standardOutput;
+    // A server left behind would keep the port, its model and its language.
+    launchSpec.endsWithProgram = true;
 
     // Nobody waits for the server's end: it is noticed at the next use.
     ProcessLaunch launch = settings_.processLauncher->launch(launchSpec, nullptr);
+    if (!launch && log) {
+        // The log could not be made; the server runs without one.
+        launchSpec.standardOutput = launchSpec.standardError = ProcessOutput::discarded();
+        launch = settings_.processLauncher->launch(launchSpec, nullptr);
+        log.reset();
+    }
     if (!launch) {
         completion(PlatformError("process", launch.errorCode, launch.error));
         return;

@@ -24,6 +24,7 @@
 #include "platform/HttpClient.h"
 #include "platform/MainQueue.h"
 #include "platform/ProcessLauncher.h"
+#include "platform/TemporaryFiles.h"
 
 namespace tavlo {
 
@@ -37,6 +38,9 @@ struct WarmWhisperServerSettings {
     std::filesystem::path temporaryDirectory;
     unsigned processorCount = 4;
     int port = kWarmWhisperServerPort;
+    // Creates the log's folder as a private work folder; without it the
+    // folder is created plainly.
+    std::shared_ptr<TemporaryFiles> temporaryFiles;
 };
 
 class WarmWhisperServer : public std::enable_shared_from_this<WarmWhisperServer> {
@@ -86,7 +90,9 @@ private:
                           std::function<void(bool ready)> done);
     void readinessAttempt(std::shared_ptr<ChildProcess> process, std::string serverURL, int attempt,
                           std::function<void(bool ready)> done);
-    std::optional<std::filesystem::path> createLogFile() const;
+    std::optional<std::filesystem::path> logFolderReady() const;
+    void launch(const std::string& serverURL, const std::filesystem::path& model, const std::string& languageCode,
+                Completion completion);
 
     WarmWhisperServerSettings settings_;
     std::shared_ptr<ChildProcess> process_;

@@ -31,14 +31,10 @@ std::vector<std::string> ffmpegConversionArguments(const fs::path& input, const 
 
 std::vector<std::string> whisperCliArguments(const fs::path& model, const LocalWhisperWorkFiles& files,
                                              int threadCount, const std::optional<std::string>& languageCode) {
-    std::vector<std::string> arguments{"-m",  model.string(), "-f", files.wav.string(), "-t",
-                                       std::to_string(threadCount), "-bo", "1", "-bs", "1", "-otxt",
-                                       "-of", files.outputBase.string(), "-np", "-nt"};
-    if (languageCode) {
-        arguments.push_back("-l");
-        arguments.push_back(*languageCode);
-    }
-    return arguments;
+    // Without "-l" whisper-cli transcribes as English; "auto" lets it detect
+    // a language that has no Whisper code of its own, as the server does.
+    return {"-m",  model.string(), "-f", files.wav.string(), "-t", std::to_string(threadCount), "-bo", "1", "-bs",
+            "1",   "-otxt", "-of", files.outputBase.string(), "-np", "-nt", "-l", languageCode.value_or("auto")};
 }
 
 std::vector<std::string> whisperServerArguments(const fs::path& model, int port, int threadCount,

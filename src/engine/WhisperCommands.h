@@ -27,7 +27,7 @@ std::vector<std::string> ffmpegConversionArguments(const std::filesystem::path& 
                                                    const std::filesystem::path& wavOutput);
 
 // Greedy decoding, a text file at the output base, no progress, no
-// timestamps; a language only when Whisper knows it.
+// timestamps; the language, or "auto" (detection) when Whisper has no code for it.
 std::vector<std::string> whisperCliArguments(const std::filesystem::path& model, const LocalWhisperWorkFiles& files,
                                              int threadCount, const std::optional<std::string>& languageCode);
 

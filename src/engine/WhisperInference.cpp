@@ -18,7 +18,9 @@ HttpRequest whisperInferenceRequest(const std::string& serverURL, const std::str
     request.method = "POST";
     request.url = serverURL + "inference";
     request.timeoutSeconds = kWhisperInferenceTimeoutSeconds;
-    request.headers = {{"Content-Type", body.contentType()}, {"Expect", ""}};
+    request.followRedirects = false;
+    // "Connection: close": no idle connection holds up the server's shutdown.
+    request.headers = {{"Content-Type", body.contentType()}, {"Expect", ""}, {"Connection", "close"}};
     request.body = body.finish();
     return request;
 }
@@ -27,9 +29,14 @@ std::variant<WhisperTranscript, WhisperInferenceFailure> readWhisperInferenceRep
     if (!result.response) return WhisperInferenceFailure{result.error ? result.error->description : std::string()};
     const HttpResponse& response = *result.response;
     std::string body = utf8TextOrEmpty(response.body);
-    if (response.statusCode < 200 || response.statusCode > 299) return WhisperInferenceFailure{std::move(body)};
-
     const auto json = nlohmann::json::parse(body, nullptr, /*allow_exceptions=*/false);
+    if (response.statusCode < 200 || response.statusCode > 299) {
+        // A failed inference answers {"error": "..."}: the words, not the JSON.
+        if (json.is_object())
+            if (const auto error = json.find("error"); error != json.end() && error->is_string())
+                return WhisperInferenceFailure{error->get<std::string>()};
+        return WhisperInferenceFailure{std::move(body)};
+    }
     if (json.is_object()) {
         if (const auto text = json.find("text"); text != json.end() && text->is_string())
             return WhisperTranscript{text->get<std::string>()};

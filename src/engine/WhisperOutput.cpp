@@ -86,4 +86,51 @@ std::string utf8TextOrEmpty(std::string bytes) {
     return bytes;
 }
 
+namespace {
+
+constexpr std::size_t kErrorMessageLimit = 300;
+
+std::string_view trimmedLine(std::string_view line) {
+    const auto first = line.find_first_not_of(" \t\r\f\v");
+    if (first == std::string_view::npos) return {};
+    const auto last = line.find_last_not_of(" \t\r\f\v");
+    return line.substr(first, last - first + 1);
+}
+
+bool beginsWithError(std::string_view line) {
+    static constexpr std::string_view kError = "error";
+    if (line.size() < kError.size()) return false;
+    for (std::size_t i = 0; i < kError.size(); ++i)
+        if ((line[i] | 0x20) != kError[i]) return false;
+    return true;
+}
+
+// Cut at a character boundary, so the message stays valid UTF-8.
+std::string bounded(std::string text) {
+    if (text.size() <= kErrorMessageLimit) return text;
+    std::size_t cut = kErrorMessageLimit;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    text.resize(cut);
+    return text + "...";
+}
+
+}  // namespace
+
+std::string whisperCliErrorMessage(std::string_view standardError) {
+    std::string errors;
+    std::string_view lastLine;
+    while (!standardError.empty()) {
+        const auto end = standardError.find('\n');
+        const std::string_view line = trimmedLine(standardError.substr(0, end));
+        standardError = end == std::string_view::npos ? std::string_view() : standardError.substr(end + 1);
+        if (line.empty()) continue;
+        lastLine = line;
+        if (!beginsWithError(line)) continue;
+        if (!errors.empty()) errors += ' ';
+        errors += line;
+        if (errors.size() > kErrorMessageLimit) break;
+    }
+    return bounded(errors.empty() ? std::string(lastLine) : errors);
+}
+
 }  // namespace tavlo

@@ -11,6 +11,11 @@ namespace tavlo {
 // but markers becomes the empty text.
 std::string normalizeWhisperOutput(std::string_view output);
 
+// What whisper-cli said about its failure: the lines that report an error
+// (those beginning with "error", in any case), else its last line, bounded
+// in length. Usage texts and progress lines around them are left out.
+std::string whisperCliErrorMessage(std::string_view standardError);
+
 // The bytes as text when they are well-formed UTF-8, else the empty text.
 std::string utf8TextOrEmpty(std::string bytes);
 

@@ -26,6 +26,9 @@ struct HttpRequest {
     std::string body;
     double timeoutSeconds = 60.0;  // the whole exchange, connection included
     HttpCachePolicy cachePolicy = HttpCachePolicy::useProtocolDefault;
+    // Off for uploads: a recording must reach the address it was meant for,
+    // so a 3xx reply is the final response instead of a new destination.
+    bool followRedirects = true;
 };
 
 struct HttpResponse {

@@ -16,7 +16,9 @@ namespace tavlo {
 struct ProcessOutput {
     enum class Kind { discard, pipe, file };
     Kind kind = Kind::discard;
-    std::string path;  // for `file`: opened for appending, created when missing
+    // For `file`: created new for the child (an earlier file of that name is
+    // removed first), readable by the user only, never through a symbolic link.
+    std::string path;
 
     static ProcessOutput discarded() { return {}; }
     static ProcessOutput toPipe() { return {Kind::pipe, {}}; }
@@ -31,6 +33,11 @@ struct ProcessSpec {
     std::map<std::string, std::string> environmentOverrides;
     ProcessOutput standardOutput;
     ProcessOutput standardError;
+    // The child is killed when this program ends, however it ends (a crash or
+    // SIGKILL included), so a long-running helper is never left behind. It is
+    // tied to the thread that launches it: launch such children only from a
+    // thread that lives as long as the program (the main thread).
+    bool endsWithProgram = false;
 };
 
 struct ProcessTermination {
@@ -49,7 +56,10 @@ public:
     virtual ~ChildProcess() = default;
     // False once the child has ended and its termination is known.
     virtual bool isRunning() const = 0;
-    // Asks the child to end (SIGTERM). Harmless after it has ended.
+    // Asks the child to end with one SIGTERM; a child still running
+    // kTerminationGrace later is killed (SIGKILL). Harmless after it has
+    // ended or when asked again: a second SIGTERM is never sent, since some
+    // programs (whisper-server) take it as "abandon the graceful shutdown".
     virtual void terminate() = 0;
     virtual int processIdentifier() const = 0;
 };
@@ -64,6 +74,8 @@ struct ProcessLaunch {
 
 class ProcessLauncher {
 public:
+    static constexpr int kTerminationGraceMilliseconds = 3000;
+
     // Runs once on a background thread after the child ended and every piped
     // stream was read to its end.
     using TerminationHandler = std::function<void(const ProcessTermination&)>;

@@ -1,6 +1,8 @@
 // `tavlo transcribe FILE` on the real executable: its refusals, its messages,
 // and the diagnostics log it leaves in the user's state folder.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -133,6 +135,126 @@ TEST_F(TranscribeCommand, TheHostedServiceUsesTheStoredTokenAndItsFailuresAreRep
     EXPECT_EQ(requests[0].header("Authorization"), "Bearer tok-123");
     EXPECT_FALSE(fs::exists(home.path() / "memo-transcript.txt"));
     expectNoWorkFilesLeft();
+}
+
+TEST_F(TranscribeCommand, AFileThatCannotBeCopiedIsReportedOnce) {
+    ScriptedHttpServer openAI;
+    environment["TAVLO_OPENAI_BASE_URL"] = openAI.baseURL();
+    setSetting("speechModel", "OpenAI cloud");
+    setSetting("openAICloudMode", "Own OpenAI key");
+    ASSERT_EQ(run({"secret", "set", "openai-key"}, "sk-test-key\n").status, 0);
+
+    const auto result = run({"transcribe", (home.path() / "missing.wav").string()});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "tavlo: Could not read \"missing.wav\": No such file or directory.\n");
+    EXPECT_TRUE(openAI.requests().empty());
+}
+
+// A named pipe would block the copy for ever, and a folder or a device is no
+// recording: all are refused before anything is sent, without waiting.
+TEST_F(TranscribeCommand, OnlyRegularFilesAreTranscribed) {
+    ScriptedHttpServer openAI;
+    environment["TAVLO_OPENAI_BASE_URL"] = openAI.baseURL();
+    setSetting("speechModel", "OpenAI cloud");
+    setSetting("openAICloudMode", "Own OpenAI key");
+    ASSERT_EQ(run({"secret", "set", "openai-key"}, "sk-test-key\n").status, 0);
+    const fs::path pipe = home.path() / "pipe.wav";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const fs::path folder = home.path() / "folder.wav";
+    fs::create_directories(folder);
+
+    for (const fs::path& file : {pipe, folder, fs::path("/dev/zero")}) {
+        SCOPED_TRACE(file);
+        const auto result = run({"transcribe", file.string()});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, "tavlo: \"" + file.filename().string() +
+                                  "\" is not a regular file; only audio or video files can be transcribed.\n");
+    }
+    EXPECT_TRUE(openAI.requests().empty());
+    expectNoWorkFilesLeft();
+}
+
+// A recording goes only where it was sent, and a web page (a network login
+// page, a proxy's error) is never taken for the transcript.
+TEST_F(TranscribeCommand, RedirectsAndWebPagesAreFailures) {
+    ScriptedHttpServer elsewhere;
+    ScriptedHttpServer openAI;
+    environment["TAVLO_OPENAI_BASE_URL"] = openAI.baseURL();
+    setSetting("speechModel", "OpenAI cloud");
+    setSetting("openAICloudMode", "Own OpenAI key");
+    ASSERT_EQ(run({"secret", "set", "openai-key"}, "sk-test-key\n").status, 0);
+    struct Case {
+        ScriptedHttpServer::Reply reply;
+        std::string message;
+    };
+    for (int status : {307, 308}) {
+        openAI.redirectNext(status, elsewhere.baseURL() + "steal");
+        const auto result = run({"transcribe", source.string()});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, "tavlo: The server redirected the upload elsewhere (HTTP status " +
+                                  std::to_string(status) + "); the recording was not sent there.\n");
+    }
+    const Case cases[] = {
+        {{200, "<html><body>Sign in to the hotel network</body></html>", "text/html; charset=utf-8"},
+         "The server answered with a web page instead of a transcript (HTTP status 200). A network login page or a "
+         "proxy may be in the way."},
+        {{200, "\n  <!DOCTYPE html><title>Proxy error</title>", "text/plain"},
+         "The server answered with a web page instead of a transcript (HTTP status 200). A network login page or a "
+         "proxy may be in the way."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        openAI.answerNext(c.reply);
+        const auto result = run({"transcribe", source.string()});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, "tavlo: " + c.message + "\n");
+    }
+    EXPECT_TRUE(elsewhere.requests().empty());
+    EXPECT_FALSE(fs::exists(home.path() / "memo-transcript.txt"));
+
+    // Plain text is still the transcript.
+    openAI.answerNext({200, "plain words", "text/plain"});
+    const auto plain = run({"transcribe", source.string()});
+    EXPECT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.out, "Plain words.\n");
+}
+
+// The shared temporary folder is open to every local user: one who creates
+// the work folder first must not get to see or swap the user's recording.
+TEST_F(TranscribeCommand, AWorkFolderSomeoneElseMadeIsRefused) {
+    ScriptedHttpServer openAI;
+    environment["TAVLO_OPENAI_BASE_URL"] = openAI.baseURL();
+    setSetting("speechModel", "OpenAI cloud");
+    setSetting("openAICloudMode", "Own OpenAI key");
+    ASSERT_EQ(run({"secret", "set", "openai-key"}, "sk-test-key\n").status, 0);
+    // A shared temporary folder like /tmp, which the other user can reach.
+    fs::permissions(home.path(), fs::perms::owner_all | fs::perms::others_exec);
+    fs::permissions(temporary, fs::perms::all | fs::perms::sticky_bit);
+    const fs::path workFolder = temporary / ("tavlo-" + std::to_string(::geteuid()));
+    // Another user (nobody) creates it first, open to all.
+    const auto planted = runProgram("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", "/bin/mkdir",
+                                                         "-m", "0777", workFolder.string()});
+    ASSERT_EQ(planted.status, 0) << planted.err;
+
+    const auto result = run({"transcribe", source.string()});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "tavlo: The work folder \"" + workFolder.string() +
+                              "\" is not private to this user: it must be a folder (not a link) owned by this user "
+                              "that no one else can open. Remove it and try again.\n");
+    EXPECT_TRUE(openAI.requests().empty());
+    EXPECT_TRUE(fs::is_empty(workFolder));
+
+    // Once it is gone, the program makes its own, closed to others.
+    fs::remove(workFolder);
+    openAI.answerNext({200, R"({"text":"fine"})"});
+    EXPECT_EQ(run({"transcribe", source.string()}).status, 0);
+    struct stat info {};
+    ASSERT_EQ(::lstat(workFolder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, ::geteuid());
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
 }
 
 TEST_F(TranscribeCommand, NeedsExactlyOneFile) {

@@ -104,6 +104,9 @@ TEST_F(FileTranscription, FolderAndCopyFailuresAreThrownWithoutACompletion) {
     const PlatformError noFolder("posix", 28, "No space left on device.");
     temporary->setCreateError(noFolder);
     EXPECT_THROW(transcribe("/music/interview.m4a", SpeechModel::openAICloud), PlatformError);
+    // The caller already has its answer: ending the program afterwards must
+    // not report a second, empty outcome for the failed start.
+    engine->shutdown();
     run();
     EXPECT_TRUE(transcriber->calls.empty());
     EXPECT_TRUE(completions.empty());

@@ -108,6 +108,23 @@ protected:
         fs::create_symlink(kStandIns + "/" + tool, bin() / tool);
     }
     std::vector<json> calls(const std::string& modelName) const { return jsonLines(model(modelName).string() + ".calls"); }
+    // The stand-in server records when it listens and each SIGTERM it gets.
+    std::vector<json> serverEvents(const std::string& modelName) const {
+        return jsonLines(model(modelName).string() + ".events");
+    }
+    // A child's end posts nothing to the queue: watch it directly.
+    static bool waitForExit(const std::shared_ptr<ChildProcess>& process) {
+        for (int i = 0; i < 1000 && process->isRunning(); ++i) ::usleep(10000);
+        return !process->isRunning();
+    }
+    bool waitUntilListening(const std::string& modelName) const {
+        for (int i = 0; i < 300; ++i) {
+            for (const auto& event : serverEvents(modelName))
+                if (event.contains("listening")) return true;
+            ::usleep(20000);
+        }
+        return false;
+    }
     std::vector<json> requests(const std::string& modelName) const {
         return jsonLines(model(modelName).string() + ".requests");
     }
@@ -184,6 +201,36 @@ TEST_F(LocalWhisperStandIns, CommandLineTranscribesARealRecording) {
     expectWorkFilesRemoved(recording);
 }
 
+// Whisper has no code for Klingon: the tools detect the language rather than
+// decode the German speech as English.
+TEST_F(LocalWhisperStandIns, ALanguageWhisperDoesNotKnowIsDetected) {
+    setModel("ggml-base.bin", "spoken=de\nsegment= Hallo Welt.\n");
+    install("whisper-cli");
+    dictate(recordings_->speech(), "tlh");
+    EXPECT_EQ(lastOutcome(), "text: Hallo Welt.");
+    EXPECT_EQ(argumentAfter(calls("ggml-base.bin").back()["args"], "-l"), "auto");
+
+    install("whisper-server");
+    dictate(recordings_->speech(), "tlh");
+    EXPECT_EQ(lastOutcome(), "text: Hallo Welt.");
+    EXPECT_EQ(calls("ggml-base.bin").back()["program"], "whisper-server");
+}
+
+// whisper-cli's stderr holds progress and usage lines around the error.
+TEST_F(LocalWhisperStandIns, CommandLineFailuresShowOnlyTheErrorLines) {
+    install("whisper-cli");
+    setModel("ggml-base.en.bin", "cli_exit=10\ncli_stderr=error: failed to process audio\n");
+    dictate(recordings_->speech());
+    EXPECT_EQ(lastOutcome(), "error: error: failed to process audio");
+}
+
+TEST_F(LocalWhisperStandIns, AFailedServerInferenceShowsTheServersWords) {
+    install("whisper-server");
+    setModel("ggml-base.en.bin", "inference_fails=1\n");
+    dictate(recordings_->speech());
+    EXPECT_EQ(lastOutcome(), "error: failed to process audio");
+}
+
 TEST_F(LocalWhisperStandIns, SilenceGivesAnEmptyTranscript) {
     install("whisper-cli");
     const fs::path recording = dictate(recordings_->silence());
@@ -230,6 +277,10 @@ TEST_F(LocalWhisperStandIns, TheServerStartsOnceAndServesDictationAfterDictation
     expectWorkFilesRemoved(first);
     expectWorkFilesRemoved(second);
 
+    // The real server writes its log only when it ends.
+    const auto server = transcriber_->server().process();
+    engine_->shutdown();
+    ASSERT_TRUE(waitForExit(server));
     const fs::path log = temporary_->temporaryDirectory() / "SorvelWhisper/whisper-server.log";
     EXPECT_NE(ScratchFolder::read(log).find("whisper server listening"), std::string::npos);
 }
@@ -253,8 +304,7 @@ TEST_F(LocalWhisperStandIns, AServerAlreadyListeningIsAdoptedAndLeftRunning) {
     install("whisper-server");
     testing::BackgroundProgram running(kStandIns + "/whisper-server",
                                        {"-m", model("ggml-base.en.bin").string(), "--port", std::to_string(port_)});
-    running.readLine();  // a blank line, then the listening message
-    ASSERT_NE(running.readLine().find("listening"), std::string::npos);
+    ASSERT_TRUE(waitUntilListening("ggml-base.en.bin"));
 
     dictate(recordings_->speech());
     EXPECT_EQ(lastOutcome(), "text: Hello from the stand-in. Second segment.");
@@ -276,13 +326,12 @@ TEST_F(LocalWhisperStandIns, AServerThatExitsWhileLoadingSaysSo) {
 TEST_F(LocalWhisperStandIns, UndecodableAudioIsAnInvalidRequest) {
     testing::BackgroundProgram running(kStandIns + "/whisper-server",
                                        {"-m", model("ggml-base.en.bin").string(), "--port", std::to_string(port_)});
-    running.readLine();
-    running.readLine();
+    ASSERT_TRUE(waitUntilListening("ggml-base.en.bin"));
     const fs::path wav = scratch_.path() / "broken.wav";
     ScratchFolder::write(wav, "RIFF but nothing after it");
 
     auto server = WarmWhisperServer::create({queue_, launcher_, http_, [this] { return locations_; },
-                                             scratch_.path(), 4, port_});
+                                             scratch_.path(), 4, port_, nullptr});
     std::optional<std::variant<std::string, EngineError>> reply;
     server->postWav(whisperServerURL(port_), wav, [&](std::variant<std::string, EngineError> r) { reply = r; });
     ASSERT_TRUE(queue_->runUntil([&] { return reply.has_value(); }));
@@ -296,7 +345,25 @@ TEST_F(LocalWhisperStandIns, ShutdownStopsTheServerWeStarted) {
     const auto server = transcriber_->server().process();
     ASSERT_TRUE(server && server->isRunning());
     engine_->shutdown();
-    EXPECT_TRUE(queue_->runUntil([&] { return !server->isRunning(); }));
+    EXPECT_TRUE(waitForExit(server));
+}
+
+// One SIGTERM, then SIGKILL when a slow graceful shutdown outlasts the grace:
+// the real server takes a second SIGTERM as "abandon the graceful shutdown".
+TEST_F(LocalWhisperStandIns, AServerIsStoppedWithOneSigtermThenKilled) {
+    install("whisper-server");
+    setModel("ggml-base.en.bin", "shutdown_ms=60000\nsegment= Hello.\n");
+    dictate(recordings_->speech());
+    const auto server = transcriber_->server().process();
+    ASSERT_TRUE(server && server->isRunning());
+    engine_->shutdown();
+    engine_.reset();
+    transcriber_.reset();
+    launcher_.reset();  // waits for the children it started
+    EXPECT_FALSE(server->isRunning());
+    int sigterms = 0;
+    for (const auto& event : serverEvents("ggml-base.en.bin")) sigterms += event.contains("sigterm");
+    EXPECT_EQ(sigterms, 1);
 }
 
 }  // namespace

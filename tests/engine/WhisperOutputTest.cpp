@@ -33,6 +33,33 @@ TEST(WhisperOutputNormalization, CleansMarkersLinesAndSpaces) {
     }
 }
 
+// whisper-cli prints its usage (about 75 lines) around a missing input, and
+// progress lines even with -np: only the lines reporting the error remain.
+TEST(WhisperCliErrorMessage, KeepsTheErrorLinesBounded) {
+    std::string usage = "\nusage: whisper-cli [options] file0 file1 ...\n";
+    for (int i = 0; i < 75; ++i) usage += "  -opt N,    --option N    [default] some option\n";
+    struct Case {
+        std::string standardError;
+        std::string expected;
+    };
+    const std::string longError = "error: " + std::string(400, 'x');
+    const std::string umlauts = "Error: " + std::string(292, 'a') + "üüüü";
+    for (const Case& c : {
+             Case{"error: input file not found 'a.wav'\n" + usage, "error: input file not found 'a.wav'"},
+             Case{usage + "  ERROR: no input files specified  \n", "ERROR: no input files specified"},
+             Case{"read_audio_data: read 1234 samples\nwhisper_full: failed to encode\n"
+                  "error: failed to process audio\noutput_txt: saving output\n",
+                  "error: failed to process audio"},
+             Case{"whisper_init: failed\nerror: one\nError: two\n", "error: one Error: two"},
+             Case{"first line\nonly a last line  \n\n", "only a last line"},
+             Case{"", ""},
+             Case{longError, longError.substr(0, 300) + "..."},
+             Case{umlauts, "Error: " + std::string(292, 'a') + "..."},
+         }) {
+        EXPECT_EQ(whisperCliErrorMessage(c.standardError), c.expected) << c.standardError.substr(0, 60);
+    }
+}
+
 TEST(WhisperOutputNormalization, OnlyWellFormedUtf8IsText) {
     EXPECT_EQ(utf8TextOrEmpty("plain ü"), "plain ü");
     EXPECT_EQ(utf8TextOrEmpty(std::string("bad \xff byte")), "");
@@ -48,7 +75,7 @@ TEST(WhisperInferenceRequest, IsBuiltByteForByte) {
     EXPECT_EQ(request.timeoutSeconds, 600.0);
     EXPECT_EQ(request.cachePolicy, HttpCachePolicy::useProtocolDefault);
     EXPECT_EQ(request.headers, (std::vector<std::pair<std::string, std::string>>{
-                                   {"Content-Type", "multipart/form-data; boundary=SorvelBoundary-ABC"}, {"Expect", ""}}));
+                                   {"Content-Type", "multipart/form-data; boundary=SorvelBoundary-ABC"}, {"Expect", ""}, {"Connection", "close"}}));
     EXPECT_EQ(request.body,
               "--SorvelBoundary-ABC\r\n"
               "Content-Disposition: form-data; name=\"response_format\"\r\n\r\n"

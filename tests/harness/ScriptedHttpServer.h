@@ -75,7 +75,12 @@ public:
     // script runs out, requests get the default reply.
     void answerNext(Reply reply) {
         std::lock_guard lock(mutex_);
-        script_.push_back(std::move(reply));
+        script_.push_back({std::move(reply), {}});
+    }
+    // The next request is answered with a redirect to `location`.
+    void redirectNext(int status, std::string location) {
+        std::lock_guard lock(mutex_);
+        script_.push_back({{status, "", "text/plain", false}, std::move(location)});
     }
     void setDefaultReply(Reply reply) {
         std::lock_guard lock(mutex_);
@@ -120,19 +125,22 @@ private:
             return true;
         });
         Reply reply;
+        std::string location;
         {
             std::unique_lock lock(mutex_);
             requests_.push_back(std::move(recorded));
             if (script_.empty()) {
                 reply = defaultReply_;
             } else {
-                reply = std::move(script_.front());
+                reply = std::move(script_.front().reply);
+                location = std::move(script_.front().location);
                 script_.pop_front();
             }
             changed_.notify_all();
             if (reply.heldUntilReleased) changed_.wait(lock, [&] { return released_; });
         }
         response.status = reply.status;
+        if (!location.empty()) response.set_header("Location", location);
         response.set_content(reply.body, reply.contentType.c_str());
     }
 
@@ -143,7 +151,11 @@ private:
     std::thread listener_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<Reply> script_;
+    struct Scripted {
+        Reply reply;
+        std::string location;
+    };
+    std::deque<Scripted> script_;
     Reply defaultReply_{200, R"({"text":"ok"})"};
     std::vector<Request> requests_;
     bool released_ = false;

@@ -38,6 +38,8 @@ inline std::map<std::string, std::string> freshUserEnvironment(const std::filesy
         {"XDG_DATA_HOME", (home / ".local/share").string()},
         {"XDG_STATE_HOME", (home / ".local/state").string()},
         {"DBUS_SESSION_BUS_ADDRESS", "disabled:"},
+        // Empty counts as unset: work files go under TMPDIR, which tests choose.
+        {"XDG_RUNTIME_DIR", ""},
         {"LC_ALL", "en_US.UTF-8"},
     };
 }

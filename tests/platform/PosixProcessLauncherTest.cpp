@@ -11,6 +11,9 @@
 #include <iterator>
 #include <thread>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "platform/linux/PosixProcessLauncher.h"
 
 namespace tavlo {
@@ -93,7 +96,9 @@ TEST(PosixProcessLauncher, BothPipesAreDrainedSeparately) {
     EXPECT_EQ(termination.standardError, std::string(600000, 'e'));
 }
 
-TEST(PosixProcessLauncher, BothStreamsCanBeAppendedToOneFile) {
+// The log is a new file for each child: an old one is replaced, and a planted
+// symbolic link is never followed.
+TEST(PosixProcessLauncher, BothStreamsGoToOneNewFile) {
     const auto log = std::filesystem::temp_directory_path() / ("tavlo-launcher-log-" + std::to_string(::getpid()));
     std::ofstream(log) << "earlier\n";
     ProcessSpec launchSpec;
@@ -111,7 +116,84 @@ TEST(PosixProcessLauncher, BothStreamsCanBeAppendedToOneFile) {
     std::filesystem::remove(log);
 
     EXPECT_TRUE(termination.standardOutput.empty());
-    EXPECT_EQ(written, "earlier\nout1\nerr1\nout2\n");
+    EXPECT_EQ(written, "out1\nerr1\nout2\n");
+
+    const auto target = log.string() + "-target";
+    std::ofstream(target) << "precious\n";
+    std::filesystem::create_symlink(target, log);
+    Ending second;
+    ASSERT_TRUE(launcher.launch(launchSpec, second.handler()));
+    second.get();
+    std::ifstream kept(target);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(kept)), {}), "precious\n");
+    EXPECT_FALSE(std::filesystem::is_symlink(log));
+    std::filesystem::remove(log);
+    std::filesystem::remove(target);
+}
+
+// A child that ignores SIGTERM gets exactly one, then SIGKILL after the grace.
+TEST(PosixProcessLauncher, TerminateSendsOneSigtermThenKills) {
+    const auto marks = std::filesystem::temp_directory_path() / ("tavlo-sigterms-" + std::to_string(::getpid()));
+    std::filesystem::remove(marks);
+    PosixProcessLauncher launcher;
+    Ending ending;
+    const auto launch = launcher.launch(
+        piped("/bin/sh", {"-c", "trap 'echo term >> \"$0\"' TERM; echo ready; while :; do sleep 0.05; done",
+                          marks.string()}),
+        ending.handler());
+    ASSERT_TRUE(launch);
+    std::this_thread::sleep_for(300ms);  // the trap is in place
+    const auto asked = std::chrono::steady_clock::now();
+    launch.process->terminate();
+    launch.process->terminate();
+    const auto termination = ending.get();
+    EXPECT_EQ(termination.reason, ProcessTermination::Reason::signalled);
+    EXPECT_EQ(termination.status, SIGKILL);
+    EXPECT_GE(std::chrono::steady_clock::now() - asked,
+              std::chrono::milliseconds(ProcessLauncher::kTerminationGraceMilliseconds - 100));
+    std::ifstream file(marks);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(file)), {}), "term\n");
+    std::filesystem::remove(marks);
+}
+
+// A child tied to the program goes when the program is killed outright; the
+// program here is a forked copy of the test that launches `sleep`.
+TEST(PosixProcessLauncher, AChildTiedToTheProgramDiesWithIt) {
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t program = ::fork();
+    ASSERT_GE(program, 0);
+    if (program == 0) {
+        ::close(report[0]);
+        PosixProcessLauncher launcher;
+        ProcessSpec launchSpec;
+        launchSpec.executable = "/bin/sleep";
+        launchSpec.arguments = {"60"};
+        launchSpec.endsWithProgram = true;
+        const auto launch = launcher.launch(launchSpec, nullptr);
+        const int pid = launch ? launch.process->processIdentifier() : -1;
+        (void)!::write(report[1], &pid, sizeof pid);
+        ::pause();
+        ::_exit(0);
+    }
+    ::close(report[1]);
+    int child = -1;
+    ASSERT_EQ(::read(report[0], &child, sizeof child), static_cast<ssize_t>(sizeof child));
+    ::close(report[0]);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(::kill(child, 0), 0);
+    ::kill(program, SIGKILL);
+    ::waitpid(program, nullptr, 0);
+    // The orphan is reparented to init (or a subreaper), which reaps it.
+    bool gone = false;
+    for (int i = 0; i < 500 && !gone; ++i) {
+        std::ifstream stat("/proc/" + std::to_string(child) + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), {});
+        gone = text.empty() || text.find(") Z ") != std::string::npos;
+        if (!gone) std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(gone) << "the child outlived the program";
+    if (!gone) ::kill(child, SIGKILL);
 }
 
 TEST(PosixProcessLauncher, TerminateEndsTheChildWithSigterm) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <iterator>
@@ -87,6 +88,35 @@ TEST(SystemUserFiles, WritesReadableDocumentsAndReportsWhatFailed) {
               (scratch.path() / "plain").string() + " is not a folder.");
 }
 
+// The work folder must be ours alone: a link, a folder of another user's or
+// one that others can open is refused, and what we create is mode 0700.
+TEST(SystemTemporaryFiles, WorkFoldersArePrivate) {
+    testing::TemporaryDirectory scratch;
+    const fs::path root = scratch.path() / "work root";
+    SystemTemporaryFiles files(root);
+    files.createDirectories(root / "SorvelWhisper");
+    for (const fs::path& folder : {root, root / "SorvelWhisper"}) {
+        struct stat info {};
+        ASSERT_EQ(::lstat(folder.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0700u) << folder;
+    }
+
+    const std::string refusal = "The work folder \"" + root.string() +
+                                "\" is not private to this user: it must be a folder (not a link) owned by this "
+                                "user that no one else can open. Remove it and try again.";
+    fs::permissions(root, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+    EXPECT_EQ(failureOf([&] { files.createDirectories(root / "SorvelWhisper"); }), refusal);
+    fs::permissions(root, fs::perms::owner_all);
+    ASSERT_EQ(::chown(root.c_str(), 65534, 65534), 0);  // tests run as root: "nobody" owns it now
+    EXPECT_EQ(failureOf([&] { files.createDirectories(root / "SorvelCloud"); }), refusal);
+    fs::remove_all(root);
+    fs::create_directories(scratch.path() / "elsewhere");
+    fs::permissions(scratch.path() / "elsewhere", fs::perms::owner_all);
+    fs::create_directory_symlink(scratch.path() / "elsewhere", root);
+    EXPECT_EQ(failureOf([&] { files.createDirectories(root / "SorvelWhisper"); }), refusal);
+    EXPECT_FALSE(fs::exists(scratch.path() / "elsewhere" / "SorvelWhisper"));
+}
+
 TEST(SystemTemporaryFiles, CopiesExactlyAndNeverOverwrites) {
     testing::TemporaryDirectory scratch;
     SystemTemporaryFiles files(scratch.path());
@@ -108,7 +138,7 @@ TEST(SystemTemporaryFiles, CopiesExactlyAndNeverOverwrites) {
     EXPECT_EQ(failureOf([&] { files.copyFile(scratch.path() / "missing.m4a", scratch.path() / "c1"); }),
               "Could not read \"missing.m4a\": No such file or directory.");
     EXPECT_EQ(failureOf([&] { files.copyFile(scratch.path() / "work", scratch.path() / "c2"); }),
-              "Could not read \"work\": Is a directory.");
+              "\"work\" is not a regular file; only audio or video files can be transcribed.");
     EXPECT_FALSE(fs::exists(scratch.path() / "c1"));
     EXPECT_FALSE(fs::exists(scratch.path() / "c2"));
 

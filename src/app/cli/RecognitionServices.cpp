@@ -26,6 +26,7 @@ RecognitionServices makeRecognitionServices(std::shared_ptr<MainQueue> mainQueue
     local.processLauncher = services.processLauncher;
     local.httpClient = services.httpClient;
     local.temporaryDirectory = temporaryFiles->temporaryDirectory();
+    local.temporaryFiles = temporaryFiles;
     CloudTranscriberSettings cloud;
     cloud.mainQueue = mainQueue;
     cloud.httpClient = services.httpClient;

@@ -1,5 +1,6 @@
 #pragma once
-// Child processes through posix_spawn: an argument vector and no shell, both
+// Child processes through posix_spawn (fork and exec for children tied to the
+// program's life): an argument vector and no shell, both
 // pipes drained together, exit status and signal told apart, and SIGTERM that
 // can never reach a recycled process id. Each child has one waiting thread,
 // which reads its pipes, reaps it and runs its termination handler.

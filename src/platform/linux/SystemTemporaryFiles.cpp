@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <system_error>
@@ -27,25 +28,78 @@ PlatformError fileError(const char* action, const std::filesystem::path& file, i
 
 }  // namespace
 
+namespace {
+
+// The runtime folder counts when it is an absolute path to a real folder of
+// this user's that only the user can open, as the desktop sets it up.
+bool usableRuntimeFolder(const char* value) {
+    if (value == nullptr || value[0] != '/') return false;
+    struct stat info {};
+    return ::lstat(value, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
+           (info.st_mode & 077) == 0;
+}
+
+PlatformError notPrivate(const std::filesystem::path& folder) {
+    return PlatformError("posix", EPERM,
+                         "The work folder \"" + folder.string() +
+                             "\" is not private to this user: it must be a folder (not a link) owned by this user "
+                             "that no one else can open. Remove it and try again.");
+}
+
+// Creates the folder with mode 0700 when missing, then makes sure it is a
+// real folder (not a link to one), ours, and closed to everyone else.
+void makePrivateFolder(const std::filesystem::path& folder) {
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) throw fileError("create the folder", folder, errno);
+    Descriptor opened(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (opened.get() < 0) {
+        if (errno == ELOOP || errno == ENOTDIR) throw notPrivate(folder);
+        throw fileError("open the folder", folder, errno);
+    }
+    struct stat info {};
+    if (::fstat(opened.get(), &info) != 0) throw fileError("open the folder", folder, errno);
+    if (!S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() || (info.st_mode & 077) != 0) throw notPrivate(folder);
+}
+
+}  // namespace
+
 SystemTemporaryFiles::SystemTemporaryFiles() {
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); usableRuntimeFolder(runtime)) {
+        directory_ = std::filesystem::path(runtime) / "tavlo";
+        return;
+    }
     std::error_code error;
-    directory_ = std::filesystem::temp_directory_path(error);
-    if (error) directory_ = "/tmp";
+    std::filesystem::path shared = std::filesystem::temp_directory_path(error);
+    if (error) shared = "/tmp";
+    directory_ = shared / ("tavlo-" + std::to_string(::geteuid()));
 }
 
 void SystemTemporaryFiles::createDirectories(const std::filesystem::path& folder) {
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (error) throw fileError("create the folder", folder, error.value());
+    makePrivateFolder(directory_);
+    const std::filesystem::path inside = folder.lexically_normal().lexically_relative(directory_);
+    if (inside.empty() || *inside.begin() == "..")
+        throw PlatformError("posix", EINVAL, "Work files belong in \"" + directory_.string() + "\".");
+    std::filesystem::path current = directory_;
+    for (const auto& part : inside) {
+        if (part == ".") continue;
+        current /= part;
+        makePrivateFolder(current);
+    }
 }
 
 void SystemTemporaryFiles::copyFile(const std::filesystem::path& from, const std::filesystem::path& to) {
-    Descriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    // Opened without waiting, so a named pipe cannot hold the program until
+    // someone writes to it; anything but a regular file is refused before a
+    // byte is read (a folder, a pipe, a device such as /dev/zero).
+    Descriptor source(::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (source.get() < 0) throw fileError("read", from, errno);
     struct stat info {};
     if (::fstat(source.get(), &info) != 0) throw fileError("read", from, errno);
-    // A folder opens fine but reads as an error; say what is wrong instead.
-    if (!S_ISREG(info.st_mode)) throw fileError("read", from, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+    if (!S_ISREG(info.st_mode))
+        throw PlatformError("posix", EINVAL,
+                            "\"" + from.filename().string() +
+                                "\" is not a regular file; only audio or video files can be transcribed.");
+    const int flags = ::fcntl(source.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(source.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) throw fileError("read", from, errno);
 
     Descriptor target(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (target.get() < 0) throw fileError("create the work copy of", from, errno);

@@ -115,9 +115,21 @@ inline bool isSilent(const Wav& wav) {
 }
 
 // What the model "hears": the scripted segments, or the blank-audio marker.
-inline std::vector<std::string> transcribe(const ModelScript& script, const Wav& wav) {
+// "spoken=CODE" in the script names the language of the speech: decoding as
+// another language (English when no "-l" was given, as the real tools do)
+// gives Whisper's foreign-language note instead of the words; "auto" detects.
+inline std::vector<std::string> transcribe(const ModelScript& script, const Wav& wav, const std::string& language) {
     if (isSilent(wav)) return {" [BLANK_AUDIO]"};
+    const std::string spoken = script.text("spoken");
+    if (!spoken.empty() && language != "auto" && language != spoken) return {" (speaking in foreign language)"};
     return script.segments;
+}
+
+// The usage text the real tools print for a bad command line: many lines.
+inline std::string usageText(const std::string& program) {
+    std::string usage = "\nusage: " + program + " [options] file0 file1 ...\n\noptions:\n";
+    for (int i = 0; i < 75; ++i) usage += "  -o" + std::to_string(i) + " N,     --option-" + std::to_string(i) + " N  [0      ] an option\n";
+    return usage + "\n";
 }
 
 inline void sleepMilliseconds(int milliseconds) {

@@ -1,7 +1,13 @@
 // Stands in for whisper.cpp's whisper-server: loads the "model" before it
 // binds (so the port refuses connections until then), answers GET / with a
 // page, and POST /inference like the real server, one transcription at a time.
+// Like the real one it writes its log (standard output) only when it exits,
+// the first SIGTERM starts a graceful shutdown and a second one ends it at
+// once with status 1; each shutdown is recorded beside the model.
 #include <httplib.h>
+#include <signal.h>
+
+#include <thread>
 
 #include <cstdio>
 #include <mutex>
@@ -13,13 +19,21 @@
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    std::string model, host = "127.0.0.1";
+    std::string model, host = "127.0.0.1", language = "en";
     int port = 8080;
     for (size_t i = 0; i + 1 < args.size(); ++i) {
         if (args[i] == "-m") model = args[++i];
         else if (args[i] == "--host") host = args[++i];
         else if (args[i] == "--port") port = std::atoi(args[++i].c_str());
+        else if (args[i] == "-l") language = args[++i];
     }
+    // Block-buffered even on a terminal: the log appears when the server ends.
+    static char buffer[1 << 16];
+    std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+    sigset_t terminations;
+    sigemptyset(&terminations);
+    sigaddset(&terminations, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &terminations, nullptr);
     const std::string requestLog = model + ".requests";
     if (!model.empty())
         standin::appendRecord(model + ".calls",
@@ -63,6 +77,11 @@ int main(int argc, char** argv) {
 
         std::lock_guard lock(inference);
         standin::sleepMilliseconds(script->number("inference_ms", 0));
+        if (script->number("inference_fails", 0) != 0) {
+            response.status = 500;
+            response.set_content("{\"error\":\"failed to process audio\"}", "application/json");
+            return;
+        }
         if (const int status = script->number("inference_status", 0); status != 0) {
             response.status = status;
             response.set_content(script->text("inference_body"), "text/plain");
@@ -76,7 +95,7 @@ int main(int argc, char** argv) {
             return;
         }
         std::string text;
-        for (const auto& segment : standin::transcribe(*script, *wav)) text += segment + "\n";
+        for (const auto& segment : standin::transcribe(*script, *wav, language)) text += segment + "\n";
         response.set_content(nlohmann::json{{"text", text}}.dump(), "application/json");
     });
 
@@ -85,6 +104,22 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("\nwhisper server listening at http://%s:%d\n\n", host.c_str(), port);
-    std::fflush(stdout);
-    return server.listen_after_bind() ? 0 : 1;
+    if (!model.empty())
+        standin::appendRecord(model + ".events", {{"listening", static_cast<int>(::getpid())}});
+
+    std::thread signals([&] {
+        int signal = 0;
+        sigwait(&terminations, &signal);
+        standin::appendRecord(model + ".events", {{"sigterm", 1}});
+        server.stop();
+        sigwait(&terminations, &signal);
+        standin::appendRecord(model + ".events", {{"sigterm", 2}});
+        std::fflush(stdout);
+        ::_exit(1);
+    });
+    signals.detach();
+    const bool served = server.listen_after_bind();
+    // A graceful shutdown that takes its time, so a second SIGTERM can arrive.
+    standin::sleepMilliseconds(script->number("shutdown_ms", 0));
+    return served ? 0 : 1;
 }
