@@ -5,9 +5,11 @@
 #include "platform/linux/x11/X11Connection.h"
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/keysym.h>
+#include <poll.h>
 
 namespace tavlo::x11 {
 namespace {
@@ -64,6 +66,7 @@ X11Connection::X11Connection(Display* display) : display_(display), root_(Defaul
 
 X11Connection::~X11Connection() {
     notifier_.reset();
+    if (clockWindow_) XDestroyWindow(display_, clockWindow_);
     XCloseDisplay(display_);
 }
 
@@ -100,6 +103,59 @@ int X11Connection::trapErrors(const std::function<void()>& requests) {
 void X11Connection::flush() {
     XFlush(display_);
     drainSoon();
+}
+
+void X11Connection::dispatchPending() { readEvents(); }
+
+bool X11Connection::waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + limit;
+    for (;;) {
+        readEvents();
+        if (done()) return true;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) return false;
+        pollfd entry{ConnectionNumber(display_), POLLIN, 0};
+        ::poll(&entry, 1, static_cast<int>(left.count()));
+    }
+}
+
+Time X11Connection::serverTime() {
+    if (!clockWindow_) {
+        XSetWindowAttributes attributes{};
+        attributes.event_mask = PropertyChangeMask;
+        clockWindow_ = XCreateWindow(display_, root_, -10, -10, 1, 1, 0, 0, InputOnly, CopyFromParent, CWEventMask,
+                                     &attributes);
+    }
+    // A zero-length append changes nothing but reports the server's time.
+    const Atom clock = XInternAtom(display_, "TAVLO_CLOCK", False);
+    XChangeProperty(display_, clockWindow_, clock, XA_STRING, 8, PropModeAppend, nullptr, 0);
+    XSync(display_, False);
+    struct Match {
+        Window window;
+        Atom atom;
+    } match{clockWindow_, clock};
+    auto isClockEvent = [](Display*, XEvent* event, XPointer argument) -> Bool {
+        const auto* wanted = reinterpret_cast<const Match*>(argument);
+        return event->type == PropertyNotify && event->xproperty.window == wanted->window &&
+               event->xproperty.atom == wanted->atom;
+    };
+    XEvent event;
+    Time time = CurrentTime;
+    if (XCheckIfEvent(display_, &event, isClockEvent, reinterpret_cast<XPointer>(&match))) time = event.xproperty.time;
+    drainSoon();
+    return time;
+}
+
+void X11Connection::selectMoreInput(Window window, long mask) {
+    XWindowAttributes attributes;
+    long current = 0;
+    trapErrors([&] {
+        if (XGetWindowAttributes(display_, window, &attributes)) current = attributes.your_event_mask;
+    });
+    if ((current & mask) == mask) return;
+    XSelectInput(display_, window, current | mask);
+    XFlush(display_);
 }
 
 void X11Connection::drainSoon() {

@@ -1,6 +1,6 @@
 #pragma once
 // This program's own connection to the X server, shared by the X11 adapters
-// (hot keys, key monitoring, and later the clipboard and windows). Its
+// (hot keys, key monitoring, keystrokes, the clipboard and windows). Its
 // events are read on the main thread from Qt's event loop and handed to
 // every listener. Errors never end the program: a window can vanish between
 // an event and the next request, so errors are either trapped around the
@@ -11,6 +11,7 @@
 // reloads that whenever the layout changes, before the listeners hear of it.
 #include <X11/Xlib.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -55,6 +56,22 @@ public:
     // are handed out soon.
     void flush();
 
+    // Hands out every event that has arrived, without waiting for more.
+    void dispatchPending();
+    // Hands out events as they arrive until `done` holds or `limit` has
+    // passed; true when `done` held. Only this connection's events are
+    // served meanwhile (other main-thread work waits), so an adapter can
+    // wait for another client's answer without running the whole event loop.
+    bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit);
+
+    // The server's current time, for requests that want a real timestamp
+    // (taking a selection, asking the window manager to activate a window).
+    Time serverTime();
+
+    // Adds `mask` to the events this program selects on `window`, keeping
+    // what other adapters selected there.
+    void selectMoreInput(Window window, long mask);
+
     // The XInput2 extension's opcode, absent when the server lacks XI 2.0.
     std::optional<int> xinputOpcode() const { return xinputOpcode_; }
     int xkbEventBase() const { return xkbEventBase_; }
@@ -80,6 +97,7 @@ private:
 
     Display* display_ = nullptr;
     Window root_ = 0;
+    Window clockWindow_ = 0;  // an unmapped window whose property changes tell the time
     std::unique_ptr<QSocketNotifier> notifier_;
     std::map<ListenerId, EventListener> listeners_;
     std::map<ListenerId, std::function<void()>> keyboardListeners_;
