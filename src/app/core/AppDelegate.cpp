@@ -31,6 +31,7 @@ AppDelegate::AppDelegate(AppDelegatePorts ports)
       feedbackTones(std::move(ports.feedbackTones)),
       hotKeyManager(std::move(ports.hotKeyManager)),
       keyEventSource(std::move(ports.keyEventSource)),
+      keyEventPoster(std::move(ports.keyEventPoster)),
       alerts(std::move(ports.alerts)),
       desktop(std::move(ports.desktop)),
       updateChecker(std::move(ports.updateChecker)),
