@@ -21,11 +21,6 @@ using Clock = std::chrono::steady_clock;
 constexpr auto startTimeout = std::chrono::seconds(10);
 constexpr const char* launcherProgram = "/usr/libexec/at-spi-bus-launcher";
 
-std::string readLog(const std::filesystem::path& path) {
-    std::ifstream file(path);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
 GDBusConnection* connectTo(const std::string& address, bool messageBus = true) {
     auto flags = G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT;
     if (messageBus) flags = static_cast<GDBusConnectionFlags>(flags | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION);

@@ -49,11 +49,6 @@ std::optional<std::string> unhex(const std::string& text) {
     return result;
 }
 
-std::string readLog(const std::filesystem::path& path) {
-    std::ifstream file(path);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
 }  // namespace
 
 std::string TextFieldApplication::missingPrograms(Toolkit toolkit) {
