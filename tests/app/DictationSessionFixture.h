@@ -75,7 +75,8 @@ public:
         controller->followActiveApplications();
         controller->setDictationObserver({[this] { ++listeningStarts; },
                                           [this](const std::string& text) { observedPartials.push_back(text); },
-                                          [this](const DictationEnd& end) { ends.push_back(end); }});
+                                          [this](const DictationEnd& end) { ends.push_back(end); },
+                                          {}});
         hotKeys->onEscape = [this] { controller->hotKeyManagerDidPressEscape(); };
         hotKeys->onReturn = [this] { controller->hotKeyManagerDidPressReturn(); };
     }

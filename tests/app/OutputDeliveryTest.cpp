@@ -118,7 +118,9 @@ TEST(OutputDeliveryTest, EachOutcomeWithItsIndicationAndLogLines) {
 
         EXPECT_EQ(t.deliver("Hello."), c.expected);
         EXPECT_EQ(t.pasteboard->string(), "Hello.");
-        if (c.field != Field::deaf) EXPECT_EQ(t.editorField->value(), c.fieldValue);
+        if (c.field != Field::deaf) {
+            EXPECT_EQ(t.editorField->value(), c.fieldValue);
+        }
         for (const std::string& line : c.lines) EXPECT_TRUE(t.logged(line)) << line;
         EXPECT_TRUE(t.logged("paste outcome=" + std::string(name(c.expected)) + " target=Text Editor pid=100"));
         EXPECT_EQ(t.logged("paste directInsert=verified"), c.expected == PasteOutcome::accessibilityInserted);
@@ -264,9 +266,10 @@ TEST(OutputDeliveryTest, ConfirmationAndInsertionCountInUtf16Units) {
             EXPECT_EQ(t.deliver(c.text),
                       keystroke ? PasteOutcome::keyboardConfirmed : PasteOutcome::accessibilityInserted);
             EXPECT_EQ(t.editorField->value(), c.expected);
-            if (!keystroke && c.selection)
+            if (!keystroke && c.selection) {
                 EXPECT_EQ(t.editorField->selectedTextRange(),
                           (TextRange{c.selection->location + utf16Length(c.text), 0}));
+            }
         }
     }
 }

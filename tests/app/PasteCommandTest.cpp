@@ -77,12 +77,16 @@ TEST_F(PasteCommandSerially, AFieldThatIgnoresTheKeystrokeIsReportedAsSentButUnc
     EXPECT_EQ(state->text, "hello");
 }
 
-TEST_F(PasteCommandSerially, WithoutADisplayTheCommandSaysSo) {
+TEST_F(PasteCommandSerially, WithoutADisplayTheCommandsSaySo) {
     environment["DISPLAY"] = "";
-    const ProgramResult result = paste("hello");
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "");
-    EXPECT_NE(result.err.find("no X11 display"), std::string::npos) << result.err;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"paste", "hello"}, std::vector<std::string>{"dictate", "--paste"}}) {
+        SCOPED_TRACE(args[0]);
+        const ProgramResult result = runProgram(TAVLO_BINARY, args, "", environment);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, "tavlo: no X11 display: pasting needs an X11 session (is DISPLAY set?)\n");
+    }
 }
 
 }  // namespace

@@ -84,7 +84,9 @@ TEST(SelectionRepolishTest, TheSelectionIsRewrittenInPlace) {
             EXPECT_EQ(t.keystrokes(), (std::vector<Keystroke>{Keystroke::copy, Keystroke::paste}));
         }
         EXPECT_EQ(t.pasteboard->string(), expected);
-        if (std::string(c.name) == "CuePhraseIsContent") EXPECT_NE(expected.find("Tuesday"), std::string::npos);
+        if (std::string(c.name) == "CuePhraseIsContent") {
+            EXPECT_NE(expected.find("Tuesday"), std::string::npos);
+        }
     }
 }
 

@@ -33,7 +33,7 @@ int runCommand(const std::vector<std::string>& args, Streams streams) {
                        "  settings      print the settings, or change one (settings set NAME VALUE)\n"
                        "  secret        store, clear or check the OpenAI key or the service token\n"
                        "  transcribe    transcribe an audio or video file (transcribe FILE)\n"
-                       "  dictate       dictate from the microphone (dictate [--seconds N], dictate --list-microphones)\n"
+                       "  dictate       dictate from the microphone (dictate [--seconds N] [--paste], dictate --list-microphones)\n"
                        "  paste         put text into the focused application as a dictation would (paste TEXT)\n"
                        "  check-updates ask the update servers whether a newer Tavlo is published\n";
         return 0;

@@ -38,7 +38,8 @@ AppDelegate::AppDelegate(AppDelegatePorts ports)
       wallClock(ports.wallClock),
       openHub(std::move(ports.openHub)),
       identity(std::move(ports.identity)),
-      canDeliverIntoApplications(ports.canDeliverIntoApplications) {}
+      canDeliverIntoApplications(ports.canDeliverIntoApplications),
+      alwaysAutoPaste(ports.alwaysAutoPaste) {}
 
 void AppDelegate::logDiagnostic(std::string_view message) const {
     if (log) log(message);

@@ -84,6 +84,9 @@ struct AppDelegatePorts {
     // False for commands that run without a desktop: a finished dictation is
     // then only copied, as with auto-paste off, whatever the setting says.
     bool canDeliverIntoApplications = true;
+    // Delivery was asked for explicitly (a command's option): the auto-paste
+    // setting does not turn it off.
+    bool alwaysAutoPaste = false;
 };
 
 class AppDelegate : public std::enable_shared_from_this<AppDelegate>, public HotKeyManagerDelegate {
@@ -291,6 +294,7 @@ private:
     std::function<void()> openHub;
     AppDelegatePorts::Identity identity;
     const bool canDeliverIntoApplications;
+    const bool alwaysAutoPaste;
     std::shared_ptr<BubbleDisplay> bubbleWindow;
     std::shared_ptr<StatusItem> statusItem;
     DictationObserver observer_;
