@@ -12,9 +12,16 @@
 
 namespace tavlo::TextPipeline {
 
+struct ProcessOptions {
+    // Spoken self-corrections ("Tuesday, scratch that, Wednesday") keep only
+    // the corrected part. Text that was typed, not spoken, holds such cue
+    // phrases as content and turns this off.
+    bool applySelfCorrections = true;
+};
+
 // Never fails: empty or unusable input gives empty text. Text is UTF-8; an
 // invalid sequence is read as U+FFFD, so the result is always valid UTF-8.
 ProcessedText process(std::string_view text, TransformStyle style,
-                      const std::vector<VoiceSnippet>& snippets);
+                      const std::vector<VoiceSnippet>& snippets, ProcessOptions options = {});
 
 }  // namespace tavlo::TextPipeline

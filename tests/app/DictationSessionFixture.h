@@ -21,6 +21,7 @@
 #include "platform/sim/SimBubbleDisplay.h"
 #include "platform/sim/SimFeedbackTones.h"
 #include "platform/sim/SimHotKeyService.h"
+#include "platform/sim/SimKeyEventPoster.h"
 #include "platform/sim/SimKeyEventSource.h"
 #include "platform/sim/SimRecordingHotKeys.h"
 #include "platform/sim/SimUserFiles.h"
@@ -66,6 +67,7 @@ public:
         ports.wallClock = &clock;
         ports.identity = {"app.tavlo.Tavlo", "/usr/bin/tavlo", [] { return true; }};
         ports.keyEventSource = keys;
+        ports.keyEventPoster = keyPoster;
         ports.canDeliverIntoApplications = canDeliver;
         controller = AppDelegate::create(std::move(ports));
         controller->setBubbleWindow(bubble);
@@ -73,7 +75,8 @@ public:
         controller->followActiveApplications();
         controller->setDictationObserver({[this] { ++listeningStarts; },
                                           [this](const std::string& text) { observedPartials.push_back(text); },
-                                          [this](const DictationEnd& end) { ends.push_back(end); }});
+                                          [this](const DictationEnd& end) { ends.push_back(end); },
+                                          {}});
         hotKeys->onEscape = [this] { controller->hotKeyManagerDidPressEscape(); };
         hotKeys->onReturn = [this] { controller->hotKeyManagerDidPressReturn(); };
     }
@@ -125,6 +128,7 @@ public:
     std::shared_ptr<SimHotKeyService> hotKeyService = std::make_shared<SimHotKeyService>();
     std::shared_ptr<HotKeyManager> hotKeyManager = HotKeyManager::create(hotKeyService, queue);
     std::shared_ptr<SimKeyEventSource> keys = std::make_shared<SimKeyEventSource>();
+    std::shared_ptr<SimKeyEventPoster> keyPoster = std::make_shared<SimKeyEventPoster>();
     std::shared_ptr<SimAlerts> alerts = std::make_shared<SimAlerts>();
     std::shared_ptr<SimDesktopServices> desktop = std::make_shared<SimDesktopServices>();
     std::shared_ptr<SimHttpClient> http = std::make_shared<SimHttpClient>(

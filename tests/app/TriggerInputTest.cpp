@@ -197,6 +197,9 @@ TEST_F(TriggerInput, GlobalShortcutsToggleAndAskForARepolish) {
 
     ASSERT_TRUE(hotKeyService->press(23, option));  // Opt+5, the clean rewrite
     run();
+    ASSERT_FALSE(keyPoster->posted().empty());
+    EXPECT_EQ(keyPoster->posted().back().keystroke, SimKeyEventPoster::Keystroke::copy);
+    advance(std::chrono::milliseconds(220));
     EXPECT_EQ(lastLog().rfind("repolish style=Clean", 0), 0u) << lastLog();
 }
 

@@ -5,6 +5,7 @@
 #include "app/cli/CheckUpdatesCommand.h"
 #include "app/cli/CleanCommand.h"
 #include "app/cli/DictateCommand.h"
+#include "app/cli/PasteCommand.h"
 #include "app/cli/SecretCommand.h"
 #include "app/cli/SettingsCommand.h"
 #include "app/cli/TranscribeCommand.h"
@@ -20,6 +21,7 @@ int runCommand(const std::vector<std::string>& args, Streams streams) {
     if (command == "secret") return runSecret(args, streams);
     if (command == "transcribe") return runTranscribe(args, streams);
     if (command == "dictate") return runDictate(args, streams);
+    if (command == "paste") return runPaste(args, streams);
     if (command == "check-updates") return runCheckUpdates(args, streams);
     if (command == "--version") {
         const auto running = runningApplicationVersion();
@@ -33,7 +35,8 @@ int runCommand(const std::vector<std::string>& args, Streams streams) {
                        "  settings      print the settings, or change one (settings set NAME VALUE)\n"
                        "  secret        store, clear or check the OpenAI key or the service token\n"
                        "  transcribe    transcribe an audio or video file (transcribe FILE)\n"
-                       "  dictate       dictate from the microphone (dictate [--seconds N], dictate --list-microphones)\n"
+                       "  dictate       dictate from the microphone (dictate [--seconds N] [--paste], dictate --list-microphones)\n"
+                       "  paste         put text into the focused application as a dictation would (paste TEXT)\n"
                        "  check-updates ask the update servers whether a newer Tavlo is published\n";
         return 0;
     }

@@ -9,6 +9,7 @@
 #include <ostream>
 
 #include "app/cli/CommandEventLoop.h"
+#include "app/cli/DeliveryAdapters.h"
 #include "app/cli/DictationControls.h"
 #include "app/cli/RecognitionServices.h"
 #include "app/cli/TerminalText.h"
@@ -19,12 +20,15 @@
 #include "platform/linux/SystemUserFiles.h"
 #include "platform/linux/XdgDirectories.h"
 #include "platform/sim/InMemoryPasteboard.h"
+// Last: Xlib's macros clash with names in the headers above.
+#include "platform/linux/x11/X11Connection.h"
 
 namespace tavlo::cli {
 namespace {
 
 constexpr const char* usage =
-    "usage: tavlo dictate [--seconds N]     dictate from the microphone; Enter stops, Ctrl+C cancels\n"
+    "usage: tavlo dictate [--seconds N] [--paste]     dictate from the microphone; Enter stops, Ctrl+C cancels;\n"
+    "                                               --paste puts the text into the focused application\n"
     "       tavlo dictate --list-microphones";
 
 // Long enough for any dictation, short enough to stay a sane timer.
@@ -33,6 +37,7 @@ constexpr double longestTimedDictation = 24 * 60 * 60;
 struct DictateOptions {
     std::optional<double> seconds;
     bool listMicrophones = false;
+    bool paste = false;
 };
 
 std::optional<DictateOptions> readOptions(const std::vector<std::string>& args) {
@@ -40,6 +45,8 @@ std::optional<DictateOptions> readOptions(const std::vector<std::string>& args) 
     for (std::size_t i = 1; i < args.size(); ++i) {
         if (args[i] == "--list-microphones" && args.size() == 2) {
             options.listMicrophones = true;
+        } else if (args[i] == "--paste" && !options.paste) {
+            options.paste = true;
         } else if (args[i] == "--seconds" && i + 1 < args.size() && !options.seconds) {
             const std::string& text = args[++i];
             double value = 0;
@@ -142,6 +149,11 @@ int runDictate(const std::vector<std::string>& args, Streams streams) {
     }
     if (options->listMicrophones) return listMicrophones(streams);
 
+    if (options->paste && !x11::X11Connection::displayAvailable()) {
+        streams.err << "tavlo: no X11 display: pasting needs an X11 session (is DISPLAY set?)\n";
+        return 1;
+    }
+
     auto settings = openUserSettings(streams.err);
     SystemHostEnvironment host;
     // The command's own messages go to standard error; the log file gets the
@@ -153,6 +165,8 @@ int runDictate(const std::vector<std::string>& args, Streams streams) {
     LiveLine live(streams.err);
 
     std::optional<DictationEnd> outcome;
+    std::optional<PasteOutcome> pasteOutcome;
+    bool displayOpened = true;
     // Owned here rather than by the callbacks, which the engine keeps.
     RecognitionServices services;
     std::shared_ptr<AppDelegate> controller;
@@ -167,7 +181,20 @@ int runDictate(const std::vector<std::string>& args, Streams streams) {
         ports.userFiles = std::make_shared<SystemUserFiles>(host);
         ports.logDiagnostic = [&log](std::string_view message) { log.logDiagnostic(message); };
         ports.canDeliverIntoApplications = false;
+        if (options->paste) {
+            auto connection = x11::X11Connection::open();
+            if (!connection) {
+                displayOpened = false;
+                finished();
+                return;
+            }
+            makeX11DeliveryAdapters(connection).addTo(ports);
+            ports.identity.bundleIdentifier = "app.tavlo.Tavlo";
+            ports.canDeliverIntoApplications = true;
+            ports.alwaysAutoPaste = true;
+        }
         controller = AppDelegate::create(std::move(ports));
+        if (options->paste) controller->followActiveApplications();
 
         // Enter may come before listening has begun; the stop waits for it.
         auto stopRequested = std::make_shared<bool>(false);
@@ -194,6 +221,11 @@ int runDictate(const std::vector<std::string>& args, Streams streams) {
                  outcome = end;
                  // Stops a warm server this run may have started.
                  services.engine->shutdown();
+                 // Delivery into the application goes on for up to a second.
+                 if (!options->paste || end.kind != DictationEnd::Kind::delivered) finished();
+             },
+             [&, finished](PasteOutcome result) {
+                 pasteOutcome = result;
                  finished();
              }});
         controls = std::make_unique<DictationControls>(stop, [&controller] { controller->cancelDictation(); });
@@ -201,6 +233,10 @@ int runDictate(const std::vector<std::string>& args, Streams streams) {
     });
     controls.reset();
 
+    if (!displayOpened) {
+        streams.err << "tavlo: the X11 display could not be opened\n";
+        return 1;
+    }
     if (!outcome) return 1;
     switch (outcome->kind) {
     case DictationEnd::Kind::delivered:
@@ -208,6 +244,10 @@ int runDictate(const std::vector<std::string>& args, Streams streams) {
         if (!streams.out) {
             streams.err << "tavlo: could not write the dictated text\n";
             return 1;
+        }
+        if (pasteOutcome) {
+            streams.err << "delivery: " << name(*pasteOutcome) << "\n";
+            return isSuccess(*pasteOutcome) ? 0 : 1;
         }
         return 0;
     case DictationEnd::Kind::nothingDelivered:

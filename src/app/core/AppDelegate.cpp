@@ -31,13 +31,15 @@ AppDelegate::AppDelegate(AppDelegatePorts ports)
       feedbackTones(std::move(ports.feedbackTones)),
       hotKeyManager(std::move(ports.hotKeyManager)),
       keyEventSource(std::move(ports.keyEventSource)),
+      keyEventPoster(std::move(ports.keyEventPoster)),
       alerts(std::move(ports.alerts)),
       desktop(std::move(ports.desktop)),
       updateChecker(std::move(ports.updateChecker)),
       wallClock(ports.wallClock),
       openHub(std::move(ports.openHub)),
       identity(std::move(ports.identity)),
-      canDeliverIntoApplications(ports.canDeliverIntoApplications) {}
+      canDeliverIntoApplications(ports.canDeliverIntoApplications),
+      alwaysAutoPaste(ports.alwaysAutoPaste) {}
 
 void AppDelegate::logDiagnostic(std::string_view message) const {
     if (log) log(message);

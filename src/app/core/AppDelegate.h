@@ -16,6 +16,7 @@
 
 #include "app/core/DictationObserver.h"
 #include "app/core/FileTranscription.h"
+#include "app/core/PasteOutcome.h"
 #include "app/core/StatusMenu.h"
 #include "engine/DictationEngine.h"
 #include "indicator/model/BubbleState.h"
@@ -25,6 +26,7 @@
 #include "platform/BubbleDisplay.h"
 #include "platform/DesktopServices.h"
 #include "platform/FeedbackTones.h"
+#include "platform/KeyEventPoster.h"
 #include "platform/KeyEventSource.h"
 #include "platform/MainQueue.h"
 #include "platform/Pasteboard.h"
@@ -61,6 +63,9 @@ struct AppDelegatePorts {
     // null where there is no desktop.
     std::shared_ptr<HotKeyManager> hotKeyManager;
     std::shared_ptr<KeyEventSource> keyEventSource;
+    // Synthesised paste, copy and Return keystrokes; null where there is no
+    // desktop (nothing is then typed into other applications).
+    std::shared_ptr<KeyEventPoster> keyEventPoster;
     // The desktop program's surroundings: alerts, screens, links and quitting,
     // update checks with the wall clock they are timed by, and the home
     // window. Null for commands.
@@ -73,11 +78,16 @@ struct AppDelegatePorts {
     struct Identity {
         std::string bundleIdentifier;
         std::string bundlePath;
+        // Whether keystrokes may be synthesised, where no key event poster
+        // is given; the poster's own answer wins.
         std::function<bool()> canPostEvents;
     } identity;
     // False for commands that run without a desktop: a finished dictation is
     // then only copied, as with auto-paste off, whatever the setting says.
     bool canDeliverIntoApplications = true;
+    // Delivery was asked for explicitly (a command's option): the auto-paste
+    // setting does not turn it off.
+    bool alwaysAutoPaste = false;
 };
 
 class AppDelegate : public std::enable_shared_from_this<AppDelegate>,
@@ -202,7 +212,24 @@ public:
     // --- Output delivery ---------------------------------------------------
     // Puts a finished text into the target application (the text always stays
     // on the clipboard).
-    void pasteOrCopy(const std::string& text, bool shouldPressEnter, std::optional<FocusedTextSnapshot> preferredSnapshot);
+    // `completion`, when given, hears the outcome (commands report it).
+    using PasteCompletion = std::function<void(PasteOutcome outcome)>;
+    void pasteOrCopy(const std::string& text, bool shouldPressEnter, std::optional<FocusedTextSnapshot> preferredSnapshot,
+                     PasteCompletion completion = {});
+    // Brings `target` to the front, checking up to `attempts` more times.
+    void activateTarget(const RunningApplication& target, int attempts, std::function<void()> completion);
+    // Keystroke, check and fallback, once the target is (or should be) in front.
+    void deliverPaste(const std::string& text, const RunningApplication& target,
+                      std::optional<FocusedTextSnapshot> preferredSnapshot, PasteCompletion completion);
+    void applyPasteOutcomeState(PasteOutcome outcome);
+    std::optional<std::string> focusedTextValue(const AccessibilityElement& element) const;
+    std::optional<TextRange> selectedTextRange(const AccessibilityElement& element) const;
+    // Writes the text over the field's selection (or at its end) and moves the
+    // caret after it; whether the field took it.
+    bool insertText(const std::string& text, const FocusedTextSnapshot& snapshot);
+    // The hub's copy and paste buttons.
+    void copyTextFromHub(const std::string& text);
+    void pasteTextFromHub(const std::string& text);
 
     // --- File transcription ------------------------------------------------
     // Checks, transcribes, cleans up, copies, records and saves the text
@@ -220,6 +247,7 @@ private:
     explicit AppDelegate(AppDelegatePorts ports);
 
     void logDiagnostic(std::string_view message) const;
+    bool canPostEvents() const;
 
     // Dictation steps (AppDelegateDictation.cpp).
     void handleDictationPermission(std::uint64_t session, const std::optional<DictationEngineError>& denial);
@@ -231,6 +259,24 @@ private:
     // keys and the trigger flags.
     void endSessionInput();
     void cancelDictationCompletionWatchdog();
+
+    // Delivery steps (AppDelegateDelivery.cpp).
+    void checkActivation(const RunningApplication& target, int remaining, std::function<void()> completion);
+    void finishPaste(PasteOutcome outcome, const std::string& name, const RunningApplication& target,
+                     bool shouldPressEnter, const PasteCompletion& completion);
+    void verifyPaste(const std::string& text, const RunningApplication& target,
+                     const std::optional<FocusedTextSnapshot>& snapshot, bool trusted, bool canPost,
+                     bool shortcutSent, const PasteCompletion& completion);
+    void pressReturnIfTargetInFront(const RunningApplication& target);
+    // Repolish steps (AppDelegateRepolish.cpp).
+    struct RepolishRequest {
+        TransformStyle style;
+        std::optional<RunningApplication> frontmost;
+        std::optional<std::string> previousClipboard;
+        std::int64_t changeCount = 0;
+    };
+    void repolishCopiedSelection(const RepolishRequest& request);
+    void replaceSelection(const std::string& text, const std::optional<RunningApplication>& target);
 
     // Ports.
     SettingsStore& store;
@@ -245,6 +291,7 @@ private:
     std::shared_ptr<FeedbackTones> feedbackTones;
     std::shared_ptr<HotKeyManager> hotKeyManager;
     std::shared_ptr<KeyEventSource> keyEventSource;
+    std::shared_ptr<KeyEventPoster> keyEventPoster;
     std::shared_ptr<Alerts> alerts;
     std::shared_ptr<DesktopServices> desktop;
     std::shared_ptr<UpdateChecker> updateChecker;
@@ -252,6 +299,7 @@ private:
     std::function<void()> openHub;
     AppDelegatePorts::Identity identity;
     const bool canDeliverIntoApplications;
+    const bool alwaysAutoPaste;
     std::shared_ptr<BubbleDisplay> bubbleWindow;
     std::shared_ptr<StatusItem> statusItem;
     DictationObserver observer_;
@@ -289,6 +337,7 @@ private:
     // Start-up and the tray menu.
     void captureMenuTarget();
     bool hasRequestedAccessibilityThisSession = false;
+    bool hasRequestedPostEventThisSession = false;
     std::optional<FocusedTextSnapshot> menuOpenTextSnapshot;
     std::optional<RunningApplication> menuOpenTargetApplication;
     std::optional<MainQueue::TimePoint> lastFunctionReleaseDate;  // absent: never released

@@ -242,7 +242,11 @@ void AppDelegate::completeDictation(const DictationResult& result) {
     store.learnLikelyTerms(processed.text);
     std::optional<FocusedTextSnapshot> snapshot = std::exchange(targetTextSnapshot, std::nullopt);
     if (autoPaste) {
-        pasteOrCopy(processed.text, processed.shouldPressEnter, std::move(snapshot));
+        pasteOrCopy(processed.text, processed.shouldPressEnter, std::move(snapshot),
+                    [weak = weak_from_this()](PasteOutcome outcome) {
+                        auto self = weak.lock();
+                        if (self && self->observer_.pasteFinished) self->observer_.pasteFinished(outcome);
+                    });
     } else {
         pasteboard->clearContents();
         pasteboard->setString(processed.text);
@@ -251,7 +255,9 @@ void AppDelegate::completeDictation(const DictationResult& result) {
     notifyDictationEnded({DictationEnd::Kind::delivered, processed.text, {}});
 }
 
-bool AppDelegate::autoPasteApplies() const { return canDeliverIntoApplications && store.autoPaste(); }
+bool AppDelegate::autoPasteApplies() const {
+    return canDeliverIntoApplications && (alwaysAutoPaste || store.autoPaste());
+}
 
 void AppDelegate::notifyDictationEnded(DictationEnd end) {
     if (observer_.dictationEnded) observer_.dictationEnded(end);

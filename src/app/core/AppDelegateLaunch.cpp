@@ -50,7 +50,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     logDiagnostic("launch bundle=" + (identity.bundleIdentifier.empty() ? "unknown" : identity.bundleIdentifier) +
                   " path=" + identity.bundlePath + " axTrusted=" +
                   flag(accessibility && accessibility->isProcessTrusted()) +
-                  " postEvent=" + flag(identity.canPostEvents && identity.canPostEvents()) +
+                  " postEvent=" + flag(canPostEvents()) +
                   " frontmost=" + applicationName(frontmost));
 
     std::weak_ptr<AppDelegate> weak = weak_from_this();
@@ -71,6 +71,11 @@ void AppDelegate::applicationWillTerminate() {
     if (hotKeys) hotKeys->uninstallRecordingHotKeys();
     if (hotKeyManager) hotKeyManager->uninstallHotKeys();
     if (keyEventSource) keyEventSource->stop();
+}
+
+bool AppDelegate::canPostEvents() const {
+    if (keyEventPoster) return keyEventPoster->isPostingPermitted();
+    return identity.canPostEvents && identity.canPostEvents();
 }
 
 void AppDelegate::requestAccessibilityPromptIfNeeded() {

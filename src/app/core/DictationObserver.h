@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "app/core/PasteOutcome.h"
+
 namespace tavlo {
 
 struct DictationEnd {
@@ -24,6 +26,9 @@ struct DictationObserver {
     // The live text, progress messages left out.
     std::function<void(const std::string& text)> partialTranscriptChanged;
     std::function<void(const DictationEnd& end)> dictationEnded;
+    // How delivery into the target application ended, after `dictationEnded`
+    // (only when the text was handed to delivery).
+    std::function<void(PasteOutcome outcome)> pasteFinished;
 };
 
 }  // namespace tavlo

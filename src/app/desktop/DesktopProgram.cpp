@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <ostream>
 
+#include "app/cli/DeliveryAdapters.h"
 #include "app/cli/RecognitionServices.h"
 #include "app/cli/UserSettings.h"
 #include "app/core/AppDelegate.h"
@@ -31,7 +32,6 @@
 #include "platform/linux/x11/X11Connection.h"
 #include "platform/linux/x11/X11HotKeyService.h"
 #include "platform/linux/x11/X11KeyEventSource.h"
-#include "platform/sim/InMemoryPasteboard.h"
 #include "updates/UpdateSources.h"
 
 namespace tavlo {
@@ -106,13 +106,13 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     ports.store = &settings->store();
     ports.dictationEngine = services.engine;
     ports.mainQueue = mainQueue;
-    ports.pasteboard = std::make_shared<InMemoryPasteboard>();
     ports.userFiles = std::make_shared<SystemUserFiles>(host);
     ports.logDiagnostic = logLine;
     ports.recordingHotKeys = hotKeyManager;
     ports.hotKeyManager = hotKeyManager;
     ports.keyEventSource = x11::X11KeyEventSource::create(x11);
     ports.feedbackTones = std::make_shared<FeedbackSound>(std::make_shared<PulseSoundPlayer>());
+    cli::makeX11DeliveryAdapters(x11).addTo(ports);
     ports.alerts = std::make_shared<QtAlerts>();
     ports.desktop = std::make_shared<QtDesktopServices>();
     ports.updateChecker = std::make_shared<UpdateChecker>(

@@ -28,6 +28,10 @@ public:
     void activate(const RunningApplication& application) override {
         activations_.push_back(application);
         if (isTerminated(application)) return;
+        if (refusedActivations_ > 0) {
+            --refusedActivations_;
+            return;
+        }
         frontmost_ = application;
         if (handler_) handler_(application);
     }
@@ -42,6 +46,9 @@ public:
     // Sets the front application without telling anyone (the state at launch).
     void setFrontmost(std::optional<RunningApplication> application) { frontmost_ = std::move(application); }
     const std::vector<RunningApplication>& activations() const { return activations_; }
+    // The next `count` activation requests are ignored, as a window manager
+    // that keeps focus where it is might.
+    void refuseActivations(int count) { refusedActivations_ = count; }
 
 private:
     RunningApplication self_;
@@ -49,6 +56,7 @@ private:
     std::optional<RunningApplication> frontmost_;
     std::vector<RunningApplication> activations_;
     ActivationHandler handler_;
+    int refusedActivations_ = 0;
 };
 
 }  // namespace tavlo

@@ -1,0 +1,28 @@
+#include "app/cli/DeliveryAdapters.h"
+
+#include "platform/linux/atspi/AtspiAccessibility.h"
+#include "platform/linux/x11/X11KeyEventPoster.h"
+#include "platform/linux/x11/X11Pasteboard.h"
+#include "platform/linux/x11/X11Workspace.h"
+
+namespace tavlo::cli {
+
+DeliveryAdapters makeX11DeliveryAdapters(std::shared_ptr<x11::X11Connection> connection) {
+    auto pasteboard = x11::X11Pasteboard::create(connection);
+    x11::X11Workspace::Options options;
+    // The same identity the program's desktop entry and launch line use.
+    options.self.bundleIdentifier = "app.tavlo.Tavlo";
+    auto workspace = x11::X11Workspace::create(connection, options);
+    auto keys = x11::X11KeyEventPoster::create(connection, workspace, pasteboard);
+    return {pasteboard, workspace, std::make_shared<atspi::AtspiAccessibility>(), keys};
+}
+
+void DeliveryAdapters::addTo(AppDelegatePorts& ports) const {
+    ports.pasteboard = pasteboard;
+    ports.workspace = workspace;
+    ports.accessibility = accessibility;
+    ports.keyEventPoster = keyEventPoster;
+    ports.identity.canPostEvents = [keys = keyEventPoster] { return keys->isPostingPermitted(); };
+}
+
+}  // namespace tavlo::cli

@@ -1,0 +1,28 @@
+#pragma once
+// The desktop side of delivering text into other applications on X11: the
+// clipboard, the windows, the keystrokes and the accessibility bus. The
+// desktop program and `tavlo paste` compose them the same way.
+#include <memory>
+
+#include "app/core/AppDelegate.h"
+
+// Xlib's macros stay out of the files that include this one.
+namespace tavlo::x11 {
+class X11Connection;
+}
+
+namespace tavlo::cli {
+
+struct DeliveryAdapters {
+    std::shared_ptr<Pasteboard> pasteboard;
+    std::shared_ptr<Workspace> workspace;
+    std::shared_ptr<Accessibility> accessibility;
+    std::shared_ptr<KeyEventPoster> keyEventPoster;
+
+    void addTo(AppDelegatePorts& ports) const;
+};
+
+// Needs Qt's application object (the connection's events arrive through its loop).
+DeliveryAdapters makeX11DeliveryAdapters(std::shared_ptr<x11::X11Connection> connection);
+
+}  // namespace tavlo::cli

@@ -1,0 +1,78 @@
+#include "app/cli/PasteCommand.h"
+
+#include <optional>
+#include <ostream>
+
+#include "app/cli/CommandEventLoop.h"
+#include "app/cli/DeliveryAdapters.h"
+#include "app/cli/UserSettings.h"
+#include "app/cli/Utf8.h"
+#include "app/core/AppDelegate.h"
+#include "app/core/DiagnosticsLog.h"
+#include "platform/linux/SystemHostEnvironment.h"
+#include "platform/linux/SystemUserFiles.h"
+#include "platform/linux/XdgDirectories.h"
+// Last: Xlib's macros clash with names in the headers above.
+#include "platform/linux/x11/X11Connection.h"
+
+namespace tavlo::cli {
+namespace {
+
+constexpr const char* usage = "usage: tavlo paste TEXT     put TEXT into the focused application";
+
+}  // namespace
+
+int runPaste(const std::vector<std::string>& args, Streams streams) {
+    if (args.size() != 2 || args[1].empty()) {
+        streams.err << usage << "\n";
+        return 2;
+    }
+    const std::string& text = args[1];
+    if (!isValidUtf8(text)) {
+        streams.err << "tavlo: the text is not valid UTF-8\n";
+        return 2;
+    }
+    if (!x11::X11Connection::displayAvailable()) {
+        streams.err << "tavlo: no X11 display: pasting needs an X11 session (is DISPLAY set?)\n";
+        return 1;
+    }
+
+    auto settings = openUserSettings(streams.err);
+    SystemHostEnvironment host;
+    DiagnosticsLog log(stateHome(host) / "tavlo" / "Tavlo.log", DiagnosticsLog::defaultClock(),
+                       [](std::string_view) {});
+
+    std::optional<PasteOutcome> outcome;
+    bool displayOpened = true;
+    std::shared_ptr<AppDelegate> controller;
+    runCommandEventLoop([&](std::shared_ptr<MainQueue> mainQueue, Finished finished) {
+        auto connection = x11::X11Connection::open();
+        if (!connection) {
+            displayOpened = false;
+            finished();
+            return;
+        }
+        AppDelegatePorts ports;
+        ports.store = &settings->store();
+        ports.mainQueue = mainQueue;
+        ports.userFiles = std::make_shared<SystemUserFiles>(host);
+        ports.logDiagnostic = [&log](std::string_view message) { log.logDiagnostic(message); };
+        ports.identity.bundleIdentifier = "app.tavlo.Tavlo";
+        makeX11DeliveryAdapters(connection).addTo(ports);
+        controller = AppDelegate::create(std::move(ports));
+        controller->followActiveApplications();
+        // As at the start of a dictation: the focused field, to check against.
+        controller->pasteOrCopy(text, false, controller->focusedTextSnapshot(), [&, finished](PasteOutcome result) {
+            outcome = result;
+            finished();
+        });
+    });
+    if (!displayOpened) {
+        streams.err << "tavlo: the X11 display could not be opened\n";
+        return 1;
+    }
+    streams.out << name(*outcome) << "\n";
+    return isSuccess(*outcome) ? 0 : 1;
+}
+
+}  // namespace tavlo::cli

@@ -1,0 +1,93 @@
+// `tavlo paste` on a real desktop: a private X server with a window manager,
+// a private session bus with the accessibility bus on, and a GTK 3 entry that
+// has the focus. The command delivers through the X11 clipboard, an XTest
+// paste keystroke and a check over AT-SPI, and must name the outcome. The
+// desktop is shared, so these tests run one at a time.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "harness/AccessibilityBus.h"
+#include "harness/RunProgram.h"
+#include "harness/TemporaryDirectory.h"
+#include "harness/TextFieldApplication.h"
+#include "harness/XvfbDesktop.h"
+
+namespace tavlo::testing {
+namespace {
+
+class PasteCommandSerially : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string missing = XvfbDesktop::missingPrograms() + AccessibilityBus::missingPrograms() +
+                                    TextFieldApplication::missingPrograms(Toolkit::gtk3);
+        if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
+        auto& desktop = XvfbDesktop::shared();
+        ASSERT_TRUE(desktop.running()) << desktop.error();
+        auto& bus = AccessibilityBus::shared();
+        ASSERT_TRUE(bus.running()) << bus.error();
+        ASSERT_TRUE(bus.setEnabled(true));
+        environment = {{"HOME", home.path().string()},
+                       {"XDG_CONFIG_HOME", (home.path() / "config").string()},
+                       {"XDG_STATE_HOME", (home.path() / "state").string()}};
+    }
+    ProgramResult paste(const std::string& text) { return runProgram(TAVLO_BINARY, {"paste", text}, "", environment); }
+
+    TemporaryDirectory home;
+    std::map<std::string, std::string> environment;
+};
+
+TEST_F(PasteCommandSerially, TheTextLandsInTheFocusedGtkEntryAndIsConfirmed) {
+    struct Case {
+        const char* name;
+        TextFieldSetup field;
+        std::string text;
+        std::string expected;
+    };
+    const std::string emoji = "a\U0001F600e\u0301b";  // a😀éb: 6 UTF-16 units
+    const std::vector<Case> cases = {
+        {"CaretInTheMiddle", {"hello world", 5, 5}, " there", "hello there world"},
+        {"ASelection", {"hello world", 2, 7}, "XY", "heXYorld"},
+        {"AfterEmojiAndACombiningMark", {emoji, 6, 6}, "\U0001F44D e\u0301", emoji + "\U0001F44D e\u0301"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TextFieldApplication application(Toolkit::gtk3, c.field);
+        ASSERT_TRUE(application.running()) << application.error();
+        const ProgramResult result = paste(c.text);
+        EXPECT_EQ(result.out, "keyboardConfirmed\n") << result.err;
+        EXPECT_EQ(result.status, 0);
+        const auto state = application.fieldState();
+        ASSERT_TRUE(state);
+        EXPECT_EQ(state->text, c.expected);
+    }
+}
+
+TEST_F(PasteCommandSerially, AFieldThatIgnoresTheKeystrokeIsReportedAsSentButUnconfirmed) {
+    TextFieldApplication application(Toolkit::gtk3, {"hello", 5, 5, true});
+    ASSERT_TRUE(application.running()) << application.error();
+    const ProgramResult result = paste("!");
+    // The keystroke went out and accessibility works: the field is not
+    // written a second time behind the application's back.
+    EXPECT_EQ(result.out, "keyboardSent\n") << result.err;
+    EXPECT_EQ(result.status, 0);
+    const auto state = application.fieldState();
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->text, "hello");
+}
+
+TEST_F(PasteCommandSerially, WithoutADisplayTheCommandsSaySo) {
+    environment["DISPLAY"] = "";
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"paste", "hello"}, std::vector<std::string>{"dictate", "--paste"}}) {
+        SCOPED_TRACE(args[0]);
+        const ProgramResult result = runProgram(TAVLO_BINARY, args, "", environment);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, "tavlo: no X11 display: pasting needs an X11 session (is DISPLAY set?)\n");
+    }
+}
+
+}  // namespace
+}  // namespace tavlo::testing
