@@ -10,7 +10,8 @@ namespace tavlo::TextPipeline {
 
 using namespace detail;
 
-ProcessedText process(std::string_view input, TransformStyle style, const std::vector<VoiceSnippet>& snippets) {
+ProcessedText process(std::string_view input, TransformStyle style, const std::vector<VoiceSnippet>& snippets,
+                      SelfCorrections selfCorrections) {
     UnicodeString text = normalizeWhitespace(fromUtf8(input));
     if (text.isEmpty()) return ProcessedText{};
     if (isCancelCommand(text)) return ProcessedText{"", false, true};
@@ -20,7 +21,7 @@ ProcessedText process(std::string_view input, TransformStyle style, const std::v
     // A spoken style command wins over the caller's choice, even over verbatim.
     const TransformStyle effectiveStyle = styleFromSpokenCommand(text).value_or(style);
 
-    text = applySelfCorrections(text);
+    if (selfCorrections == SelfCorrections::apply) text = applySelfCorrections(text);
     text = removeRecognizerMarkers(text);
     text = replaceSpokenEtCetera(text);
     text = replaceDictationPhrases(text);

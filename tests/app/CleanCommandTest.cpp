@@ -32,6 +32,12 @@ TEST(CleanCommand, TextFromArgumentsOrStandardInput) {
     EXPECT_EQ(fromInput.out, "hello there\n");
 }
 
+TEST(CleanCommand, SelfCorrectionsApplyAsInADictation) {
+    const Result run = runTavlo({"clean", "Call Anna, I mean Hanna"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "Hanna.\n");
+}
+
 TEST(CleanCommand, JsonOutputCarriesTheFlags) {
     const Result run = runTavlo({"clean", "--json", "cancel that"});
     ASSERT_EQ(run.status, 0) << run.err;
