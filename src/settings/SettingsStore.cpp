@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "settings/ApplicationStyle.h"
+#include "settings/BoundedJson.h"
 #include "settings/LocaleIdentifier.h"
 #include "settings/PreferenceKeys.h"
 #include "settings/TermLearning.h"
@@ -81,7 +82,9 @@ template <class T> std::optional<T> SettingsStore::readJson(std::string_view key
     const auto data = preferences_.data(key);
     if (!data) return std::nullopt;
     try {
-        return nlohmann::json::parse(data->bytes).get<T>();
+        const auto parsed = parseBoundedJson(data->bytes);
+        if (!parsed) return std::nullopt;
+        return parsed->get<T>();
     } catch (const nlohmann::json::exception&) {
         return std::nullopt;
     }

@@ -172,7 +172,12 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"NotADate", {"settings", "set", "lastAutomaticUpdateCheckAt", "yesterday"}, "seconds since"},
         Refusal{"ReadOnly", {"settings", "set", "hasOpenAIAPIKey", "true"}, "tavlo secret set openai-key"},
         Refusal{"NotUtf8", {"settings", "set", "microphoneUniqueID", "mic\xff"}, "UTF-8"},
-        Refusal{"MissingValue", {"settings", "set", "autoPaste"}, "usage"}),
+        Refusal{"MissingValue", {"settings", "set", "autoPaste"}, "usage"},
+        // Written as it is, it would make the whole settings file unreadable.
+        Refusal{"NestedTooDeeply",
+                {"settings", "set", "snippets",
+                 R"([{"phrase":"a","expansion":"b","note":)" + std::string(150, '[') + std::string(150, ']') + "}]"},
+                "snippets takes"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SettingsCommand, ADamagedFileIsKeptAsideAndDefaultsAreShown) {

@@ -222,7 +222,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Damage{"Truncated", R"({"transformStyle": "Casual", "autoPa)"},
                       Damage{"NotAnObject", R"(["transformStyle", "Casual"])"},
                       Damage{"NotUtf8", "{\"transformStyle\": \"Cas\xff\"}"},
-                      Damage{"Empty", ""}),
+                      Damage{"Empty", ""},
+                      // Nested so deeply that walking it would exhaust the stack.
+                      Damage{"NestedTooDeeply", "{\"recentDictations\": " + std::string(50'000, '[') +
+                                                    std::string(50'000, ']') + "}"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FilePreferenceStoreTest, TwoDamagedFilesInOneSecondBothSurvive) {

@@ -9,6 +9,8 @@
 #include <chrono>
 #include <thread>
 
+#include "settings/BoundedJson.h"
+
 namespace tavlo {
 namespace {
 
@@ -61,8 +63,7 @@ Json toFileForm(const PreferenceValue& value) {
         Json operator()(const std::vector<std::string>& list) const { return list; }
         Json operator()(const Date& date) const { return Json{{"date", secondsSinceReferenceDate(date)}}; }
         Json operator()(const BinaryData& data) const {
-            Json parsed = Json::parse(data.bytes, nullptr, /*allow_exceptions=*/false);
-            if (!parsed.is_discarded()) return Json{{"data", std::move(parsed)}};
+            if (auto parsed = parseBoundedJson<Json>(data.bytes)) return Json{{"data", std::move(*parsed)}};
             return Json{{"base64", base64(data.bytes)}};
         }
     };
@@ -150,16 +151,13 @@ void FilePreferenceStore::refresh() {
     }
     std::string problem = read.error;
     if (read.status == FileRead::Status::ok) {
-        try {
-            Json parsed = Json::parse(read.contents);
-            if (parsed.is_object()) {
-                document_ = std::move(parsed);
+        if (auto parsed = parseBoundedJson<Json>(read.contents, &problem)) {
+            if (parsed->is_object()) {
+                document_ = std::move(*parsed);
                 loaded_ = read.identity;
                 return;
             }
             problem = "it does not hold a JSON object";
-        } catch (const Json::exception& error) {
-            problem = error.what();
         }
     }
 
