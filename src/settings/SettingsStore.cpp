@@ -281,18 +281,29 @@ std::optional<std::string> SettingsStore::readSecret(const SecretIdentity& ident
     return secrets_.secret(identity);
 }
 
-void SettingsStore::writeSecret(const SecretIdentity& identity, const std::optional<std::string>& text) {
+bool SettingsStore::isStorableSecret(std::string_view trimmed) {
+    for (std::size_t i = 0; i < trimmed.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(trimmed[i]);
+        if (byte < 0x20 || byte == 0x7F) return false;
+        // U+0080 to U+009F, the C1 controls in UTF-8.
+        if (byte == 0xC2 && i + 1 < trimmed.size() && static_cast<unsigned char>(trimmed[i + 1]) <= 0x9F &&
+            static_cast<unsigned char>(trimmed[i + 1]) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+bool SettingsStore::writeSecret(const SecretIdentity& identity, const std::optional<std::string>& text) {
     const std::string trimmed = text ? trimmedWhitespaceAndNewlines(*text) : std::string();
-    if (trimmed.empty())
-        secrets_.deleteSecret(identity);
-    else
-        secrets_.replaceSecret(identity, trimmed);
+    if (trimmed.empty()) return secrets_.deleteSecret(identity);
+    if (!isStorableSecret(trimmed)) return false;
+    return secrets_.replaceSecret(identity, trimmed);
 }
 
 std::optional<std::string> SettingsStore::openAIAPIKey() const { return readSecret(openAIAPIKeyIdentity()); }
 
-void SettingsStore::setOpenAIAPIKey(const std::optional<std::string>& key) {
-    writeSecret(openAIAPIKeyIdentity(), key);
+bool SettingsStore::setOpenAIAPIKey(const std::optional<std::string>& key) {
+    return writeSecret(openAIAPIKeyIdentity(), key);
 }
 
 bool SettingsStore::hasOpenAIAPIKey() const {
@@ -304,8 +315,8 @@ std::optional<std::string> SettingsStore::serviceAccessToken() const {
     return readSecret(serviceAccessTokenIdentity());
 }
 
-void SettingsStore::setServiceAccessToken(const std::optional<std::string>& token) {
-    writeSecret(serviceAccessTokenIdentity(), token);
+bool SettingsStore::setServiceAccessToken(const std::optional<std::string>& token) {
+    return writeSecret(serviceAccessTokenIdentity(), token);
 }
 
 bool SettingsStore::hasServiceAccessToken() const {

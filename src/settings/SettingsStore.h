@@ -85,14 +85,21 @@ public:
     OpenAICloudMode openAICloudMode() const;
     void setOpenAICloudMode(OpenAICloudMode mode);
 
+    // A key or token with a control character inside (a line break from a
+    // pasted file, say) would break every request it is sent in; such text is
+    // refused rather than stored. Takes the text already trimmed.
+    static bool isStorableSecret(std::string_view trimmed);
+
     std::optional<std::string> openAIAPIKey() const;
-    // Stores the trimmed key; absent or blank text deletes it.
-    void setOpenAIAPIKey(const std::optional<std::string>& key);
+    // Stores the trimmed key; absent or blank text deletes it. False when the
+    // key is not storable or the secret store refused (for a deletion: the
+    // key may still be stored).
+    bool setOpenAIAPIKey(const std::optional<std::string>& key);
     bool hasOpenAIAPIKey() const;
 
     // The hosted transcription service's bearer token, kept like the API key.
     std::optional<std::string> serviceAccessToken() const;
-    void setServiceAccessToken(const std::optional<std::string>& token);
+    bool setServiceAccessToken(const std::optional<std::string>& token);
     bool hasServiceAccessToken() const;
 
     std::optional<std::string> microphoneUniqueID() const;
@@ -145,7 +152,7 @@ private:
     void writeOptionalText(std::string_view key, const std::optional<std::string>& text);
 
     std::optional<std::string> readSecret(const SecretIdentity& identity) const;
-    void writeSecret(const SecretIdentity& identity, const std::optional<std::string>& text);
+    bool writeSecret(const SecretIdentity& identity, const std::optional<std::string>& text);
 
     PreferenceStore& preferences_;
     SecretStore& secrets_;
