@@ -2,7 +2,9 @@
 // changes by other processes, a damaged file and a folder that cannot be written.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -237,6 +239,66 @@ TEST_F(FilePreferenceStoreTest, TwoDamagedFilesInOneSecondBothSurvive) {
     }
     EXPECT_EQ(namesIn(folder).size(), 2u);
     EXPECT_EQ(reports.size(), 2u);
+}
+
+// A writer that holds the folder lock and is stopped (SIGSTOP, a debugger, a
+// hung disk): the others wait for it, then refuse to change anything rather
+// than write without the lock and drop its change or theirs.
+TEST_F(FilePreferenceStoreTest, AChangeWithoutTheLockIsRefusedNotWritten) {
+    {
+        auto store = open();
+        store.set("transformStyle", std::string("Clean"));
+    }
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+        if (fd < 0 || ::flock(fd, LOCK_EX) != 0) ::_exit(1);
+        ::raise(SIGSTOP);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(holder, &status, WUNTRACED), holder);
+    ASSERT_TRUE(WIFSTOPPED(status));
+
+    FilePreferenceStore store(folder, [this](const std::string& line) { reports.push_back(line); },
+                              std::chrono::milliseconds(300));
+    const std::string before = readFile(file);
+    store.set("transformStyle", std::string("Casual"));
+    store.remove("transformStyle");
+    EXPECT_EQ(readFile(file), before);
+    EXPECT_EQ(store.string("transformStyle"), "Clean");  // not even in memory
+    EXPECT_EQ(store.refusedChanges(), 2);
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_NE(reports[0].find("could not be taken (another program has held it for 0 seconds); transformStyle "
+                              "was not changed"),
+              std::string::npos)
+        << reports[0];
+
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    store.set("transformStyle", std::string("Casual"));
+    EXPECT_EQ(json::parse(readFile(file)).at("transformStyle"), "Casual");
+    EXPECT_EQ(store.refusedChanges(), 2);
+}
+
+// A writer killed between creating its hidden copy and renaming it leaves the
+// copy behind; the next save removes copies too old to belong to a live write.
+TEST_F(FilePreferenceStoreTest, StaleHiddenCopiesAreRemovedOnTheNextSave) {
+    auto store = open();
+    store.set("a", std::string("first"));
+    auto age = [&](const std::string& name, std::chrono::seconds old) {
+        writeFile(folder / name, "{\"partial");
+        const auto when = fs::file_time_type::clock::now() - old;
+        fs::last_write_time(folder / name, when);
+    };
+    age(".settings.json.Ab3xY9", std::chrono::hours(1));   // left by a killed writer
+    age(".settings.json.Zz1qQ2", std::chrono::seconds(5));  // could be a write going on now
+    age(".settings.json.damaged", std::chrono::hours(1));   // not one of the copies
+    age("notes.txt", std::chrono::hours(1));
+    store.set("a", std::string("second"));
+    EXPECT_EQ(namesIn(folder),
+              (std::vector<std::string>{".settings.json.Zz1qQ2", ".settings.json.damaged", "notes.txt", "settings.json"}));
 }
 
 TEST_F(FilePreferenceStoreTest, AnUnwritableFolderKeepsWorkingInMemoryAndSaysSoOnce) {

@@ -62,7 +62,7 @@ FileRead readWholeFile(const std::filesystem::path& path, bool noFollow) {
     FileRead result;
     Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | (noFollow ? O_NOFOLLOW : 0)));
     if (fd.get() < 0) {
-        result.status = errno == ENOENT ? FileRead::Status::missing : FileRead::Status::failed;
+        result.status = errno == ENOENT ? FileRead::Status::missing : FileRead::Status::cannotOpen;
         result.error = errnoText(errno);
         return result;
     }
@@ -149,6 +149,25 @@ FileWrite replaceFileAtomically(const std::filesystem::path& path, std::string_v
     result.identity = identityFrom(info);
     result.ok = true;
     return result;
+}
+
+void removeStaleWriteCopies(const std::filesystem::path& path, std::chrono::seconds olderThan) {
+    const std::string prefix = "." + path.filename().string() + ".";
+    constexpr std::size_t suffixLength = 6;  // the XXXXXX of mkostemp
+    const auto directory = path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path();
+    Descriptor folder(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0) return;
+    std::error_code error;
+    const std::time_t now = std::time(nullptr);
+    for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() != prefix.size() + suffixLength || !name.starts_with(prefix)) continue;
+        struct stat info {};
+        if (::fstatat(folder.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) continue;
+        if (now - info.st_mtim.tv_sec <= olderThan.count()) continue;
+        ::unlinkat(folder.get(), name.c_str(), 0);
+    }
 }
 
 std::optional<std::filesystem::path> keepAside(const std::filesystem::path& path, std::string& error) {

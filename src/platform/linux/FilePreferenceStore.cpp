@@ -6,7 +6,10 @@
 
 #include <glib.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <optional>
 #include <thread>
 
 #include "settings/BoundedJson.h"
@@ -18,15 +21,36 @@ using Json = nlohmann::ordered_json;
 
 // Holds an advisory lock on the settings folder while one process reads,
 // changes and writes the file, so two programs saving at once do not drop each
-// other's change. A lock that stays taken (a stopped process) is given up on.
+// other's change. Nothing is written without it: when another process keeps
+// it past the wait (a stopped or hung writer), the change is refused.
 class FolderLock {
 public:
-    explicit FolderLock(const std::filesystem::path& directory)
+    enum class State { locked, noFolder, refused };
+
+    FolderLock(const std::filesystem::path& directory, std::chrono::milliseconds wait)
         : fd_(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-        if (fd_ < 0) return;
-        for (int attempt = 0; attempt < 200; ++attempt) {
-            if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
-            if (errno != EWOULDBLOCK && errno != EINTR) return;
+        if (fd_ < 0) {
+            // No folder: nothing can be written either, the change stays in memory.
+            state_ = errno == ENOENT || errno == ENOTDIR ? State::noFolder : State::refused;
+            problem_ = std::strerror(errno);
+            return;
+        }
+        const auto deadline = std::chrono::steady_clock::now() + wait;
+        for (;;) {
+            if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+                state_ = State::locked;
+                return;
+            }
+            if (errno != EWOULDBLOCK && errno != EINTR) {
+                problem_ = std::strerror(errno);
+                return;
+            }
+            if (std::chrono::steady_clock::now() >= deadline) {
+                problem_ = "another program has held it for " +
+                           std::to_string(std::chrono::duration_cast<std::chrono::seconds>(wait).count()) +
+                           " seconds";
+                return;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     }
@@ -36,8 +60,13 @@ public:
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
+    State state() const { return state_; }
+    const std::string& problem() const { return problem_; }
+
 private:
     int fd_;
+    State state_ = State::refused;
+    std::string problem_;
 };
 
 std::string base64(const std::string& bytes) {
@@ -103,8 +132,9 @@ std::filesystem::path writeTarget(const std::filesystem::path& path) {
 
 }  // namespace
 
-FilePreferenceStore::FilePreferenceStore(std::filesystem::path directory, Reporter report)
-    : directory_(std::move(directory)), path_(directory_ / fileName), report_(std::move(report)) {
+FilePreferenceStore::FilePreferenceStore(std::filesystem::path directory, Reporter report,
+                                         std::chrono::milliseconds lockWait)
+    : directory_(std::move(directory)), path_(directory_ / fileName), report_(std::move(report)), lockWait_(lockWait) {
     std::lock_guard lock(mutex_);
     refresh();
 }
@@ -112,6 +142,11 @@ FilePreferenceStore::FilePreferenceStore(std::filesystem::path directory, Report
 bool FilePreferenceStore::keepsChangesInMemory() const {
     std::lock_guard lock(mutex_);
     return unsaved_;
+}
+
+int FilePreferenceStore::refusedChanges() const {
+    std::lock_guard lock(mutex_);
+    return refusedChanges_;
 }
 
 std::optional<PreferenceValue> FilePreferenceStore::object(std::string_view key) {
@@ -128,7 +163,20 @@ void FilePreferenceStore::remove(std::string_view key) { change(key, std::nullop
 
 void FilePreferenceStore::change(std::string_view key, const std::optional<PreferenceValue>& value) {
     std::lock_guard lock(mutex_);
-    FolderLock folderLock(directory_);
+    std::optional<FolderLock> folderLock;
+    if (!protectFile_) {
+        // The folder must exist to be locked; if it cannot be made, save()
+        // says so and the change lives in memory.
+        std::string ignored;
+        ensureDirectory(directory_, 0700, ignored);
+        folderLock.emplace(directory_, lockWait_);
+        if (folderLock->state() == FolderLock::State::refused) {
+            ++refusedChanges_;
+            report_("cannot save settings: the lock on " + directory_.string() + " could not be taken (" +
+                    folderLock->problem() + "); " + std::string(key) + " was not changed");
+            return;
+        }
+    }
     refresh();
     if (value)
         document_[std::string(key)] = toFileForm(*value);
@@ -147,6 +195,19 @@ void FilePreferenceStore::refresh() {
     if (read.status == FileRead::Status::missing) {
         document_ = Json::object();
         loaded_.reset();
+        return;
+    }
+    if (read.status == FileRead::Status::cannotOpen) {
+        // Not damaged, only out of reach (its permissions, say): it stays where
+        // it is, untouched for the rest of the run.
+        document_ = Json::object();
+        loaded_.reset();
+        unsaved_ = true;
+        protectFile_ = true;
+        reportedUnsaved_ = true;
+        report_("the settings file " + path_.string() + " cannot be opened (" + read.error +
+                "); it is left as it is, the defaults are used and changes are kept in memory while the "
+                "program runs");
         return;
     }
     std::string problem = read.error;
@@ -182,7 +243,11 @@ void FilePreferenceStore::save() {
     std::string error;
     if (ensureDirectory(directory_, 0700, error)) {
         const std::string text = document_.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
-        const FileWrite written = replaceFileAtomically(writeTarget(path_), text);
+        const auto target = writeTarget(path_);
+        // Safe under the folder lock: every writer takes it, and a copy this
+        // old belongs to no write that is still going on.
+        removeStaleWriteCopies(target, staleWriteCopyAge);
+        const FileWrite written = replaceFileAtomically(target, text);
         if (written.ok) {
             loaded_ = written.identity;
             unsaved_ = false;
