@@ -301,6 +301,38 @@ TEST_F(FilePreferenceStoreTest, StaleHiddenCopiesAreRemovedOnTheNextSave) {
               (std::vector<std::string>{".settings.json.Zz1qQ2", ".settings.json.damaged", "notes.txt", "settings.json"}));
 }
 
+// A history with one entry that cannot be read: the others are shown, and the
+// write that records the next dictation first keeps the old value beside the
+// settings file, where the user finds it with the damaged files.
+TEST_F(FilePreferenceStoreTest, AListThatCannotBeReadWholeIsKeptAsideBeforeItIsReplaced) {
+    fs::create_directories(folder);
+    writeFile(file, R"({"recentDictations": [{"date": 1, "appName": "A", "text": "kept"}, {"date": "bad"}]})");
+    InMemorySecretStore secrets;
+    SimulatedHostEnvironment host;
+    ManualWallClock clock;
+    auto preferences = open();
+    SettingsStore store(preferences, secrets, host, clock);
+    ASSERT_EQ(store.recent().size(), 1u);
+    store.addRecent("new", "Notes");
+
+    const auto history = store.recent();
+    ASSERT_EQ(history.size(), 2u);
+    EXPECT_EQ(history[1].text, "kept");
+    std::vector<std::string> kept;
+    for (const auto& name : namesIn(folder))
+        if (name.starts_with("settings.json.recentDictations.unreadable-")) kept.push_back(name);
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(json::parse(readFile(folder / kept[0])),
+              json::parse(R"([{"date": 1, "appName": "A", "text": "kept"}, {"date": "bad"}])"));
+    struct stat info {};
+    ASSERT_EQ(::stat((folder / kept[0]).c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("could not be read whole; it was kept as " + (folder / kept[0]).string()),
+              std::string::npos)
+        << reports[0];
+}
+
 TEST_F(FilePreferenceStoreTest, AnUnwritableFolderKeepsWorkingInMemoryAndSaysSoOnce) {
     // A regular file where a parent folder should be stops even root.
     writeFile(temporary / "blocker", "");

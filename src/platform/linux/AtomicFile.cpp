@@ -151,6 +151,29 @@ FileWrite replaceFileAtomically(const std::filesystem::path& path, std::string_v
     return result;
 }
 
+std::optional<std::filesystem::path> writeCopyBeside(const std::filesystem::path& path, std::string_view label,
+                                                     std::string_view contents, std::string& error) {
+    const std::string base = path.string() + "." + std::string(label) + "-" + timestampForName();
+    for (int attempt = 1; attempt < 1000; ++attempt) {
+        const std::string candidate = attempt == 1 ? base : base + "-" + std::to_string(attempt);
+        Descriptor fd(::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (fd.get() < 0) {
+            if (errno == EEXIST) continue;
+            error = errnoText(errno);
+            return std::nullopt;
+        }
+        if (!writeAll(fd.get(), contents) || ::fsync(fd.get()) != 0 || !fd.close()) {
+            error = errnoText(errno);
+            ::unlink(candidate.c_str());
+            return std::nullopt;
+        }
+        syncDirectory(path.parent_path());
+        return std::filesystem::path(candidate);
+    }
+    error = "too many kept files";
+    return std::nullopt;
+}
+
 void removeStaleWriteCopies(const std::filesystem::path& path, std::chrono::seconds olderThan) {
     const std::string prefix = "." + path.filename().string() + ".";
     constexpr std::size_t suffixLength = 6;  // the XXXXXX of mkostemp

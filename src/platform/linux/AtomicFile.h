@@ -62,6 +62,13 @@ FileWrite replaceFileAtomically(const std::filesystem::path& path, std::string_v
 // touched. Call it while holding the lock that writers of the file take.
 void removeStaleWriteCopies(const std::filesystem::path& path, std::chrono::seconds olderThan);
 
+// Writes the contents to a new file beside `path`, named
+// "<path>.<label>-<UTC date and time>" (with "-2", "-3"... when taken), mode
+// 0600, never overwriting or following anything; the new path, or absent with
+// the reason in error.
+std::optional<std::filesystem::path> writeCopyBeside(const std::filesystem::path& path, std::string_view label,
+                                                     std::string_view contents, std::string& error);
+
 // Renames a file that cannot be used to a new name beside it, such as
 // "settings.json.damaged-20260105-093000", never overwriting anything; the new
 // path, or absent with the reason in error.

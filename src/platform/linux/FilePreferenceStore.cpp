@@ -161,6 +161,27 @@ void FilePreferenceStore::set(std::string_view key, PreferenceValue value) { cha
 
 void FilePreferenceStore::remove(std::string_view key) { change(key, std::nullopt); }
 
+bool FilePreferenceStore::keepAside(std::string_view key) {
+    std::lock_guard lock(mutex_);
+    refresh();
+    // A file that is never written over keeps the value itself.
+    if (protectFile_) return true;
+    const auto found = document_.find(std::string(key));
+    if (found == document_.end()) return true;
+    std::string error;
+    if (!ensureDirectory(directory_, 0700, error)) return false;
+    const std::string text = found->dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+    const auto keptAs = writeCopyBeside(path_, std::string(key) + ".unreadable", text, error);
+    if (!keptAs) {
+        report_("the stored " + std::string(key) + " could not be read whole nor kept aside (" + error +
+                "); it was not replaced");
+        return false;
+    }
+    report_("the stored " + std::string(key) + " could not be read whole; it was kept as " + keptAs->string() +
+            " before being replaced");
+    return true;
+}
+
 void FilePreferenceStore::change(std::string_view key, const std::optional<PreferenceValue>& value) {
     std::lock_guard lock(mutex_);
     std::optional<FolderLock> folderLock;
@@ -225,7 +246,7 @@ void FilePreferenceStore::refresh() {
     document_ = Json::object();
     loaded_.reset();
     std::string error;
-    if (const auto keptAs = keepAside(path_, error)) {
+    if (const auto keptAs = tavlo::keepAside(path_, error)) {
         report_("the settings file " + path_.string() + " could not be read (" + problem +
                 "); it was kept as " + keptAs->string() + " and the defaults are used");
         return;

@@ -54,6 +54,8 @@ public:
     std::optional<PreferenceValue> object(std::string_view key) override;
     void set(std::string_view key, PreferenceValue value) override;
     void remove(std::string_view key) override;
+    // Writes the value as JSON to "settings.json.<key>.unreadable-<date>".
+    bool keepAside(std::string_view key) override;
 
     const std::filesystem::path& path() const { return path_; }
     // True while changes could not be saved and live in memory only.
