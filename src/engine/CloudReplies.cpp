@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "engine/WhisperOutput.h"
+#include "settings/BoundedJson.h"
 
 namespace tavlo {
 namespace {
@@ -25,8 +26,8 @@ struct ReplyBody {
     json object;       // the body parsed, when it is a JSON object; null otherwise
 
     explicit ReplyBody(const HttpResponse& response) : text(utf8TextOrEmpty(response.body)) {
-        json parsed = json::parse(text, nullptr, false);
-        if (parsed.is_object()) object = std::move(parsed);
+        auto parsed = parseBoundedJson(text);
+        if (parsed && parsed->is_object()) object = std::move(*parsed);
     }
 
     std::optional<std::string> stringAt(const char* key) const { return tavlo::stringAt(object, key); }

@@ -31,6 +31,11 @@ public:
     virtual std::optional<PreferenceValue> object(std::string_view key) = 0;
     virtual void set(std::string_view key, PreferenceValue value) = 0;
     virtual void remove(std::string_view key) = 0;
+    // Keeps a copy of the value stored under the key where the user finds it
+    // (beside the settings file), before a write replaces a value that could
+    // not be read whole, so the entries that could not be read are not lost.
+    // True when the copy was kept or nothing is stored under the key.
+    virtual bool keepAside(std::string_view key) = 0;
 
     // Typed reads: absent when the key is missing or holds another kind.
     std::optional<std::string> string(std::string_view key) { return read<std::string>(key); }

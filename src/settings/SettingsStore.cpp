@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "settings/ApplicationStyle.h"
+#include "settings/BoundedJson.h"
 #include "settings/LocaleIdentifier.h"
 #include "settings/PreferenceKeys.h"
 #include "settings/TermLearning.h"
@@ -81,13 +82,79 @@ template <class T> std::optional<T> SettingsStore::readJson(std::string_view key
     const auto data = preferences_.data(key);
     if (!data) return std::nullopt;
     try {
-        return nlohmann::json::parse(data->bytes).get<T>();
+        const auto parsed = parseBoundedJson(data->bytes);
+        if (!parsed) return std::nullopt;
+        return parsed->get<T>();
     } catch (const nlohmann::json::exception&) {
         return std::nullopt;
     }
 }
 
+template <class T> std::vector<T> SettingsStore::readJsonList(std::string_view key, bool& whole) const {
+    whole = true;
+    std::vector<T> entries;
+    const auto stored = preferences_.object(key);
+    if (!stored) return entries;
+    const BinaryData* data = std::get_if<BinaryData>(&*stored);
+    const auto parsed = data ? parseBoundedJson(data->bytes) : std::nullopt;
+    if (!parsed || !parsed->is_array()) {
+        whole = false;
+        return entries;
+    }
+    for (const auto& element : *parsed) {
+        try {
+            entries.push_back(element.get<T>());
+        } catch (const nlohmann::json::exception&) {
+            whole = false;
+        }
+    }
+    return entries;
+}
+
+std::vector<std::string> SettingsStore::readDictionary(bool& whole) const {
+    whole = true;
+    const auto stored = preferences_.object(PreferenceKey::dictionaryWords);
+    if (!stored) return {};
+    if (const auto* words = std::get_if<std::vector<std::string>>(&*stored)) return *words;
+    // A list edited by hand with something other than text in it.
+    std::vector<std::string> words;
+    const BinaryData* data = std::get_if<BinaryData>(&*stored);
+    const auto parsed = data ? parseBoundedJson(data->bytes) : std::nullopt;
+    if (!parsed || !parsed->is_array()) {
+        whole = false;
+        return words;
+    }
+    for (const auto& element : *parsed) {
+        if (element.is_string())
+            words.push_back(element.get<std::string>());
+        else
+            whole = false;
+    }
+    return words;
+}
+
+namespace {
+template <class T> struct IsList : std::false_type {};
+template <class T> struct IsList<std::vector<T>> : std::true_type {};
+}  // namespace
+
+template <class T> bool SettingsStore::readsWhole(std::string_view key) const {
+    if (!preferences_.object(key)) return true;
+    if constexpr (IsList<T>::value) {
+        bool whole = true;
+        readJsonList<typename T::value_type>(key, whole);
+        return whole;
+    } else {
+        return readJson<T>(key).has_value();
+    }
+}
+
+bool SettingsStore::mayReplace(std::string_view key, bool storedReadsWhole) {
+    return storedReadsWhole || preferences_.keepAside(key);
+}
+
 template <class T> void SettingsStore::writeJson(std::string_view key, const T& value) {
+    if (!mayReplace(key, readsWhole<T>(key))) return;
     std::string encoded;
     try {
         encoded = nlohmann::json(value).dump();
@@ -119,15 +186,20 @@ std::string SettingsStore::currentLocale() const { return currentLocaleIdentifie
 // ---- properties
 
 std::vector<std::string> SettingsStore::dictionaryWords() const {
-    return preferences_.stringArray(PreferenceKey::dictionaryWords).value_or(std::vector<std::string>{});
+    bool whole = true;
+    return readDictionary(whole);
 }
 
 void SettingsStore::setDictionaryWords(const std::vector<std::string>& words) {
+    bool whole = true;
+    readDictionary(whole);
+    if (!mayReplace(PreferenceKey::dictionaryWords, whole)) return;
     preferences_.set(PreferenceKey::dictionaryWords, cleanedDictionary(words));
 }
 
 std::vector<VoiceSnippet> SettingsStore::snippets() const {
-    return readJson<std::vector<VoiceSnippet>>(PreferenceKey::snippets).value_or(std::vector<VoiceSnippet>{});
+    bool whole = true;
+    return readJsonList<VoiceSnippet>(PreferenceKey::snippets, whole);
 }
 
 void SettingsStore::setSnippets(const std::vector<VoiceSnippet>& snippets) {
@@ -135,8 +207,8 @@ void SettingsStore::setSnippets(const std::vector<VoiceSnippet>& snippets) {
 }
 
 std::vector<RecentDictation> SettingsStore::recent() const {
-    return readJson<std::vector<RecentDictation>>(PreferenceKey::recent)
-        .value_or(std::vector<RecentDictation>{});
+    bool whole = true;
+    return readJsonList<RecentDictation>(PreferenceKey::recent, whole);
 }
 
 void SettingsStore::setRecent(const std::vector<RecentDictation>& entries) {
@@ -278,18 +350,29 @@ std::optional<std::string> SettingsStore::readSecret(const SecretIdentity& ident
     return secrets_.secret(identity);
 }
 
-void SettingsStore::writeSecret(const SecretIdentity& identity, const std::optional<std::string>& text) {
+bool SettingsStore::isStorableSecret(std::string_view trimmed) {
+    for (std::size_t i = 0; i < trimmed.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(trimmed[i]);
+        if (byte < 0x20 || byte == 0x7F) return false;
+        // U+0080 to U+009F, the C1 controls in UTF-8.
+        if (byte == 0xC2 && i + 1 < trimmed.size() && static_cast<unsigned char>(trimmed[i + 1]) <= 0x9F &&
+            static_cast<unsigned char>(trimmed[i + 1]) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+bool SettingsStore::writeSecret(const SecretIdentity& identity, const std::optional<std::string>& text) {
     const std::string trimmed = text ? trimmedWhitespaceAndNewlines(*text) : std::string();
-    if (trimmed.empty())
-        secrets_.deleteSecret(identity);
-    else
-        secrets_.replaceSecret(identity, trimmed);
+    if (trimmed.empty()) return secrets_.deleteSecret(identity);
+    if (!isStorableSecret(trimmed)) return false;
+    return secrets_.replaceSecret(identity, trimmed);
 }
 
 std::optional<std::string> SettingsStore::openAIAPIKey() const { return readSecret(openAIAPIKeyIdentity()); }
 
-void SettingsStore::setOpenAIAPIKey(const std::optional<std::string>& key) {
-    writeSecret(openAIAPIKeyIdentity(), key);
+bool SettingsStore::setOpenAIAPIKey(const std::optional<std::string>& key) {
+    return writeSecret(openAIAPIKeyIdentity(), key);
 }
 
 bool SettingsStore::hasOpenAIAPIKey() const {
@@ -301,8 +384,8 @@ std::optional<std::string> SettingsStore::serviceAccessToken() const {
     return readSecret(serviceAccessTokenIdentity());
 }
 
-void SettingsStore::setServiceAccessToken(const std::optional<std::string>& token) {
-    writeSecret(serviceAccessTokenIdentity(), token);
+bool SettingsStore::setServiceAccessToken(const std::optional<std::string>& token) {
+    return writeSecret(serviceAccessTokenIdentity(), token);
 }
 
 bool SettingsStore::hasServiceAccessToken() const {

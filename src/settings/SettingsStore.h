@@ -5,8 +5,12 @@
 // by one part of the program is seen at once by every other. Secrets (the OpenAI
 // key, the hosted service's access token) live in the secret store instead.
 //
-// Reads never fail: a missing or unreadable value reads as its default. Writes
-// are fire-and-forget. Not thread-safe: use it from the main thread.
+// Reads never fail: a missing or unreadable value reads as its default. Lists
+// (history, snippets, dictionary) are read entry by entry: an entry that
+// cannot be read is skipped, the others are kept. Before a write replaces a
+// stored value that could not be read whole, the preference store keeps the
+// old value aside, so nothing the user had is lost by that write. Writes are
+// fire-and-forget. Not thread-safe: use it from the main thread.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -85,14 +89,21 @@ public:
     OpenAICloudMode openAICloudMode() const;
     void setOpenAICloudMode(OpenAICloudMode mode);
 
+    // A key or token with a control character inside (a line break from a
+    // pasted file, say) would break every request it is sent in; such text is
+    // refused rather than stored. Takes the text already trimmed.
+    static bool isStorableSecret(std::string_view trimmed);
+
     std::optional<std::string> openAIAPIKey() const;
-    // Stores the trimmed key; absent or blank text deletes it.
-    void setOpenAIAPIKey(const std::optional<std::string>& key);
+    // Stores the trimmed key; absent or blank text deletes it. False when the
+    // key is not storable or the secret store refused (for a deletion: the
+    // key may still be stored).
+    bool setOpenAIAPIKey(const std::optional<std::string>& key);
     bool hasOpenAIAPIKey() const;
 
     // The hosted transcription service's bearer token, kept like the API key.
     std::optional<std::string> serviceAccessToken() const;
-    void setServiceAccessToken(const std::optional<std::string>& token);
+    bool setServiceAccessToken(const std::optional<std::string>& token);
     bool hasServiceAccessToken() const;
 
     std::optional<std::string> microphoneUniqueID() const;
@@ -139,13 +150,21 @@ private:
     std::string currentLocale() const;
 
     template <class T> std::optional<T> readJson(std::string_view key) const;
+    // The readable entries of a stored JSON array; `whole` is cleared when
+    // something stored could not be read.
+    template <class T> std::vector<T> readJsonList(std::string_view key, bool& whole) const;
+    std::vector<std::string> readDictionary(bool& whole) const;
+    template <class T> bool readsWhole(std::string_view key) const;
+    // False when the stored value could not be read whole and could not be
+    // kept aside either: then it must not be replaced.
+    bool mayReplace(std::string_view key, bool storedReadsWhole);
     template <class T> void writeJson(std::string_view key, const T& value);
     template <class E> E readEnum(std::string_view key, E fallback) const;
     template <class E> void writeEnum(std::string_view key, E value);
     void writeOptionalText(std::string_view key, const std::optional<std::string>& text);
 
     std::optional<std::string> readSecret(const SecretIdentity& identity) const;
-    void writeSecret(const SecretIdentity& identity, const std::optional<std::string>& text);
+    bool writeSecret(const SecretIdentity& identity, const std::optional<std::string>& text);
 
     PreferenceStore& preferences_;
     SecretStore& secrets_;

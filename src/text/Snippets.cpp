@@ -94,7 +94,7 @@ bool equalIgnoringCaseAndDiacritics(const UnicodeString& left, const UnicodeStri
 }
 
 UnicodeString replacingIgnoringCaseAndDiacritics(const UnicodeString& text, const UnicodeString& target,
-                                                 const UnicodeString& replacement) {
+                                                 const UnicodeString& replacement, int32_t lengthLimit) {
     if (target.isEmpty() || text.isEmpty()) return text;
     icu::StringSearch* search = threadSearch(target, text);
     if (!search) return text;
@@ -108,6 +108,7 @@ UnicodeString replacingIgnoringCaseAndDiacritics(const UnicodeString& text, cons
         result.append(text, copied, start - copied).append(replacement);
         copied = start + search->getMatchedLength();
         replaced = true;
+        if (result.length() > lengthLimit) break;
     }
     if (U_FAILURE(status) || !replaced) return text;
     return result.append(text, copied, text.length() - copied);
@@ -119,13 +120,16 @@ UnicodeString expandSnippets(const UnicodeString& text, const std::vector<VoiceS
     // worked out once (and again only after a replacement) to skip those
     // searches.
     std::vector<uint32_t> textWeights = primaryWeights(result);
+    const int32_t lengthLimit = text.length() > INT32_MAX - snippetGrowthLimit ? INT32_MAX
+                                                                                : text.length() + snippetGrowthLimit;
     for (const VoiceSnippet& snippet : snippets) {
+        if (result.length() > lengthLimit) break;
         if (snippet.phrase.empty()) continue;
         const UnicodeString phrase = fromUtf8(snippet.phrase);
         const UnicodeString expansion = fromUtf8(snippet.expansion);
         if (equalIgnoringCaseAndDiacritics(result, phrase)) return expansion;
         if (!containsSequence(textWeights, primaryWeights(phrase))) continue;
-        UnicodeString replaced = replacingIgnoringCaseAndDiacritics(result, phrase, expansion);
+        UnicodeString replaced = replacingIgnoringCaseAndDiacritics(result, phrase, expansion, lengthLimit);
         if (replaced != result) {
             result = std::move(replaced);
             textWeights = primaryWeights(result);

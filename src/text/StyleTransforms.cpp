@@ -53,6 +53,14 @@ UnicodeString finishSentence(const UnicodeString& text) {
         static const UnicodeString closingMarks(u".!?:;)]}");
         if (closingMarks.indexOf(result.charAt(lastStart)) >= 0) return result;
     }
+    // A sentence left open by a comma (a stutter "Go, go" or a spoken "comma"
+    // at the end) is closed in its place: "Go." rather than "Go,.".
+    int32_t end = result.length();
+    while (end > 0 && (result.charAt(end - 1) == u',' || result.charAt(end - 1) == u';' ||
+                       result.charAt(end - 1) == u':' || isWhitespace(result.charAt(end - 1))))
+        --end;
+    if (end == 0) return result;
+    result.truncate(end);
     return result.append(looksLikeQuestion(result) ? u'?' : u'.');
 }
 

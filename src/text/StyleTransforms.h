@@ -15,7 +15,8 @@ UnicodeString applyStyle(const UnicodeString& text, TransformStyle style);
 UnicodeString capitalizeSentences(const UnicodeString& text);
 
 // Trims the text and closes it with "?" or "." unless it already ends with a
-// closing mark or bracket, or spans several lines.
+// closing mark or bracket, or spans several lines. Trailing commas give way to
+// the closing mark.
 UnicodeString finishSentence(const UnicodeString& text);
 
 // Whether the first word is a question word ("what", "how", "is", "can"...).

@@ -11,7 +11,7 @@ namespace tavlo::TextPipeline {
 using namespace detail;
 
 ProcessedText process(std::string_view input, TransformStyle style, const std::vector<VoiceSnippet>& snippets,
-                      ProcessOptions options) {
+                      SelfCorrections selfCorrections) {
     UnicodeString text = normalizeWhitespace(fromUtf8(input));
     if (text.isEmpty()) return ProcessedText{};
     if (isCancelCommand(text)) return ProcessedText{"", false, true};
@@ -21,7 +21,7 @@ ProcessedText process(std::string_view input, TransformStyle style, const std::v
     // A spoken style command wins over the caller's choice, even over verbatim.
     const TransformStyle effectiveStyle = styleFromSpokenCommand(text).value_or(style);
 
-    if (options.applySelfCorrections) text = applySelfCorrections(text);
+    if (selfCorrections == SelfCorrections::apply) text = applySelfCorrections(text);
     text = removeRecognizerMarkers(text);
     text = replaceSpokenEtCetera(text);
     text = replaceDictationPhrases(text);

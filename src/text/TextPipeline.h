@@ -12,16 +12,16 @@
 
 namespace tavlo::TextPipeline {
 
-struct ProcessOptions {
-    // Spoken self-corrections ("Tuesday, scratch that, Wednesday") keep only
-    // the corrected part. Text that was typed, not spoken, holds such cue
-    // phrases as content and turns this off.
-    bool applySelfCorrections = true;
-};
+// Whether cue phrases ("scratch that", "I mean") revise the text. In a
+// dictation they are the speaker correcting themselves, so only what follows
+// the last cue is kept; in a transcribed recording or a selected text they are
+// content, and keeping only the end would throw the rest away.
+enum class SelfCorrections { apply, keepAsSpoken };
 
 // Never fails: empty or unusable input gives empty text. Text is UTF-8; an
 // invalid sequence is read as U+FFFD, so the result is always valid UTF-8.
 ProcessedText process(std::string_view text, TransformStyle style,
-                      const std::vector<VoiceSnippet>& snippets, ProcessOptions options = {});
+                      const std::vector<VoiceSnippet>& snippets,
+                      SelfCorrections selfCorrections = SelfCorrections::apply);
 
 }  // namespace tavlo::TextPipeline

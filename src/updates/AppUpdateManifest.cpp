@@ -3,12 +3,14 @@
 #include <nlohmann/json.hpp>
 
 #include "updates/WebAddress.h"
+#include "settings/BoundedJson.h"
 
 namespace tavlo {
 
 std::optional<AppUpdateManifest> decodeAppUpdateManifest(std::string_view json) {
-    const auto document = nlohmann::json::parse(json, nullptr, /*allow_exceptions=*/false);
-    if (!document.is_object()) return std::nullopt;
+    const auto parsed = parseBoundedJson(json);
+    if (!parsed || !parsed->is_object()) return std::nullopt;
+    const nlohmann::json& document = *parsed;
 
     bool complete = true;
     auto text = [&](const char* key) {

@@ -39,13 +39,37 @@ TEST_F(DiagnosticsLogTest, FirstLineCreatesFolderAndFileThenLinesAppend) {
     const fs::path file = root / "state" / "tavlo" / "Tavlo.log";
     const auto log = makeLog(file);
     log.logDiagnostic("record complete chars=12 autoPaste=true target=Editor");
-    log.logDiagnostic("two\nlines");
+    log.logDiagnostic("present error=two\nlines");
 
     EXPECT_EQ(read(file),
               "[2026-03-14T09:26:53Z] record complete chars=12 autoPaste=true target=Editor\n"
-              "[2026-03-14T09:26:53Z] two\nlines\n");
+              "[2026-03-14T09:26:53Z] present error=two\\nlines\n");
     ASSERT_EQ(systemLines.size(), 2u);
     EXPECT_EQ(systemLines[0], "Tavlo [2026-03-14T09:26:53Z] record complete chars=12 autoPaste=true target=Editor\n");
+}
+
+// Messages carry text from servers and files: whatever is in them, every entry
+// stays one line (no forged entries) and no control character reaches the
+// file or the terminal raw.
+TEST_F(DiagnosticsLogTest, ControlCharactersInMessagesAreEscaped) {
+    const fs::path file = root / "Tavlo.log";
+    const auto log = makeLog(file);
+    const std::pair<std::string, std::string> cases[] = {
+        {"error=bad\r\n[2026-01-01T00:00:00Z] launch forged", "error=bad\\r\\n[2026-01-01T00:00:00Z] launch forged"},
+        {"tab\there", "tab\\there"},
+        {"bell\a escape\x1b[2J del\x7f", "bell\\u0007 escape\\u001b[2J del\\u007f"},
+        {"next line\u0085 c1\u009b", "next line\\u0085 c1\\u009b"},
+        {std::string("nul\0byte", 8), "nul\\u0000byte"},
+        {"plain ü → text \\ kept", "plain ü → text \\ kept"},
+    };
+    std::string expected;
+    for (const auto& [message, written] : cases) {
+        log.logDiagnostic(message);
+        expected += "[2026-03-14T09:26:53Z] " + written + "\n";
+    }
+    EXPECT_EQ(read(file), expected);
+    ASSERT_EQ(systemLines.size(), std::size(cases));
+    EXPECT_EQ(systemLines[0], "Tavlo [2026-03-14T09:26:53Z] " + cases[0].second + "\n");
 }
 
 TEST_F(DiagnosticsLogTest, ExistingContentIsKept) {

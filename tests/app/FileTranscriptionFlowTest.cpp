@@ -169,6 +169,16 @@ TEST_F(FileTranscriptionFlow, CleanupOffKeepsTheTranscriptVerbatim) {
     EXPECT_EQ(results[0].output().text, "hello world");
 }
 
+// In a recording, "I mean" or "scratch that" is what someone said, not an
+// instruction to Tavlo: the whole transcript is kept.
+TEST_F(FileTranscriptionFlow, CuePhrasesInARecordingAreKeptAsSpoken) {
+    transcribe();
+    engineCompletes(success("We start at nine. I mean, most days. Scratch that, every day."));
+    ASSERT_TRUE(results.at(0).isSuccess());
+    EXPECT_EQ(results[0].output().text, "We start at nine. I mean, most days. Scratch that, every day.");
+    EXPECT_EQ(userFiles->files.at("/music/interview-transcript.txt"), results[0].output().text);
+}
+
 TEST_F(FileTranscriptionFlow, NothingToDeliverIsAFailureWithNothingCopied) {
     struct Case {
         const char* transcript;

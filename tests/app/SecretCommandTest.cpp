@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -66,6 +67,31 @@ TEST_F(SecretCommand, TheServiceTokenIsKeptApart) {
     EXPECT_EQ(status("openai-key"), "openai-key: stored\n");
 }
 
+// The fallback file cannot be changed (a link in its place, or a file of
+// another user): the secret may still be on disk, so "cleared" would be a lie.
+TEST_F(SecretCommand, ASecretThatCannotBeRemovedIsReportedAsAFailure) {
+    const bool root = ::geteuid() == 0;
+    for (const bool link : {true, false}) {
+        if (!link && !root) continue;  // only root can hand a file to another user
+        SCOPED_TRACE(link ? "symbolic link" : "another user's file");
+        fs::remove_all(secretsFile.parent_path());
+        ASSERT_EQ(run({"secret", "set", "openai-key"}, "sk-kept").status, 0);
+        if (link) {
+            const fs::path elsewhere = home / "elsewhere.json";
+            fs::rename(secretsFile, elsewhere);
+            fs::create_symlink(elsewhere, secretsFile);
+        } else {
+            ASSERT_EQ(::chown(secretsFile.c_str(), 65534, 65534), 0);
+        }
+        const auto clear = run({"secret", "clear", "openai-key"});
+        EXPECT_EQ(clear.status, 1);
+        EXPECT_EQ(clear.out, "");
+        EXPECT_NE(clear.err.find("openai-key could not be removed"), std::string::npos) << clear.err;
+        std::ifstream in(link ? home / "elsewhere.json" : secretsFile);
+        EXPECT_NE(std::string(std::istreambuf_iterator<char>(in), {}).find("sk-kept"), std::string::npos);
+    }
+}
+
 struct Refusal {
     const char* name;
     std::vector<std::string> args;
@@ -91,7 +117,9 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"NotUtf8", {"secret", "set", "openai-key"}, "sk-\xff", "not valid UTF-8"},
         Refusal{"TooLong", {"secret", "set", "openai-key"}, std::string(100'000, 'k'), "too long"},
         Refusal{"UnknownSecret", {"secret", "set", "github-token"}, "x", "usage"},
-        Refusal{"UnknownAction", {"secret", "show", "openai-key"}, "", "usage"}),
+        Refusal{"UnknownAction", {"secret", "show", "openai-key"}, "", "usage"},
+        Refusal{"LineBreakInside", {"secret", "set", "openai-key"}, "sk-a\nsk-b\n", "line break"},
+        Refusal{"ControlCharacterInside", {"secret", "set", "openai-key"}, "sk-a\x1b[0m", "control character"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CleanWithStoredSnippets, UsesTheStoredSnippetsWithoutTheOption) {

@@ -57,7 +57,7 @@ TEST(SelectionRepolishTest, TheSelectionIsRewrittenInPlace) {
         SelectionRepolish t;
         t.workspace->setFrontmost(c.frontmost);
         const std::string expected =
-            TextPipeline::process(c.selected, c.style, {}, {.applySelfCorrections = false}).text;
+            TextPipeline::process(c.selected, c.style, {}, TextPipeline::SelfCorrections::keepAsSpoken).text;
         ASSERT_FALSE(expected.empty());
         *t.editorField = SimTextField(100, "Note: " + c.selected, TextRange{6, static_cast<std::int64_t>(c.selected.size())});
         t.editorField->writable = c.fieldWritable;

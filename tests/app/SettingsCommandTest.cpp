@@ -2,6 +2,14 @@
 // with a fresh home folder and no session bus.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <thread>
+
 #include <filesystem>
 #include <fstream>
 
@@ -172,7 +180,12 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"NotADate", {"settings", "set", "lastAutomaticUpdateCheckAt", "yesterday"}, "seconds since"},
         Refusal{"ReadOnly", {"settings", "set", "hasOpenAIAPIKey", "true"}, "tavlo secret set openai-key"},
         Refusal{"NotUtf8", {"settings", "set", "microphoneUniqueID", "mic\xff"}, "UTF-8"},
-        Refusal{"MissingValue", {"settings", "set", "autoPaste"}, "usage"}),
+        Refusal{"MissingValue", {"settings", "set", "autoPaste"}, "usage"},
+        // Written as it is, it would make the whole settings file unreadable.
+        Refusal{"NestedTooDeeply",
+                {"settings", "set", "snippets",
+                 R"([{"phrase":"a","expansion":"b","note":)" + std::string(150, '[') + std::string(150, ']') + "}]"},
+                "snippets takes"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SettingsCommand, ADamagedFileIsKeptAsideAndDefaultsAreShown) {
@@ -189,6 +202,94 @@ TEST_F(SettingsCommand, ADamagedFileIsKeptAsideAndDefaultsAreShown) {
             EXPECT_EQ(readFile(entry.path()), R"({"transformStyle": "Casual", )");
         }
     EXPECT_EQ(kept, 1);
+}
+
+// Another writer holds the settings lock and is stopped: the command waits
+// for it, then fails and changes nothing, rather than writing without it.
+TEST_F(SettingsCommand, AChangeWithoutTheLockFailsAndChangesNothing) {
+    printed();
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        const int fd = ::open(settingsFile.parent_path().c_str(), O_RDONLY | O_DIRECTORY);
+        if (fd < 0 || ::flock(fd, LOCK_EX) != 0) ::_exit(1);
+        ::raise(SIGSTOP);
+        ::_exit(0);
+    }
+    int stopped = 0;
+    ASSERT_EQ(::waitpid(holder, &stopped, WUNTRACED), holder);
+    const std::string before = readFile(settingsFile);
+    const auto result = run({"settings", "set", "autoPaste", "false"});
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("could not be taken"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("autoPaste could not be saved"), std::string::npos) << result.err;
+    EXPECT_EQ(readFile(settingsFile), before);
+}
+
+// Several programs changing a large settings file at once: each either
+// changes it and says so with status 0, or fails with a message; no change
+// reported as made is lost.
+TEST_F(SettingsCommand, ConcurrentChangesAreNeverLost) {
+    printed();
+    auto onDisk = json::parse(readFile(settingsFile));
+    onDisk["padding"] = std::vector<std::string>(30'000, std::string(100, 'p'));  // about 3 MB
+    std::ofstream(settingsFile, std::ios::trunc) << onDisk.dump();
+
+    const std::vector<std::pair<std::string, std::string>> changes{
+        {"transformStyle", "Professional"}, {"autoPaste", "false"},       {"bubbleVisible", "false"},
+        {"cleanupEnabled", "false"},        {"storageMode", "Cloud"},      {"updateCheckFrequency", "Daily"},
+        {"openAICloudMode", "Own OpenAI key"}, {"microphoneUniqueID", "mic-7"}};
+    std::vector<std::thread> writers;
+    std::vector<ProgramResult> results(changes.size());
+    for (std::size_t i = 0; i < changes.size(); ++i)
+        writers.emplace_back([&, i] { results[i] = run({"settings", "set", changes[i].first, changes[i].second}); });
+    for (auto& writer : writers) writer.join();
+
+    const auto settings = printed();
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        SCOPED_TRACE(changes[i].first);
+        if (results[i].status == 0)
+            EXPECT_EQ(json(settings[changes[i].first]),
+                      changes[i].second == "false" ? json(false) : json(changes[i].second));
+        else
+            EXPECT_NE(results[i].err.find("could not be saved"), std::string::npos) << results[i].err;
+    }
+    EXPECT_EQ(json::parse(readFile(settingsFile)).at("padding").size(), 30'000u);
+}
+
+// A settings file that cannot be opened (here: another user's, mode 000, as
+// that user finds it) is not damaged: it stays in place, untouched, and the
+// program runs on the defaults and says why.
+TEST_F(SettingsCommand, AFileThatCannotBeOpenedIsLeftAloneAndTheDefaultsApply) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the program as another user";
+    printed();
+    run({"settings", "set", "transformStyle", "Casual"});
+    const std::string before = readFile(settingsFile);
+    fs::permissions(settingsFile, fs::perms::none);
+    for (const auto& entry : fs::recursive_directory_iterator(home.path()))
+        ASSERT_EQ(::lchown(entry.path().c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chown(home.path().c_str(), 65534, 65534), 0);
+    auto asNobody = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", TAVLO_BINARY});
+        return runProgram("/usr/bin/setpriv", args, "", environment);
+    };
+
+    const auto shown = asNobody({"settings"});
+    EXPECT_EQ(shown.status, 0) << shown.err;
+    EXPECT_EQ(json::parse(shown.out)["transformStyle"], "Clean");
+    EXPECT_NE(shown.err.find("cannot be opened (Permission denied); it is left as it is"), std::string::npos)
+        << shown.err;
+    const auto changed = asNobody({"settings", "set", "autoPaste", "false"});
+    EXPECT_EQ(changed.status, 1);
+    EXPECT_NE(changed.err.find("autoPaste could not be saved"), std::string::npos) << changed.err;
+
+    EXPECT_EQ(readFile(settingsFile), before);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(settingsFile.parent_path()))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"settings.json"});
 }
 
 TEST_F(SettingsCommand, AChangeThatCannotBeSavedFails) {

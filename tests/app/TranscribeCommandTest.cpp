@@ -255,6 +255,24 @@ TEST_F(TranscribeCommand, AWorkFolderSomeoneElseMadeIsRefused) {
     ASSERT_EQ(::lstat(workFolder.c_str(), &info), 0);
     EXPECT_EQ(info.st_uid, ::geteuid());
     EXPECT_EQ(info.st_mode & 0777, 0700u);
+
+// A server's message is untrusted text: on the terminal its control
+// characters are replaced, and in the log it stays inside one entry.
+TEST_F(TranscribeCommand, AServersMessageIsMadeSafeForTheTerminalAndTheLog) {
+    ScriptedHttpServer service;
+    environment["TAVLO_SERVICE_URL"] = service.baseURL();
+    service.answerNext({500, R"({"error":"Quota exceeded\r\n[2026-01-01T00:00:00Z] forged \u001b[2J entry"})"});
+    setSetting("speechModel", "OpenAI cloud");
+    ASSERT_EQ(run({"secret", "set", "service-token"}, "tok-123\n").status, 0);
+
+    const auto result = run({"transcribe", source.string()});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "tavlo: Quota exceeded\n[2026-01-01T00:00:00Z] forged \uFFFD[2J entry\n");
+    const std::string log = read(home.path() / ".local/state/tavlo/Tavlo.log");
+    EXPECT_NE(log.find("] present error=Quota exceeded\\r\\n[2026-01-01T00:00:00Z] forged \\u001b[2J entry\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("\n[2026-01-01"), std::string::npos) << log;
 }
 
 TEST_F(TranscribeCommand, NeedsExactlyOneFile) {

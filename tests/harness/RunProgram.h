@@ -22,9 +22,12 @@ struct ProgramResult {
     std::string err;
 };
 
+// With `standardOutput` the program writes there (such as /dev/full) instead
+// of into `out`.
 inline ProgramResult runProgram(const std::string& program, const std::vector<std::string>& args,
                                 const std::string& input = "",
-                                const std::map<std::string, std::string>& environment = {}) {
+                                const std::map<std::string, std::string>& environment = {},
+                                const std::filesystem::path& standardOutput = {}) {
     char pattern[] = "/tmp/tavlo-run-XXXXXX";
     const std::filesystem::path dir = ::mkdtemp(pattern);
     { std::ofstream(dir / "in", std::ios::binary) << input; }
@@ -37,7 +40,10 @@ inline ProgramResult runProgram(const std::string& program, const std::vector<st
             ::close(file);
         };
         redirect(dir / "in", O_RDONLY, 0);
-        redirect(dir / "out", O_WRONLY | O_CREAT | O_TRUNC, 1);
+        if (standardOutput.empty())
+            redirect(dir / "out", O_WRONLY | O_CREAT | O_TRUNC, 1);
+        else
+            redirect(standardOutput, O_WRONLY, 1);
         redirect(dir / "err", O_WRONLY | O_CREAT | O_TRUNC, 2);
         for (const auto& [name, value] : environment) ::setenv(name.c_str(), value.c_str(), 1);
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
@@ -61,8 +67,9 @@ inline ProgramResult runProgram(const std::string& program, const std::vector<st
 
 // The tavlo executable under test.
 inline ProgramResult runTavlo(const std::vector<std::string>& args, const std::string& input = "",
-                              const std::map<std::string, std::string>& environment = {}) {
-    return runProgram(TAVLO_BINARY, args, input, environment);
+                              const std::map<std::string, std::string>& environment = {},
+                              const std::filesystem::path& standardOutput = {}) {
+    return runProgram(TAVLO_BINARY, args, input, environment, standardOutput);
 }
 
 }  // namespace tavlo::testing

@@ -2,7 +2,9 @@
 // changes by other processes, a damaged file and a folder that cannot be written.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -222,7 +224,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Damage{"Truncated", R"({"transformStyle": "Casual", "autoPa)"},
                       Damage{"NotAnObject", R"(["transformStyle", "Casual"])"},
                       Damage{"NotUtf8", "{\"transformStyle\": \"Cas\xff\"}"},
-                      Damage{"Empty", ""}),
+                      Damage{"Empty", ""},
+                      // Nested so deeply that walking it would exhaust the stack.
+                      Damage{"NestedTooDeeply", "{\"recentDictations\": " + std::string(50'000, '[') +
+                                                    std::string(50'000, ']') + "}"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FilePreferenceStoreTest, TwoDamagedFilesInOneSecondBothSurvive) {
@@ -234,6 +239,98 @@ TEST_F(FilePreferenceStoreTest, TwoDamagedFilesInOneSecondBothSurvive) {
     }
     EXPECT_EQ(namesIn(folder).size(), 2u);
     EXPECT_EQ(reports.size(), 2u);
+}
+
+// A writer that holds the folder lock and is stopped (SIGSTOP, a debugger, a
+// hung disk): the others wait for it, then refuse to change anything rather
+// than write without the lock and drop its change or theirs.
+TEST_F(FilePreferenceStoreTest, AChangeWithoutTheLockIsRefusedNotWritten) {
+    {
+        auto store = open();
+        store.set("transformStyle", std::string("Clean"));
+    }
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+        if (fd < 0 || ::flock(fd, LOCK_EX) != 0) ::_exit(1);
+        ::raise(SIGSTOP);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(holder, &status, WUNTRACED), holder);
+    ASSERT_TRUE(WIFSTOPPED(status));
+
+    FilePreferenceStore store(folder, [this](const std::string& line) { reports.push_back(line); },
+                              std::chrono::milliseconds(300));
+    const std::string before = readFile(file);
+    store.set("transformStyle", std::string("Casual"));
+    store.remove("transformStyle");
+    EXPECT_EQ(readFile(file), before);
+    EXPECT_EQ(store.string("transformStyle"), "Clean");  // not even in memory
+    EXPECT_EQ(store.refusedChanges(), 2);
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_NE(reports[0].find("could not be taken (another program has held it for 0 seconds); transformStyle "
+                              "was not changed"),
+              std::string::npos)
+        << reports[0];
+
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    store.set("transformStyle", std::string("Casual"));
+    EXPECT_EQ(json::parse(readFile(file)).at("transformStyle"), "Casual");
+    EXPECT_EQ(store.refusedChanges(), 2);
+}
+
+// A writer killed between creating its hidden copy and renaming it leaves the
+// copy behind; the next save removes copies too old to belong to a live write.
+TEST_F(FilePreferenceStoreTest, StaleHiddenCopiesAreRemovedOnTheNextSave) {
+    auto store = open();
+    store.set("a", std::string("first"));
+    auto age = [&](const std::string& name, std::chrono::seconds old) {
+        writeFile(folder / name, "{\"partial");
+        const auto when = fs::file_time_type::clock::now() - old;
+        fs::last_write_time(folder / name, when);
+    };
+    age(".settings.json.Ab3xY9", std::chrono::hours(1));   // left by a killed writer
+    age(".settings.json.Zz1qQ2", std::chrono::seconds(5));  // could be a write going on now
+    age(".settings.json.damaged", std::chrono::hours(1));   // not one of the copies
+    age("notes.txt", std::chrono::hours(1));
+    store.set("a", std::string("second"));
+    EXPECT_EQ(namesIn(folder),
+              (std::vector<std::string>{".settings.json.Zz1qQ2", ".settings.json.damaged", "notes.txt", "settings.json"}));
+}
+
+// A history with one entry that cannot be read: the others are shown, and the
+// write that records the next dictation first keeps the old value beside the
+// settings file, where the user finds it with the damaged files.
+TEST_F(FilePreferenceStoreTest, AListThatCannotBeReadWholeIsKeptAsideBeforeItIsReplaced) {
+    fs::create_directories(folder);
+    writeFile(file, R"({"recentDictations": [{"date": 1, "appName": "A", "text": "kept"}, {"date": "bad"}]})");
+    InMemorySecretStore secrets;
+    SimulatedHostEnvironment host;
+    ManualWallClock clock;
+    auto preferences = open();
+    SettingsStore store(preferences, secrets, host, clock);
+    ASSERT_EQ(store.recent().size(), 1u);
+    store.addRecent("new", "Notes");
+
+    const auto history = store.recent();
+    ASSERT_EQ(history.size(), 2u);
+    EXPECT_EQ(history[1].text, "kept");
+    std::vector<std::string> kept;
+    for (const auto& name : namesIn(folder))
+        if (name.starts_with("settings.json.recentDictations.unreadable-")) kept.push_back(name);
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(json::parse(readFile(folder / kept[0])),
+              json::parse(R"([{"date": 1, "appName": "A", "text": "kept"}, {"date": "bad"}])"));
+    struct stat info {};
+    ASSERT_EQ(::stat((folder / kept[0]).c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("could not be read whole; it was kept as " + (folder / kept[0]).string()),
+              std::string::npos)
+        << reports[0];
 }
 
 TEST_F(FilePreferenceStoreTest, AnUnwritableFolderKeepsWorkingInMemoryAndSaysSoOnce) {

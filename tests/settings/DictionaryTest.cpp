@@ -23,6 +23,30 @@ TEST_F(SettingsStoreTest, ReadingGivesTheStoredListAsItIs) {
     EXPECT_EQ(store.dictionaryWords(), Words{});
 }
 
+TEST_F(SettingsStoreTest, ADictionaryWithEntriesThatAreNotTextKeepsItsWords) {
+    SettingsStore& store = open();
+    storeJson("dictionaryWords", R"(["Acme", 5, {"w": 1}, "Zed"])");
+    EXPECT_EQ(store.dictionaryWords(), (Words{"Acme", "Zed"}));
+    store.learnLikelyTerms("Ask Kubernetes");
+    EXPECT_EQ(store.dictionaryWords(), (Words{"Acme", "Zed", "Ask", "Kubernetes"}));
+    ASSERT_EQ(preferences.keptAside().size(), 1u);
+    EXPECT_EQ(preferences.keptAside()[0].second, PreferenceValue(BinaryData{R"(["Acme", 5, {"w": 1}, "Zed"])"}));
+}
+
+TEST_F(SettingsStoreTest, SnippetsAreReadEntryByEntry) {
+    SettingsStore& store = open();
+    storeJson("voiceSnippets", R"([{"phrase":"sig","expansion":"Best"},{"phrase":"x"},{"phrase":"a","expansion":"b"}])");
+    EXPECT_EQ(store.snippets(), (std::vector<VoiceSnippet>{{"sig", "Best"}, {"a", "b"}}));
+    EXPECT_TRUE(preferences.keptAside().empty());
+    store.setSnippets({{"only", "one"}});
+    EXPECT_EQ(preferences.keptAside().size(), 1u);
+    // Records too: a damaged shortcut set is kept before it is replaced.
+    storeJson("shortcuts", R"({"toggle": 1})");
+    store.setShortcut(KeyShortcut{1, 2, "x"}, ShortcutAction::list);
+    ASSERT_EQ(preferences.keptAside().size(), 2u);
+    EXPECT_EQ(preferences.keptAside()[1].first, "shortcuts");
+}
+
 struct Sentence {
     const char* name;
     const char* text;

@@ -87,12 +87,43 @@ TEST_F(SettingsStoreTest, HistoryKeepsTheNewestThirty) {
     EXPECT_EQ(afterAdd.back().text, "28");
 }
 
-TEST_F(SettingsStoreTest, UnreadableHistoryStartsAfresh) {
+// One damaged entry (a hand edit, an older version) costs that entry only:
+// the others are read, and the next write keeps the whole old value aside
+// before it replaces it.
+TEST_F(SettingsStoreTest, UnreadableHistoryEntriesAreSkippedAndTheOldValueKeptAside) {
     SettingsStore& store = open();
-    storeJson("recentDictations", R"([{"date":1,"appName":"A","text":"x"},{"date":"yesterday","appName":"A","text":"y"}])");
+    const std::string stored =
+        R"([{"date":1,"appName":"A","text":"x"},{"date":"yesterday","appName":"A","text":"y"},7,)"
+        R"({"date":2,"appName":"B","text":"z"}])";
+    storeJson("recentDictations", stored);
+    clock.set(Date{std::chrono::seconds(978'307'200 + 100)});
+    EXPECT_TRUE(sameHistory(store.recent(), {{dateFromReferenceSeconds(1), "A", "x"},
+                                            {dateFromReferenceSeconds(2), "B", "z"}}));
+    EXPECT_TRUE(preferences.keptAside().empty());  // reading changes nothing
+
+    store.addRecent("fresh", "Notes");
+    const auto history = store.recent();
+    ASSERT_EQ(history.size(), 3u);
+    EXPECT_EQ(history[0].text, "fresh");
+    EXPECT_EQ(history[1].text, "x");
+    EXPECT_EQ(history[2].text, "z");
+    ASSERT_EQ(preferences.keptAside().size(), 1u);
+    EXPECT_EQ(preferences.keptAside()[0].first, "recentDictations");
+    EXPECT_EQ(preferences.keptAside()[0].second, PreferenceValue(BinaryData{stored}));
+
+    // Once the stored list reads whole again, writes keep nothing more aside.
+    store.addRecent("again", "Notes");
+    EXPECT_EQ(preferences.keptAside().size(), 1u);
+}
+
+TEST_F(SettingsStoreTest, AHistoryOfAnotherKindIsKeptAsideBeforeTheFirstEntry) {
+    SettingsStore& store = open();
+    preferences.set("recentDictations", std::string("not a list"));
     EXPECT_TRUE(store.recent().empty());
     store.addRecent("fresh", "Notes");
     EXPECT_EQ(store.recent().size(), 1u);
+    ASSERT_EQ(preferences.keptAside().size(), 1u);
+    EXPECT_EQ(preferences.keptAside()[0].second, PreferenceValue(std::string("not a list")));
 }
 
 }  // namespace

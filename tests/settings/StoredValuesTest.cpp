@@ -155,6 +155,28 @@ TEST_F(SettingsStoreTest, ApiKeyIsTrimmedReplacedAndDeletedWhenBlank) {
     EXPECT_EQ(store.openAIAPIKey(), std::nullopt);
 }
 
+// A key with a line break inside would break every request header it is put
+// in; it is refused, and the stored key stays.
+TEST_F(SettingsStoreTest, SecretsWithControlCharactersInsideAreRefused) {
+    SettingsStore& store = open();
+    ASSERT_TRUE(store.setOpenAIAPIKey("sk-good"));
+    ASSERT_TRUE(store.setServiceAccessToken("tok-good"));
+    for (const std::string& bad : std::vector<std::string>{"sk-a\nsk-b", "sk-a\r\nX-Evil: 1", "sk-a\tb", std::string("sk\0x", 4), "sk\x7f",
+                                  "sk\u0085x"}) {
+        EXPECT_FALSE(SettingsStore::isStorableSecret(bad));
+        EXPECT_FALSE(store.setOpenAIAPIKey(bad));
+        EXPECT_FALSE(store.setServiceAccessToken(bad));
+    }
+    EXPECT_EQ(store.openAIAPIKey(), "sk-good");
+    EXPECT_EQ(store.serviceAccessToken(), "tok-good");
+    // Surrounding line breaks are trimmed as before; a deletion reports its outcome.
+    EXPECT_TRUE(store.setOpenAIAPIKey("\n sk-new \r\n"));
+    EXPECT_EQ(store.openAIAPIKey(), "sk-new");
+    EXPECT_TRUE(store.setOpenAIAPIKey(std::nullopt));
+    secrets.setFailing(true);
+    EXPECT_FALSE(store.setServiceAccessToken(std::nullopt));
+}
+
 TEST_F(SettingsStoreTest, ServiceTokenIsItsOwnItem) {
     SettingsStore& store = open();
     store.setOpenAIAPIKey("sk-key");

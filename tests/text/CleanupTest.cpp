@@ -35,6 +35,31 @@ INSTANTIATE_TEST_SUITE_P(
                         "the plan is done"}),
     caseName);
 
+// A file transcript or a selection holds cue phrases as content: without the
+// self-correction stage everything is kept, and the other stages still run.
+TEST(SelfCorrectionStage, CanBeLeftOutWhileDictationsKeepIt) {
+    struct Case {
+        const char* input;
+        const char* dictated;
+        const char* asContent;
+    };
+    const Case cases[] = {
+        {"Call Anna, I mean Hanna", "Hanna.", "Call Anna, I mean Hanna."},
+        {"um we met on Monday scratch that it was a long day", "It was a long day.",
+         "We met on Monday scratch that it was a long day."},
+        {"no actually the report is done comma thanks", "The report is done, thanks.",
+         "No actually the report is done, thanks."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input);
+        EXPECT_EQ(TextPipeline::process(c.input, S::clean, {}).text, c.dictated);
+        EXPECT_EQ(TextPipeline::process(c.input, S::clean, {}, TextPipeline::SelfCorrections::apply).text,
+                  c.dictated);
+        EXPECT_EQ(TextPipeline::process(c.input, S::clean, {}, TextPipeline::SelfCorrections::keepAsSpoken).text,
+                  c.asContent);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     RecognizerMarkers, Pipeline,
     Values(PipelineCase{"SquareBrackets", "[BLANK_AUDIO] hello", S::clean, "Hello."},

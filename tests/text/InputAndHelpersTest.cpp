@@ -154,5 +154,33 @@ TEST(SnippetMatching, IgnoresCaseAndDiacriticsButNotPunctuation) {
               "to M and M!");
 }
 
+// Snippets whose expansions hold the next snippet's phrase many times grow the
+// text geometrically; expansion stops once the text has grown past the limit,
+// and what was expanded up to then is kept, the rest left as it was.
+TEST(SnippetExpansion, ChainedSnippetsStopGrowingPastTheLimit) {
+    std::vector<VoiceSnippet> snippets;
+    for (int level = 1; level <= 6; ++level) {
+        std::string expansion;
+        for (int copy = 0; copy < 10; ++copy) expansion += "w" + std::to_string(level + 1) + " ";
+        snippets.push_back({"w" + std::to_string(level), expansion});
+    }
+    // Unbounded, "say w1" would become 10^6 copies of "w7", over three million characters.
+    const auto expanded = detail::expandSnippets(detail::fromUtf8("say w1"), snippets);
+    EXPECT_GT(expanded.length(), detail::snippetGrowthLimit);
+    EXPECT_LT(expanded.length(), 2 * detail::snippetGrowthLimit + 100);
+    // The fifth snippet passed the limit: its first occurrences are expanded,
+    // the later ones are left, and the sixth snippet is not applied.
+    const std::string text = detail::toUtf8(expanded);
+    EXPECT_TRUE(text.starts_with("say w6 w6 w6 ")) << text.substr(0, 40);
+    EXPECT_EQ(text.substr(text.find_last_not_of(' ') - 1, 2), "w5") << text.substr(text.size() - 40);
+    EXPECT_EQ(text.find("w7"), std::string::npos);
+
+    // Ordinary use is far from the limit.
+    const std::string ordinary = detail::toUtf8(detail::expandSnippets(detail::fromUtf8("say w5"), snippets));
+    std::size_t copies = 0;
+    for (auto at = ordinary.find("w7"); at != std::string::npos; at = ordinary.find("w7", at + 1)) ++copies;
+    EXPECT_EQ(copies, 100u);
+}
+
 }  // namespace
 }  // namespace tavlo::test

@@ -24,7 +24,14 @@ INSTANTIATE_TEST_SUITE_P(
            PipelineCase{"AccentedCapital", "élan vital", S::clean, "Élan vital."},
            PipelineCase{"DecomposedCapital", "e\u0301lan vital", S::clean, "E\u0301lan vital."},
            PipelineCase{"EmojiClearsCapital", "👍 great", S::clean, "👍 great."},
-           PipelineCase{"InvertedQuestionMark", "¿qué tal?", S::clean, "¿qué tal?"}),
+           PipelineCase{"InvertedQuestionMark", "¿qué tal?", S::clean, "¿qué tal?"},
+           // A trailing comma is replaced by the closing mark, never followed by it.
+           PipelineCase{"StutterAfterComma", "Go, go", S::clean, "Go."},
+           PipelineCase{"SpokenTrailingComma", "hello comma", S::clean, "Hello."},
+           PipelineCase{"QuestionAfterComma", "how are you comma", S::clean, "How are you?"},
+           PipelineCase{"SeveralTrailingCommas", "fine, , ,", S::clean, "Fine."},
+           PipelineCase{"ProfessionalTrailingComma", "thanks comma", S::professional, "Thank you."},
+           PipelineCase{"SemicolonStillKept", "hello semicolon", S::clean, "Hello;"}),
     caseName);
 
 INSTANTIATE_TEST_SUITE_P(

@@ -64,6 +64,17 @@ TEST(AppUpdateManifest, ADocumentThatIsNotAJsonObjectIsNoManifest) {
         EXPECT_FALSE(decodeAppUpdateManifest(body)) << body;
 }
 
+// A manifest server's reply is untrusted: nesting beyond the bound is refused
+// before it is walked, however deep (a million levels would exhaust the stack).
+TEST(AppUpdateManifest, ADocumentNestedTooDeeplyIsNoManifest) {
+    for (const std::size_t depth : {std::size_t{150}, std::size_t{1'000'000}}) {
+        std::string body = validDocument().dump();
+        body.pop_back();
+        body += ", \"extra\": " + std::string(depth, '[') + std::string(depth, ']') + "}";
+        EXPECT_FALSE(decodeAppUpdateManifest(body)) << depth;
+    }
+}
+
 TEST(AppUpdateManifest, ADownloadAddressThatIsNoWebAddressIsNoManifest) {
     json document = validDocument();
     document["download_url"] = "file:///etc/passwd";

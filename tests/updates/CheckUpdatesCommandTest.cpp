@@ -35,6 +35,14 @@ TEST_F(CheckUpdatesCommand, ANewerReleaseIsAnnouncedWithItsNotesAndDownloadPage)
     EXPECT_EQ(result.err, "");
 }
 
+TEST_F(CheckUpdatesCommand, AnAnswerThatCannotBePrintedIsAFailure) {
+    first.answer(200, manifestDocument("999.1", "7", "Notes.", "https://tavlo.app/download/999.1"));
+    const auto result =
+        runTavlo({"check-updates"}, "", {{"TAVLO_UPDATE_MANIFEST_URLS", first.url()}}, "/dev/full");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "tavlo: could not write the output (No space left on device)\n");
+}
+
 TEST_F(CheckUpdatesCommand, TheSameReleaseSaysUpToDateWithTheRunningVersion) {
     // The same version with build 0, which no build beats.
     first.answer(200, manifestDocument(TAVLO_VERSION ".0", "0"));

@@ -1,6 +1,11 @@
 #include "app/cli/CleanCommand.h"
 
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 #include <iterator>
 #include <optional>
@@ -10,7 +15,9 @@
 
 #include "app/cli/UserSettings.h"
 #include "app/cli/Utf8.h"
+#include "platform/linux/FileDescriptor.h"
 #include "settings/Records.h"
+#include "settings/SnippetsFile.h"
 #include "text/TextPipeline.h"
 
 namespace tavlo::cli {
@@ -20,21 +27,44 @@ constexpr const char* usage =
     "usage: tavlo clean [--style Verbatim|Clean|Professional|Casual|List] [--snippets FILE] [--json] [TEXT...]\n"
     "without --snippets, the stored snippets apply";
 
+// Reads at most maximumSnippetsFileSize bytes; anything that is not a file of
+// snippets (a folder, a device, text that is not the JSON expected) is refused
+// with a message. A pipe is fine: `--snippets <(...)` is a shell's way of
+// handing over text.
 std::optional<std::vector<VoiceSnippet>> readSnippets(const std::string& path, std::ostream& err) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        err << "tavlo clean: cannot read snippets file: " << path << "\n";
+    auto cannotRead = [&](int error) {
+        err << "tavlo clean: cannot read snippets file: " << path << " (" << std::strerror(error) << ")\n";
+        return std::nullopt;
+    };
+    const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return cannotRead(errno);
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) return cannotRead(errno);
+    if (S_ISDIR(info.st_mode)) {
+        err << "tavlo clean: " << path << " is a folder, not a snippets file\n";
         return std::nullopt;
     }
-    try {
-        const auto parsed = nlohmann::json::parse(file);
-        if (!parsed.is_array()) throw nlohmann::json::type_error::create(302, "not an array", &parsed);
-        return parsed.get<std::vector<VoiceSnippet>>();
-    } catch (const nlohmann::json::exception&) {
-        err << "tavlo clean: snippets file is not a JSON array of {\"phrase\", \"expansion\"} objects: "
-            << path << "\n";
-        return std::nullopt;
+    std::string text;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
+        if (count < 0) {
+            if (errno == EINTR) continue;
+            return cannotRead(errno);
+        }
+        if (count == 0) break;
+        text.append(buffer, static_cast<std::size_t>(count));
+        if (text.size() > maximumSnippetsFileSize) {
+            err << "tavlo clean: snippets file is larger than " << maximumSnippetsFileSize / (1024 * 1024)
+                << " MB: " << path << "\n";
+            return std::nullopt;
+        }
     }
+    auto snippets = snippetsFromJson(text);
+    if (!snippets)
+        err << "tavlo clean: snippets file is not a JSON array of {\"phrase\", \"expansion\"} objects: " << path
+            << "\n";
+    return snippets;
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 #include "app/cli/CommandLine.h"
 
+#include <cstring>
 #include <ostream>
 
 #include "app/cli/CheckUpdatesCommand.h"
 #include "app/cli/CleanCommand.h"
+#include "app/cli/DescriptorOutput.h"
 #include "app/cli/DictateCommand.h"
 #include "app/cli/PasteCommand.h"
 #include "app/cli/SecretCommand.h"
@@ -13,8 +15,9 @@
 
 namespace tavlo::cli {
 
-int runCommand(const std::vector<std::string>& args, Streams streams) {
-    if (args.empty()) return -1;
+namespace {
+
+int runNamedCommand(const std::vector<std::string>& args, Streams streams) {
     const std::string& command = args[0];
     if (command == "clean") return runClean(args, streams);
     if (command == "settings") return runSettings(args, streams);
@@ -42,6 +45,26 @@ int runCommand(const std::vector<std::string>& args, Streams streams) {
     }
     streams.err << "tavlo: unknown command \"" << command << "\" (try tavlo --help)\n";
     return 2;
+}
+
+// A result that never reached its reader (a full disk, a closed pipe) is a
+// failure, not a success with nothing to show.
+int checkedOutput(int status, Streams streams) {
+    streams.out.flush();
+    if (!streams.out.fail()) return status;
+    const auto* buffer = dynamic_cast<const DescriptorOutputBuffer*>(streams.out.rdbuf());
+    const int error = buffer ? buffer->firstError() : 0;
+    streams.err << "tavlo: could not write the output";
+    if (error != 0) streams.err << " (" << std::strerror(error) << ")";
+    streams.err << "\n" << std::flush;
+    return status == 0 ? 1 : status;
+}
+
+}  // namespace
+
+int runCommand(const std::vector<std::string>& args, Streams streams) {
+    if (args.empty()) return -1;
+    return checkedOutput(runNamedCommand(args, streams), streams);
 }
 
 }  // namespace tavlo::cli

@@ -21,7 +21,7 @@ constexpr std::size_t maximumSecretSize = 64 * 1024;
 
 struct SecretKind {
     std::optional<std::string> (SettingsStore::*read)() const;
-    void (SettingsStore::*write)(const std::optional<std::string>&);
+    bool (SettingsStore::*write)(const std::optional<std::string>&);
 };
 
 std::optional<SecretKind> kindNamed(const std::string& name) {
@@ -76,6 +76,11 @@ int runSecret(const std::vector<std::string>& args, Streams streams) {
                         << name << "` to remove it)\n";
             return 2;
         }
+        if (!SettingsStore::isStorableSecret(secret)) {
+            streams.err << "tavlo secret: the secret has a line break or another control character inside; "
+                           "nothing was changed (a key or token is one line of text)\n";
+            return 2;
+        }
     }
 
     const auto settings = openUserSettings(streams.err);
@@ -86,18 +91,22 @@ int runSecret(const std::vector<std::string>& args, Streams streams) {
         return 0;
     }
     if (action == "clear") {
-        (store.*kind->write)(std::nullopt);
-        if (isStored((store.*kind->read)())) {
+        // The store's answer counts, not a read afterwards: a secrets file
+        // that is refused (a link in its place, another user's file) reads
+        // as empty while the secret is still in it.
+        if (!(store.*kind->write)(std::nullopt) || isStored((store.*kind->read)())) {
             streams.err << "tavlo secret: " << name
-                        << " could not be removed (the Secret Service refused or did not answer)\n";
+                        << " could not be removed; it may still be stored (the Secret Service refused or did "
+                           "not answer, or "
+                        << settings->secrets().file().path().string()
+                        << " is not a file of yours that Tavlo may change)\n";
             return 1;
         }
         streams.out << name << ": cleared\n";
         return 0;
     }
 
-    (store.*kind->write)(secret);
-    if ((store.*kind->read)() != secret) {
+    if (!(store.*kind->write)(secret) || (store.*kind->read)() != secret) {
         streams.err << "tavlo secret: " << name
                     << " could not be stored (the Secret Service refused or did not answer)\n";
         return 1;

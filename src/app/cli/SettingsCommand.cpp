@@ -43,7 +43,7 @@ int runSettings(const std::vector<std::string>& args, Streams streams) {
     }
     const auto settings = openUserSettings(streams.err);
     change->apply(settings->store());
-    if (settings->preferences().keepsChangesInMemory()) {
+    if (settings->preferences().keepsChangesInMemory() || settings->preferences().refusedChanges() > 0) {
         streams.err << "tavlo settings: " << change->name << " could not be saved\n";
         return 1;
     }

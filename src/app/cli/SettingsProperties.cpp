@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "app/cli/Utf8.h"
+#include "settings/BoundedJson.h"
 
 namespace tavlo::cli {
 namespace {
@@ -53,7 +54,9 @@ template <class T, class Setter>
 std::optional<SettingChange> readJsonValue(std::string_view name, std::string_view value, std::string& error,
                                            std::string_view shape, Setter setter) {
     try {
-        T parsed = nlohmann::json::parse(value).get<T>();
+        const auto document = parseBoundedJson(value);
+        if (!document) throw nlohmann::json::other_error::create(501, "not JSON within bounds", nullptr);
+        T parsed = document->get<T>();
         return SettingChange{std::string(name),
                              [setter, parsed = std::move(parsed)](SettingsStore& store) { setter(store, parsed); }};
     } catch (const nlohmann::json::exception&) {

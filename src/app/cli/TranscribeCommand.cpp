@@ -5,6 +5,7 @@
 
 #include "app/cli/CommandEventLoop.h"
 #include "app/cli/RecognitionServices.h"
+#include "app/cli/TerminalText.h"
 #include "app/cli/UserSettings.h"
 #include "app/core/AppDelegate.h"
 #include "app/core/DiagnosticsLog.h"
@@ -49,17 +50,20 @@ int runTranscribe(const std::vector<std::string>& args, Streams streams) {
         controller = AppDelegate::create(std::move(ports));
 
         controller->transcribeFile(source, [&, finished](const FileTranscriptionResult& result) {
+            // The transcript and the messages come from a server or a tool:
+            // their control characters are not let loose on the terminal.
             if (result.isSuccess()) {
-                streams.out << result.output().text << "\n" << std::flush;
+                streams.out << printableOnTerminal(result.output().text) << "\n" << std::flush;
                 streams.err << "tavlo: transcript saved to " << result.output().outputURL.string() << "\n";
                 status = 0;
             } else if (auto copied = pasteboard->string()) {
                 // The text exists but its file could not be written: keep the
                 // text where the user sees it.
-                streams.out << *copied << "\n" << std::flush;
-                streams.err << "tavlo: the transcript could not be saved: " << errorDescription(result.error()) << "\n";
+                streams.out << printableOnTerminal(*copied) << "\n" << std::flush;
+                streams.err << "tavlo: the transcript could not be saved: "
+                            << printableOnTerminal(errorDescription(result.error())) << "\n";
             } else {
-                streams.err << "tavlo: " << errorDescription(result.error()) << "\n";
+                streams.err << "tavlo: " << printableOnTerminal(errorDescription(result.error())) << "\n";
             }
             // Stops a warm server this run may have started.
             services.engine->shutdown();

@@ -94,7 +94,9 @@ void AppDelegate::completeFileTranscription(const std::filesystem::path& sourceU
 
     const TransformStyle style =
         store.cleanupEnabled() ? store.style(std::nullopt, std::nullopt) : TransformStyle::verbatim;
-    const ProcessedText processed = TextPipeline::process(transcript, style, store.snippets());
+    // Cue phrases in a recording are what was said, not commands to revise it.
+    const ProcessedText processed =
+        TextPipeline::process(transcript, style, store.snippets(), TextPipeline::SelfCorrections::keepAsSpoken);
     if (processed.cancelled || processed.text.empty()) {
         setBubbleState(BubbleState::idle);
         fail(fileTranscriptionError("File transcription cancelled."));

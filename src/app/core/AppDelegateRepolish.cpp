@@ -52,7 +52,7 @@ void AppDelegate::repolishCopiedSelection(const RepolishRequest& request) {
     }
     // Selected text was typed: a "scratch that" in it is content, not a correction.
     const ProcessedText result =
-        TextPipeline::process(*copied, request.style, store.snippets(), {.applySelfCorrections = false});
+        TextPipeline::process(*copied, request.style, store.snippets(), TextPipeline::SelfCorrections::keepAsSpoken);
     if (result.cancelled || result.text.empty()) return;
 
     store.addRecent(result.text, request.frontmost && request.frontmost->localizedName

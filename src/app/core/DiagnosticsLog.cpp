@@ -20,6 +20,34 @@ std::string iso8601Timestamp(Date date) {
     return buffer;
 }
 
+std::string logSafeMessage(std::string_view message) {
+    static constexpr char hexDigits[] = "0123456789abcdef";
+    auto escaped = [](unsigned char code) {
+        return std::string("\\u00") + hexDigits[code >> 4] + hexDigits[code & 0xF];
+    };
+    std::string safe;
+    safe.reserve(message.size());
+    for (std::size_t i = 0; i < message.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(message[i]);
+        if (byte == '\n') {
+            safe += "\\n";
+        } else if (byte == '\r') {
+            safe += "\\r";
+        } else if (byte == '\t') {
+            safe += "\\t";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            safe += escaped(byte);
+        } else if (byte == 0xC2 && i + 1 < message.size() && static_cast<unsigned char>(message[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(message[i + 1]) <= 0x9F) {
+            // U+0080 to U+009F, the C1 controls in UTF-8.
+            safe += escaped(static_cast<unsigned char>(message[++i]));
+        } else {
+            safe += static_cast<char>(byte);
+        }
+    }
+    return safe;
+}
+
 DiagnosticsLog::DiagnosticsLog(std::filesystem::path file, Clock clock, SystemLog systemLog)
     : file_(std::move(file)), clock_(std::move(clock)), systemLog_(std::move(systemLog)) {}
 
@@ -33,7 +61,7 @@ DiagnosticsLog::SystemLog DiagnosticsLog::standardErrorLog() {
 
 void DiagnosticsLog::logDiagnostic(std::string_view message) const {
     std::string line = "[" + iso8601Timestamp(clock_()) + "] ";
-    line.append(message);
+    line += logSafeMessage(message);
     line += '\n';
     systemLog_("Tavlo " + line);
 

@@ -1,6 +1,7 @@
 #pragma once
 // The one diagnostic trail of the application: each entry is one line,
-// "[<UTC time>] <message>", echoed to the system log and appended to a file.
+// "[<UTC time>] <message>", echoed to the system log and appended to a file;
+// control characters inside the message are escaped.
 // Logging never fails towards the caller.
 #include <filesystem>
 #include <functional>
@@ -13,6 +14,13 @@ namespace tavlo {
 
 // ISO 8601 in UTC with whole seconds, e.g. "2026-03-14T09:26:53Z".
 std::string iso8601Timestamp(Date date);
+
+// The message as it is written into an entry: line feeds, carriage returns and
+// tabs become "\n", "\r" and "\t", every other control character (C0, DEL,
+// C1) becomes "\u00XX". Messages carry text from servers and files, and an
+// entry must stay one line that cannot pass for another entry or drive the
+// terminal it is shown on.
+std::string logSafeMessage(std::string_view message);
 
 class DiagnosticsLog {
 public:

@@ -62,7 +62,7 @@ FileRead readWholeFile(const std::filesystem::path& path, bool noFollow) {
     FileRead result;
     Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | (noFollow ? O_NOFOLLOW : 0)));
     if (fd.get() < 0) {
-        result.status = errno == ENOENT ? FileRead::Status::missing : FileRead::Status::failed;
+        result.status = errno == ENOENT ? FileRead::Status::missing : FileRead::Status::cannotOpen;
         result.error = errnoText(errno);
         return result;
     }
@@ -149,6 +149,48 @@ FileWrite replaceFileAtomically(const std::filesystem::path& path, std::string_v
     result.identity = identityFrom(info);
     result.ok = true;
     return result;
+}
+
+std::optional<std::filesystem::path> writeCopyBeside(const std::filesystem::path& path, std::string_view label,
+                                                     std::string_view contents, std::string& error) {
+    const std::string base = path.string() + "." + std::string(label) + "-" + timestampForName();
+    for (int attempt = 1; attempt < 1000; ++attempt) {
+        const std::string candidate = attempt == 1 ? base : base + "-" + std::to_string(attempt);
+        Descriptor fd(::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (fd.get() < 0) {
+            if (errno == EEXIST) continue;
+            error = errnoText(errno);
+            return std::nullopt;
+        }
+        if (!writeAll(fd.get(), contents) || ::fsync(fd.get()) != 0 || !fd.close()) {
+            error = errnoText(errno);
+            ::unlink(candidate.c_str());
+            return std::nullopt;
+        }
+        syncDirectory(path.parent_path());
+        return std::filesystem::path(candidate);
+    }
+    error = "too many kept files";
+    return std::nullopt;
+}
+
+void removeStaleWriteCopies(const std::filesystem::path& path, std::chrono::seconds olderThan) {
+    const std::string prefix = "." + path.filename().string() + ".";
+    constexpr std::size_t suffixLength = 6;  // the XXXXXX of mkostemp
+    const auto directory = path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path();
+    Descriptor folder(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0) return;
+    std::error_code error;
+    const std::time_t now = std::time(nullptr);
+    for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() != prefix.size() + suffixLength || !name.starts_with(prefix)) continue;
+        struct stat info {};
+        if (::fstatat(folder.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) continue;
+        if (now - info.st_mtim.tv_sec <= olderThan.count()) continue;
+        ::unlinkat(folder.get(), name.c_str(), 0);
+    }
 }
 
 std::optional<std::filesystem::path> keepAside(const std::filesystem::path& path, std::string& error) {

@@ -4,6 +4,7 @@
 // start after a crash) sees either the old or the new contents, never a mix.
 #include <sys/types.h>
 
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <optional>
@@ -24,7 +25,10 @@ struct FileIdentity {
 };
 
 struct FileRead {
-    enum class Status { ok, missing, failed };
+    // cannotOpen: the file is there but could not be opened (permission
+    // denied, say); failed: it was opened but is no regular file or could not
+    // be read.
+    enum class Status { ok, missing, cannotOpen, failed };
     Status status = Status::failed;
     std::string contents;
     FileIdentity identity;
@@ -51,6 +55,19 @@ struct FileWrite {
 // unless another mode is given (documents for the user get 0644).
 FileWrite replaceFileAtomically(const std::filesystem::path& path, std::string_view contents,
                                 mode_t mode = 0600);
+
+// Copies that replaceFileAtomically leaves behind when its process is killed
+// mid-write (".NAME.XXXXXX" beside the file) and that were last changed more
+// than `olderThan` ago are removed; only the caller's own regular files are
+// touched. Call it while holding the lock that writers of the file take.
+void removeStaleWriteCopies(const std::filesystem::path& path, std::chrono::seconds olderThan);
+
+// Writes the contents to a new file beside `path`, named
+// "<path>.<label>-<UTC date and time>" (with "-2", "-3"... when taken), mode
+// 0600, never overwriting or following anything; the new path, or absent with
+// the reason in error.
+std::optional<std::filesystem::path> writeCopyBeside(const std::filesystem::path& path, std::string_view label,
+                                                     std::string_view contents, std::string& error);
 
 // Renames a file that cannot be used to a new name beside it, such as
 // "settings.json.damaged-20260105-093000", never overwriting anything; the new

@@ -6,8 +6,13 @@
 
 #include <glib.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <optional>
 #include <thread>
+
+#include "settings/BoundedJson.h"
 
 namespace tavlo {
 namespace {
@@ -16,15 +21,36 @@ using Json = nlohmann::ordered_json;
 
 // Holds an advisory lock on the settings folder while one process reads,
 // changes and writes the file, so two programs saving at once do not drop each
-// other's change. A lock that stays taken (a stopped process) is given up on.
+// other's change. Nothing is written without it: when another process keeps
+// it past the wait (a stopped or hung writer), the change is refused.
 class FolderLock {
 public:
-    explicit FolderLock(const std::filesystem::path& directory)
+    enum class State { locked, noFolder, refused };
+
+    FolderLock(const std::filesystem::path& directory, std::chrono::milliseconds wait)
         : fd_(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-        if (fd_ < 0) return;
-        for (int attempt = 0; attempt < 200; ++attempt) {
-            if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
-            if (errno != EWOULDBLOCK && errno != EINTR) return;
+        if (fd_ < 0) {
+            // No folder: nothing can be written either, the change stays in memory.
+            state_ = errno == ENOENT || errno == ENOTDIR ? State::noFolder : State::refused;
+            problem_ = std::strerror(errno);
+            return;
+        }
+        const auto deadline = std::chrono::steady_clock::now() + wait;
+        for (;;) {
+            if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+                state_ = State::locked;
+                return;
+            }
+            if (errno != EWOULDBLOCK && errno != EINTR) {
+                problem_ = std::strerror(errno);
+                return;
+            }
+            if (std::chrono::steady_clock::now() >= deadline) {
+                problem_ = "another program has held it for " +
+                           std::to_string(std::chrono::duration_cast<std::chrono::seconds>(wait).count()) +
+                           " seconds";
+                return;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     }
@@ -34,8 +60,13 @@ public:
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
+    State state() const { return state_; }
+    const std::string& problem() const { return problem_; }
+
 private:
     int fd_;
+    State state_ = State::refused;
+    std::string problem_;
 };
 
 std::string base64(const std::string& bytes) {
@@ -61,8 +92,7 @@ Json toFileForm(const PreferenceValue& value) {
         Json operator()(const std::vector<std::string>& list) const { return list; }
         Json operator()(const Date& date) const { return Json{{"date", secondsSinceReferenceDate(date)}}; }
         Json operator()(const BinaryData& data) const {
-            Json parsed = Json::parse(data.bytes, nullptr, /*allow_exceptions=*/false);
-            if (!parsed.is_discarded()) return Json{{"data", std::move(parsed)}};
+            if (auto parsed = parseBoundedJson<Json>(data.bytes)) return Json{{"data", std::move(*parsed)}};
             return Json{{"base64", base64(data.bytes)}};
         }
     };
@@ -102,8 +132,9 @@ std::filesystem::path writeTarget(const std::filesystem::path& path) {
 
 }  // namespace
 
-FilePreferenceStore::FilePreferenceStore(std::filesystem::path directory, Reporter report)
-    : directory_(std::move(directory)), path_(directory_ / fileName), report_(std::move(report)) {
+FilePreferenceStore::FilePreferenceStore(std::filesystem::path directory, Reporter report,
+                                         std::chrono::milliseconds lockWait)
+    : directory_(std::move(directory)), path_(directory_ / fileName), report_(std::move(report)), lockWait_(lockWait) {
     std::lock_guard lock(mutex_);
     refresh();
 }
@@ -111,6 +142,11 @@ FilePreferenceStore::FilePreferenceStore(std::filesystem::path directory, Report
 bool FilePreferenceStore::keepsChangesInMemory() const {
     std::lock_guard lock(mutex_);
     return unsaved_;
+}
+
+int FilePreferenceStore::refusedChanges() const {
+    std::lock_guard lock(mutex_);
+    return refusedChanges_;
 }
 
 std::optional<PreferenceValue> FilePreferenceStore::object(std::string_view key) {
@@ -125,9 +161,43 @@ void FilePreferenceStore::set(std::string_view key, PreferenceValue value) { cha
 
 void FilePreferenceStore::remove(std::string_view key) { change(key, std::nullopt); }
 
+bool FilePreferenceStore::keepAside(std::string_view key) {
+    std::lock_guard lock(mutex_);
+    refresh();
+    // A file that is never written over keeps the value itself.
+    if (protectFile_) return true;
+    const auto found = document_.find(std::string(key));
+    if (found == document_.end()) return true;
+    std::string error;
+    if (!ensureDirectory(directory_, 0700, error)) return false;
+    const std::string text = found->dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+    const auto keptAs = writeCopyBeside(path_, std::string(key) + ".unreadable", text, error);
+    if (!keptAs) {
+        report_("the stored " + std::string(key) + " could not be read whole nor kept aside (" + error +
+                "); it was not replaced");
+        return false;
+    }
+    report_("the stored " + std::string(key) + " could not be read whole; it was kept as " + keptAs->string() +
+            " before being replaced");
+    return true;
+}
+
 void FilePreferenceStore::change(std::string_view key, const std::optional<PreferenceValue>& value) {
     std::lock_guard lock(mutex_);
-    FolderLock folderLock(directory_);
+    std::optional<FolderLock> folderLock;
+    if (!protectFile_) {
+        // The folder must exist to be locked; if it cannot be made, save()
+        // says so and the change lives in memory.
+        std::string ignored;
+        ensureDirectory(directory_, 0700, ignored);
+        folderLock.emplace(directory_, lockWait_);
+        if (folderLock->state() == FolderLock::State::refused) {
+            ++refusedChanges_;
+            report_("cannot save settings: the lock on " + directory_.string() + " could not be taken (" +
+                    folderLock->problem() + "); " + std::string(key) + " was not changed");
+            return;
+        }
+    }
     refresh();
     if (value)
         document_[std::string(key)] = toFileForm(*value);
@@ -148,25 +218,35 @@ void FilePreferenceStore::refresh() {
         loaded_.reset();
         return;
     }
+    if (read.status == FileRead::Status::cannotOpen) {
+        // Not damaged, only out of reach (its permissions, say): it stays where
+        // it is, untouched for the rest of the run.
+        document_ = Json::object();
+        loaded_.reset();
+        unsaved_ = true;
+        protectFile_ = true;
+        reportedUnsaved_ = true;
+        report_("the settings file " + path_.string() + " cannot be opened (" + read.error +
+                "); it is left as it is, the defaults are used and changes are kept in memory while the "
+                "program runs");
+        return;
+    }
     std::string problem = read.error;
     if (read.status == FileRead::Status::ok) {
-        try {
-            Json parsed = Json::parse(read.contents);
-            if (parsed.is_object()) {
-                document_ = std::move(parsed);
+        if (auto parsed = parseBoundedJson<Json>(read.contents, &problem)) {
+            if (parsed->is_object()) {
+                document_ = std::move(*parsed);
                 loaded_ = read.identity;
                 return;
             }
             problem = "it does not hold a JSON object";
-        } catch (const Json::exception& error) {
-            problem = error.what();
         }
     }
 
     document_ = Json::object();
     loaded_.reset();
     std::string error;
-    if (const auto keptAs = keepAside(path_, error)) {
+    if (const auto keptAs = tavlo::keepAside(path_, error)) {
         report_("the settings file " + path_.string() + " could not be read (" + problem +
                 "); it was kept as " + keptAs->string() + " and the defaults are used");
         return;
@@ -184,7 +264,11 @@ void FilePreferenceStore::save() {
     std::string error;
     if (ensureDirectory(directory_, 0700, error)) {
         const std::string text = document_.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
-        const FileWrite written = replaceFileAtomically(writeTarget(path_), text);
+        const auto target = writeTarget(path_);
+        // Safe under the folder lock: every writer takes it, and a copy this
+        // old belongs to no write that is still going on.
+        removeStaleWriteCopies(target, staleWriteCopyAge);
+        const FileWrite written = replaceFileAtomically(target, text);
         if (written.ok) {
             loaded_ = written.identity;
             unsaved_ = false;

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/linux/AtomicFile.h"
+#include "settings/BoundedJson.h"
 
 namespace tavlo {
 namespace {
@@ -64,7 +65,9 @@ Load loadItems(const std::filesystem::path& directory, const std::filesystem::pa
     if (read.status == FileRead::Status::missing) return Load::missing;
     if (read.status != FileRead::Status::ok) return Load::refused;
     try {
-        const Json document = Json::parse(read.contents);
+        const auto parsed = parseBoundedJson(read.contents);
+        if (!parsed) throw Json::other_error::create(501, "not JSON within bounds", nullptr);
+        const Json& document = *parsed;
         for (const Json& item : document.at("items")) {
             if (!isTextItem(item)) throw Json::other_error::create(501, "bad item", &item);
             items.push_back(Item{item["service"].get<std::string>(), item["account"].get<std::string>(),

@@ -19,4 +19,10 @@ void InMemoryPreferenceStore::remove(std::string_view key) {
     if (found != contents_.end()) contents_.erase(found);
 }
 
+bool InMemoryPreferenceStore::keepAside(std::string_view key) {
+    const auto found = contents_.find(key);
+    if (found != contents_.end()) keptAside_.emplace_back(found->first, found->second);
+    return true;
+}
+
 }  // namespace tavlo
