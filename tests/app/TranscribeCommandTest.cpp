@@ -255,6 +255,7 @@ TEST_F(TranscribeCommand, AWorkFolderSomeoneElseMadeIsRefused) {
     ASSERT_EQ(::lstat(workFolder.c_str(), &info), 0);
     EXPECT_EQ(info.st_uid, ::geteuid());
     EXPECT_EQ(info.st_mode & 0777, 0700u);
+}
 
 // A server's message is untrusted text: on the terminal its control
 // characters are replaced, and in the log it stays inside one entry.
