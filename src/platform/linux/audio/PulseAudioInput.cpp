@@ -79,18 +79,18 @@ void PulseAudioInput::start() {
         throw PlatformError("pulse", PA_ERR_NOENTITY, "No microphone input is available.");
 
     PulseConnection::Lock lock(*server);
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(source_->sampleRate),
+    const pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(source_->sampleRate),
                               static_cast<std::uint8_t>(source_->channelCount)};
-    const pa_channel_map* map = pa_channel_map_compatible(&source_->channelMap, &spec) ? &source_->channelMap : nullptr;
+    const pa_channel_map* map = pa_channel_map_compatible(&source_->channelMap, &sampleFormat) ? &source_->channelMap : nullptr;
     streamFormat_ = {source_->sampleRate, source_->channelCount};
-    stream_ = pa_stream_new(server->context(), "Dictation", &spec, map);
+    stream_ = pa_stream_new(server->context(), "Dictation", &sampleFormat, map);
     if (!stream_) throw server->lastErrorLocked("Cannot create the recording stream.");
     pa_stream_set_state_callback(stream_, onStreamState, this);
     pa_stream_set_read_callback(stream_, onStreamRead, this);
 
     pa_buffer_attr attributes{};
     attributes.maxlength = static_cast<std::uint32_t>(-1);
-    attributes.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(fragmentDuration, &spec));
+    attributes.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(fragmentDuration, &sampleFormat));
     // A vanished device ends the recording instead of silently switching to another one.
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
     if (pa_stream_connect_record(stream_, source_->name.c_str(), &attributes, flags) < 0) {

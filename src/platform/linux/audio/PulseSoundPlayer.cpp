@@ -123,8 +123,8 @@ void PulseSoundPlayer::start(const Sound& sound) {
 
     PulseConnection::Lock lock(*connection_);
     releaseEndedStreamsLocked();
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, static_cast<std::uint32_t>(sound.sampleRate), 1};
-    pa_stream* stream = pa_stream_new(connection_->context(), "Feedback tone", &spec, nullptr);
+    const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, static_cast<std::uint32_t>(sound.sampleRate), 1};
+    pa_stream* stream = pa_stream_new(connection_->context(), "Feedback tone", &sampleFormat, nullptr);
     if (!stream) return;
     auto entry = std::make_unique<Stream>(Stream{this, connection_->mainloop(), stream});
     Stream* self = entry.get();

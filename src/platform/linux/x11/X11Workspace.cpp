@@ -69,13 +69,13 @@ std::optional<int> X11Workspace::processOf(Window window) const {
     if (auto pid = singleLong(display, window, atom(display, "_NET_WM_PID"), XA_CARDINAL); pid && *pid > 0)
         return static_cast<int>(*pid);
     // Windows that do not say: ask the server which local client made it.
-    XResClientIdSpec spec{window, XRES_CLIENT_ID_PID_MASK};
+    XResClientIdSpec clientId{window, XRES_CLIENT_ID_PID_MASK};
     long count = 0;
     XResClientIdValue* values = nullptr;
     std::optional<int> pid;
     int eventBase = 0, errorBase = 0;
     if (XResQueryExtension(display, &eventBase, &errorBase) &&
-        XResQueryClientIds(display, 1, &spec, &count, &values) == Success) {
+        XResQueryClientIds(display, 1, &clientId, &count, &values) == Success) {
         for (long i = 0; i < count && !pid; ++i)
             if (const pid_t found = XResGetClientPid(&values[i]); found > 0) pid = static_cast<int>(found);
         XResClientIdsDestroy(count, values);
