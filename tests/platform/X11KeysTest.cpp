@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "harness/XvfbDesktop.h"
+#include "platform/X11TestSupport.h"
 #include "platform/linux/x11/X11Connection.h"
 #include "platform/linux/x11/X11HotKeyService.h"
 #include "platform/linux/x11/X11KeyEventSource.h"
@@ -30,50 +31,12 @@ namespace {
 using namespace std::chrono_literals;
 using namespace CarbonModifier;
 
-void ensureApplication() {
-    static int argc = 1;
-    static char name[] = "tests_platform";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
-}
-
-bool runLoopUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 10);
-    }
-    return true;
-}
+using testsupport::ensureApplication;
+using testsupport::runLoopUntil;
+using testsupport::Typist;
 
 // Gives the server and our connection time to pass on what is in flight.
-void settle() {
-    runLoopUntil([] { return false; }, 150ms);
-}
-
-// A second X client that types with XTest, as the keyboard would.
-class Typist {
-public:
-    explicit Typist(const std::string& display) : display_(XOpenDisplay(display.c_str())) {}
-    ~Typist() {
-        if (display_) XCloseDisplay(display_);
-    }
-    Display* display() const { return display_; }
-    unsigned keycode(KeySym keysym) const { return XKeysymToKeycode(display_, keysym); }
-    void press(unsigned keycode) { send(keycode, true); }
-    void release(unsigned keycode) { send(keycode, false); }
-    void tap(unsigned keycode) {
-        press(keycode);
-        release(keycode);
-    }
-
-private:
-    void send(unsigned keycode, bool down) {
-        XTestFakeKeyEvent(display_, keycode, down ? True : False, CurrentTime);
-        XSync(display_, False);
-    }
-    Display* display_;
-};
+void settle() { testsupport::pumpFor(150ms); }
 
 class X11KeysTest : public ::testing::Test {
 protected:

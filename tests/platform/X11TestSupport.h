@@ -68,6 +68,10 @@ public:
     unsigned keycode(KeySym keysym) const { return XKeysymToKeycode(display_, keysym); }
     void press(unsigned keycode) { send(keycode, true); }
     void release(unsigned keycode) { send(keycode, false); }
+    void tap(unsigned keycode) {
+        press(keycode);
+        release(keycode);
+    }
 
 private:
     void send(unsigned keycode, bool down) {
