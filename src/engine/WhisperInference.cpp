@@ -1,5 +1,7 @@
 #include "engine/WhisperInference.h"
 
+#include "settings/BoundedJson.h"
+
 #include <nlohmann/json.hpp>
 
 #include "engine/MultipartFormBody.h"
@@ -29,7 +31,8 @@ std::variant<WhisperTranscript, WhisperInferenceFailure> readWhisperInferenceRep
     if (!result.response) return WhisperInferenceFailure{result.error ? result.error->description : std::string()};
     const HttpResponse& response = *result.response;
     std::string body = utf8TextOrEmpty(response.body);
-    const auto json = nlohmann::json::parse(body, nullptr, /*allow_exceptions=*/false);
+    // The server's reply is untrusted: nesting is bounded before parsing.
+    const auto json = parseBoundedJson(body).value_or(nlohmann::json::value_t::discarded);
     if (response.statusCode < 200 || response.statusCode > 299) {
         // A failed inference answers {"error": "..."}: the words, not the JSON.
         if (json.is_object())

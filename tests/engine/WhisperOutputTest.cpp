@@ -108,6 +108,9 @@ TEST(WhisperInferenceReply, EachKindOfReply) {
         {"bad request", reply(400, "Invalid request"), false, "Invalid request"},
         {"error without a body", reply(503, ""), false, ""},
         {"invalid UTF-8 reads as empty", reply(500, "\xff\xfe"), false, ""},
+        // Nesting beyond the bound is not parsed (a parser would recurse 50,000 deep).
+        {"deep nesting: the whole body", reply(200, std::string(50000, '[') + std::string(50000, ']')), true,
+         std::string(50000, '[') + std::string(50000, ']')},
         {"transport error", HttpResult{std::nullopt, HttpTransportError{HttpTransportError::Kind::timedOut, "The request timed out."}},
          false, "The request timed out."},
     };
