@@ -51,13 +51,15 @@ int runNamedCommand(const std::vector<std::string>& args, Streams streams) {
 // failure, not a success with nothing to show.
 int checkedOutput(int status, Streams streams) {
     streams.out.flush();
-    if (!streams.out.fail()) return status;
+    // A command that already failed has said why (its own output errors
+    // included); one message is enough.
+    if (!streams.out.fail() || status != 0) return status;
     const auto* buffer = dynamic_cast<const DescriptorOutputBuffer*>(streams.out.rdbuf());
     const int error = buffer ? buffer->firstError() : 0;
     streams.err << "tavlo: could not write the output";
     if (error != 0) streams.err << " (" << std::strerror(error) << ")";
     streams.err << "\n" << std::flush;
-    return status == 0 ? 1 : status;
+    return 1;
 }
 
 }  // namespace
