@@ -98,10 +98,15 @@ TEST_F(X11PasteboardTest, AnotherOwnerIsCountedAndReadAndItsDepartureEmptiesTheC
     EXPECT_EQ(pasteboard->string(), theirs);
     // Served from the other client, so also a large read works both ways.
     std::string large(700 * 1024, 'x');
+    const auto whileTheirs = pasteboard->changeCount();
     owner.stop();
-    Program bigOwner({xclip, "-i", "-quiet", "-selection", "clipboard"}, &large);
+    // Its departure is counted before the next owner comes, so the next count
+    // is the new owner's (on a loaded machine both could otherwise be seen
+    // before the count is taken).
+    ASSERT_TRUE(runLoopUntil([&] { return pasteboard->changeCount() > whileTheirs; }));
     const auto counted = pasteboard->changeCount();
-    ASSERT_TRUE(runLoopUntil([&] { return pasteboard->changeCount() > counted; }));
+    Program bigOwner({xclip, "-i", "-quiet", "-selection", "clipboard"}, &large);
+    ASSERT_TRUE(runLoopUntil([&] { return pasteboard->changeCount() > counted; }, 15s));
     EXPECT_EQ(pasteboard->string(), large);
 
     const auto whileOwned = pasteboard->changeCount();
