@@ -173,7 +173,7 @@ std::optional<X11Workspace::Identity> X11Workspace::identify(int processIdentifi
 }
 
 std::optional<RunningApplication> X11Workspace::frontmostApplication() const {
-    const DrainAfterwards drain(*connection_);
+    const DrainAfterwards drain{*connection_};
     const Window active = activeWindow();
     if (active == None) return std::nullopt;
     const auto pid = processOf(active);
@@ -184,7 +184,7 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication() const {
 }
 
 std::optional<RunningApplication> X11Workspace::runningApplication(int processIdentifier) const {
-    const DrainAfterwards drain(*connection_);
+    const DrainAfterwards drain{*connection_};
     if (processIdentifier == self_.processIdentifier) return self_;
     if (processIdentifier <= 0) return std::nullopt;
     if (const auto identity = identify(processIdentifier, mainWindowOf(processIdentifier)))
@@ -193,7 +193,7 @@ std::optional<RunningApplication> X11Workspace::runningApplication(int processId
 }
 
 bool X11Workspace::isTerminated(const RunningApplication& application) const {
-    const DrainAfterwards drain(*connection_);
+    const DrainAfterwards drain{*connection_};
     if (application.processIdentifier == self_.processIdentifier) return false;
     // Gone, or without a window left to take text. (The name is not compared:
     // an application's window may name it better a moment after it starts.)
@@ -201,7 +201,7 @@ bool X11Workspace::isTerminated(const RunningApplication& application) const {
 }
 
 desktop::TerminalKind X11Workspace::terminalKind(const RunningApplication& application) const {
-    const DrainAfterwards drain(*connection_);
+    const DrainAfterwards drain{*connection_};
     if (application.processIdentifier == self_.processIdentifier) return desktop::TerminalKind::notTerminal;
     // Asked before every paste: a process already known needs no window search.
     auto identity = knownIdentity(application.processIdentifier);
