@@ -130,7 +130,7 @@ TEST_F(X11WorkspaceTest, OurOwnWindowIsThisProgram) {
         pumpFor(50ms);
         const auto front = workspace->frontmostApplication();
         return front && front->processIdentifier == ::getpid();
-    }));
+    }, 15s));
     EXPECT_EQ(workspace->frontmostApplication(), workspace->currentApplication());
     EXPECT_EQ(workspace->currentApplication().bundleIdentifier, "tavlo");
     XDestroyWindow(display, window);
