@@ -258,6 +258,9 @@ private:
     // Releases what belongs to the input side of a session: the recording
     // keys and the trigger flags.
     void endSessionInput();
+    // Clears every flag and piece of state of the current session (its
+    // input side included), whatever way it ended.
+    void endCurrentSession();
     void cancelDictationCompletionWatchdog();
 
     // Delivery steps (AppDelegateDelivery.cpp).

@@ -155,14 +155,7 @@ void AppDelegate::stopDictation() {
 
 void AppDelegate::cancelDictation() {
     if (!isListening_ && !isProcessingDictation_) return;
-    isListening_ = false;
-    isProcessingDictation_ = false;
-    hasCompletedCurrentDictation_ = true;
-    activeDictationSession = 0;
-    endSessionInput();
-    targetTextSnapshot.reset();
-    currentPartialTranscript_.clear();
-    cancelDictationCompletionWatchdog();
+    endCurrentSession();
     dictationEngine->cancel();
     setBubbleState(BubbleState::idle);
     if (feedbackTones) feedbackTones->playCancel();

@@ -26,8 +26,7 @@ constexpr std::array<std::string_view, 4> engineStatusMessages = {
 
 }  // namespace
 
-void AppDelegate::presentError(const std::string& message) {
-    logDiagnostic("present error=" + message);
+void AppDelegate::endCurrentSession() {
     isListening_ = false;
     isProcessingDictation_ = false;
     hasCompletedCurrentDictation_ = true;
@@ -36,6 +35,11 @@ void AppDelegate::presentError(const std::string& message) {
     targetTextSnapshot.reset();
     currentPartialTranscript_.clear();
     cancelDictationCompletionWatchdog();
+}
+
+void AppDelegate::presentError(const std::string& message) {
+    logDiagnostic("present error=" + message);
+    endCurrentSession();
     setBubbleState(BubbleState::error);
     // Not withdrawn by later states: it checks the bubble instead, so a new
     // session that started meanwhile keeps its own state.
