@@ -11,13 +11,13 @@
 #include "app/cli/CommandEventLoop.h"
 #include "app/cli/DeliveryAdapters.h"
 #include "app/cli/DictationControls.h"
+#include "app/cli/CommandControllerPorts.h"
 #include "app/cli/RecognitionServices.h"
 #include "app/cli/TerminalText.h"
 #include "app/cli/UserSettings.h"
 #include "app/core/AppDelegate.h"
 #include "app/core/DiagnosticsLog.h"
 #include "platform/linux/SystemHostEnvironment.h"
-#include "platform/linux/SystemUserFiles.h"
 #include "platform/linux/XdgDirectories.h"
 #include "platform/sim/InMemoryPasteboard.h"
 // Last: Xlib's macros clash with names in the headers above.
@@ -173,13 +173,7 @@ int runDictate(const std::vector<std::string>& args, Streams streams) {
     std::unique_ptr<DictationControls> controls;
     runCommandEventLoop([&](std::shared_ptr<MainQueue> mainQueue, Finished finished) {
         services = makeLiveRecognitionServices(mainQueue, host);
-        AppDelegatePorts ports;
-        ports.store = &settings->store();
-        ports.dictationEngine = services.engine;
-        ports.mainQueue = mainQueue;
-        ports.pasteboard = pasteboard;
-        ports.userFiles = std::make_shared<SystemUserFiles>(host);
-        ports.logDiagnostic = [&log](std::string_view message) { log.logDiagnostic(message); };
+        AppDelegatePorts ports = commandControllerPorts(settings->store(), services, mainQueue, pasteboard, host, log);
         ports.canDeliverIntoApplications = false;
         if (options->paste) {
             auto connection = x11::X11Connection::open();

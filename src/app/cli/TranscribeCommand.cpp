@@ -4,13 +4,13 @@
 #include <ostream>
 
 #include "app/cli/CommandEventLoop.h"
+#include "app/cli/CommandControllerPorts.h"
 #include "app/cli/RecognitionServices.h"
 #include "app/cli/TerminalText.h"
 #include "app/cli/UserSettings.h"
 #include "app/core/AppDelegate.h"
 #include "app/core/DiagnosticsLog.h"
 #include "platform/linux/SystemHostEnvironment.h"
-#include "platform/linux/SystemUserFiles.h"
 #include "platform/linux/XdgDirectories.h"
 #include "platform/sim/InMemoryPasteboard.h"
 
@@ -40,13 +40,7 @@ int runTranscribe(const std::vector<std::string>& args, Streams streams) {
     std::shared_ptr<AppDelegate> controller;
     runCommandEventLoop([&](std::shared_ptr<MainQueue> mainQueue, Finished finished) {
         services = makeFileRecognitionServices(mainQueue, host);
-        AppDelegatePorts ports;
-        ports.store = &settings->store();
-        ports.dictationEngine = services.engine;
-        ports.mainQueue = mainQueue;
-        ports.pasteboard = pasteboard;
-        ports.userFiles = std::make_shared<SystemUserFiles>(host);
-        ports.logDiagnostic = [&log](std::string_view message) { log.logDiagnostic(message); };
+        AppDelegatePorts ports = commandControllerPorts(settings->store(), services, mainQueue, pasteboard, host, log);
         controller = AppDelegate::create(std::move(ports));
 
         controller->transcribeFile(source, [&, finished](const FileTranscriptionResult& result) {
