@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -37,6 +38,44 @@ bool windowManagerAnnounced(const std::string& display) {
     }
     XCloseDisplay(connection);
     return announced;
+}
+
+bool listsClient(Display* connection, Window window) {
+    const Atom clients = XInternAtom(connection, "_NET_CLIENT_LIST", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool listed = false;
+    if (XGetWindowProperty(connection, DefaultRootWindow(connection), clients, 0, 1024, False, XA_WINDOW, &type,
+                           &format, &count, &after, &data) == Success &&
+        data && format == 32) {
+        const auto* windows = reinterpret_cast<const unsigned long*>(data);
+        for (unsigned long i = 0; i < count && !listed; ++i) listed = windows[i] == window;
+    }
+    if (data) XFree(data);
+    return listed;
+}
+
+// Openbox announces itself a moment before it takes over the mapping of
+// windows: a window mapped in between stays unmanaged for good. It is ready
+// once a window of ours shows up in its client list.
+bool windowManagerManages(const std::string& display, Clock::time_point deadline) {
+    Display* connection = XOpenDisplay(display.c_str());
+    if (!connection) return false;
+    bool managed = false;
+    while (!managed && Clock::now() < deadline) {
+        const Window probe = XCreateSimpleWindow(connection, DefaultRootWindow(connection), 0, 0, 10, 10, 0, 0, 0);
+        XMapWindow(connection, probe);
+        XSync(connection, False);
+        const auto probeDeadline = std::min(deadline, Clock::now() + std::chrono::milliseconds(500));
+        while (!(managed = listsClient(connection, probe)) && Clock::now() < probeDeadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        XDestroyWindow(connection, probe);
+        XSync(connection, False);
+    }
+    XCloseDisplay(connection);
+    return managed;
 }
 
 }  // namespace
@@ -104,7 +143,7 @@ XvfbDesktop::XvfbDesktop(bool withWindowManager) {
         if (exited(windowManagerPid_)) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    if (!windowManagerAnnounced(display_)) {
+    if (!windowManagerAnnounced(display_) || !windowManagerManages(display_, deadline)) {
         error_ = "openbox did not start in time: " + readLog(folder_ / "openbox.log");
         stop();
     }
