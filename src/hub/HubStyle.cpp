@@ -1,0 +1,154 @@
+#include "hub/HubStyle.h"
+
+#include <QGraphicsDropShadowEffect>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "hub/HubPalette.h"
+
+namespace tavlo::hub {
+
+QLabel* styledLabel(const QString& text, int points, QFont::Weight weight, const QColor& colour) {
+    auto* label = new QLabel(text);
+    QFont font = label->font();
+    font.setPixelSize(points);  // sizes are in logical pixels, as the layout's widths are
+    font.setWeight(weight);
+    label->setFont(font);
+    label->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(css(colour)));
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+QFrame* signalPanel(QWidget* content, int height) {
+    auto* panel = new QFrame;
+    panel->setObjectName(QStringLiteral("signalPanel"));
+    panel->setFixedSize(600, height);
+    panel->setStyleSheet(QStringLiteral("QFrame#signalPanel { background: %1; border: 1px solid %2; border-radius: 10px; }")
+                             .arg(css(HubPalette::signalPanel()), css(HubPalette::signalBorder())));
+    auto* shadow = new QGraphicsDropShadowEffect(panel);
+    shadow->setColor(withAlpha(Qt::black, 0.16));
+    shadow->setBlurRadius(22);
+    shadow->setOffset(0, 12);
+    panel->setGraphicsEffect(shadow);
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(18, 18, 18, 18);
+    layout->addWidget(content, 0, Qt::AlignLeft | Qt::AlignTop);
+    layout->addStretch(1);
+    return panel;
+}
+
+QWidget* signalControlLine(const QString& label, QWidget* control) {
+    auto* line = new QWidget;
+    line->setFixedWidth(560);
+    auto* layout = new QHBoxLayout(line);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(12);
+    auto* title = styledLabel(label, 12, QFont::Medium, HubPalette::signalMuted());
+    title->setFixedWidth(92);
+    layout->addWidget(title, 0, Qt::AlignVCenter);
+    layout->addWidget(control, 0, Qt::AlignVCenter);
+    layout->addStretch(1);
+    return line;
+}
+
+QComboBox* popup(int width) {
+    auto* box = new QComboBox;
+    box->setFixedSize(width, 28);
+    box->setStyleSheet(QStringLiteral(
+        "QComboBox { color: %1; background: %2; border: 1px solid %3; border-radius: 6px; padding: 0 8px; }"
+        "QComboBox QAbstractItemView { color: %1; background: %2; selection-background-color: %4; }"
+        "QComboBox::drop-down { border: none; width: 18px; }")
+                           .arg(css(HubPalette::text()), css(HubPalette::field()), css(HubPalette::border()),
+                                css(withAlpha(HubPalette::text(), 0.2))));
+    return box;
+}
+
+void styleSignalSmallButton(QPushButton* button, int width) {
+    button->setFixedSize(width, 30);
+    QFont font = button->font();
+    font.setPixelSize(12);
+    font.setWeight(QFont::DemiBold);
+    button->setFont(font);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setStyleSheet(QStringLiteral(
+        "QPushButton { color: %1; background: transparent; border: 1px solid %2; border-radius: 7px; }"
+        "QPushButton:hover { background: %3; }"
+        "QPushButton:pressed { background: %4; }"
+        "QPushButton:disabled { color: %5; }")
+                              .arg(css(HubPalette::signalText()), css(HubPalette::signalBorder()),
+                                   css(withAlpha(HubPalette::signalText(), 0.06)),
+                                   css(withAlpha(HubPalette::signalText(), 0.14)),
+                                   css(withAlpha(HubPalette::signalText(), 0.35))));
+}
+
+QPushButton* smallButton(const QString& title, int width) {
+    auto* button = new QPushButton(title);
+    styleSignalSmallButton(button, width);
+    return button;
+}
+
+void styleSignalTextField(QLineEdit* field) {
+    QFont font = field->font();
+    font.setPixelSize(13);
+    field->setFont(font);
+    field->setFixedHeight(30);
+    field->setStyleSheet(QStringLiteral(
+        "QLineEdit { color: %1; background: %2; border: 1px solid %3; border-radius: 7px; padding: 0 8px; }")
+                             .arg(css(HubPalette::signalText()), css(HubPalette::signalField()),
+                                  css(HubPalette::signalBorder())));
+}
+
+void scrollableText(QPlainTextEdit* view, int height, bool editable) {
+    view->setReadOnly(!editable);
+    view->setTextInteractionFlags(editable ? Qt::TextEditorInteraction
+                                           : Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    view->setFixedSize(560, height);
+    view->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QFont font = view->font();
+    font.setPixelSize(13);
+    view->setFont(font);
+    view->setStyleSheet(QStringLiteral(
+        "QPlainTextEdit { color: %1; background: %2; border: 1px solid %3; border-radius: 8px; padding: 4px; }")
+                            .arg(css(HubPalette::text()), css(HubPalette::field()), css(HubPalette::border())));
+}
+
+QPushButton* choiceButton(const QString& title, bool selected) {
+    auto* button = new QPushButton(title);
+    button->setFixedSize(72, 28);
+    button->setCheckable(true);
+    button->setChecked(selected);
+    QFont font = button->font();
+    font.setPixelSize(12);
+    font.setWeight(selected ? QFont::Bold : QFont::DemiBold);
+    button->setFont(font);
+    button->setCursor(Qt::PointingHandCursor);
+    if (selected)
+        button->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: %2; border: 1px solid %2; "
+                                             "border-radius: 7px; }")
+                                  .arg(css(HubPalette::signalSurface()), css(HubPalette::signalText())));
+    else
+        button->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: %2; border: 1px solid %3; "
+                                             "border-radius: 7px; }")
+                                  .arg(css(HubPalette::signalText()), css(withAlpha(HubPalette::signalAccent(), 0.11)),
+                                       css(HubPalette::signalBorder())));
+    return button;
+}
+
+QWidget* divider() {
+    auto* line = new QWidget;
+    line->setFixedSize(560, 1);
+    line->setStyleSheet(QStringLiteral("background: %1;").arg(css(HubPalette::signalBorder())));
+    return line;
+}
+
+QWidget* row(std::initializer_list<QWidget*> children, int spacing) {
+    auto* container = new QWidget;
+    auto* layout = new QHBoxLayout(container);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(spacing);
+    for (QWidget* child : children) layout->addWidget(child, 0, Qt::AlignVCenter);
+    return container;
+}
+
+}  // namespace tavlo::hub

@@ -1,0 +1,37 @@
+#pragma once
+// The building blocks every section of the Home window is made of, so the
+// sections share one look: panels, labelled rows, pop-ups, buttons, fields.
+#include <QComboBox>
+#include <QFont>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QString>
+#include <QWidget>
+
+namespace tavlo::hub {
+
+// A label in the system font at `points`, with the given weight and colour.
+QLabel* styledLabel(const QString& text, int points, QFont::Weight weight, const QColor& colour);
+// A panel 600 wide and `height` high around `content`, with the panel's
+// border, rounded corners and soft shadow.
+QFrame* signalPanel(QWidget* content, int height);
+// A row 560 wide: a muted label 92 wide, the control, then free space.
+QWidget* signalControlLine(const QString& label, QWidget* control);
+// A pop-up menu 28 high and `width` wide.
+QComboBox* popup(int width);
+void styleSignalSmallButton(QPushButton* button, int width);
+QPushButton* smallButton(const QString& title, int width);
+void styleSignalTextField(QLineEdit* field);
+// A text view 560 wide and `height` high in the field colour.
+void scrollableText(QPlainTextEdit* view, int height, bool editable);
+// A two-state button 72 × 28: filled when selected.
+QPushButton* choiceButton(const QString& title, bool selected);
+// A horizontal line 560 wide in the border colour.
+QWidget* divider();
+// A horizontal row of widgets with the given spacing, centred vertically.
+QWidget* row(std::initializer_list<QWidget*> children, int spacing);
+
+}  // namespace tavlo::hub
