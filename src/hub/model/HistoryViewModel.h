@@ -79,6 +79,8 @@ public:
 
 private:
     void reload();
+    // Any change of the selection leaves the all-entries view.
+    void setSelection(std::optional<std::size_t> row);
     std::optional<RecentDictation> selectedEntry() const;
     std::string entryHeading(const RecentDictation& entry) const;
 

@@ -59,6 +59,9 @@ public:
     std::optional<HubQuestion<CloseAnswer>> closeQuestion() const;
     // Acts on the answer; whether the window may close now.
     bool answerCloseQuestion(CloseAnswer answer);
+    // The window was hidden: a capture in progress ends, so the host's
+    // global shortcuts and triggers work again while the hub is away.
+    void windowClosed();
 
     // --- Keys ------------------------------------------------------------------
     // Every key-down and modifier change, from the hub window and from the
