@@ -1,0 +1,333 @@
+#include "hub/model/HomeViewModel.h"
+
+#include <algorithm>
+
+#include "settings/TextTrimming.h"
+
+namespace tavlo {
+namespace {
+
+template <class E> Popup enumPopup(E selected) {
+    Popup popup;
+    for (const E value : allCases<E>()) {
+        if (value == selected) popup.selectedIndex = popup.items.size();
+        popup.items.push_back({std::string(rawValue(value)), std::string(rawValue(value))});
+    }
+    return popup;
+}
+
+template <class E> std::optional<E> parsed(const std::optional<std::string>& value) {
+    if (!value) return std::nullopt;
+    return fromRawValue<E>(*value);
+}
+
+std::string microphoneToolTip(MicrophoneAccess access) {
+    switch (access) {
+    case MicrophoneAccess::authorized: return "Microphone access is available.";
+    case MicrophoneAccess::notDetermined: return "The system will ask when you start dictation.";
+    case MicrophoneAccess::denied:
+    case MicrophoneAccess::restricted: return "Allow microphone access in your desktop's privacy settings.";
+    case MicrophoneAccess::unknown: break;
+    }
+    return "The system returned an unknown microphone state.";
+}
+
+// The pill of a trigger: the press trigger on Fn is a double tap.
+std::string triggerText(TriggerRole role, const TriggerShortcut& trigger) {
+    if (role == TriggerRole::press && trigger.isFunctionKey) return "Double-tap Fn";
+    return trigger.display;
+}
+
+}  // namespace
+
+HomeViewModel::HomeViewModel(HubContext& context, KeyCapture& capture)
+    : context_(context), capture_(capture), draft_(HomeDraft::load(context.store())) {}
+
+// --- Draft ---------------------------------------------------------------------
+
+bool HomeViewModel::hasUnsavedChanges() const { return draft_ != HomeDraft::load(context_.store()); }
+
+void HomeViewModel::reloadDraft() { draft_ = HomeDraft::load(context_.store()); }
+
+void HomeViewModel::saveDraft() {
+    draft_.save(context_.store());
+    if (const auto host = context_.host()) {
+        host->reloadHotKeys();
+        host->prepareLocalWhisperIfNeeded();
+    }
+    context_.feedback().hapticTick();
+    // The store may tidy a value as it writes it (an empty microphone is no
+    // microphone); the draft shows what is stored now.
+    reloadDraft();
+}
+
+void HomeViewModel::draftChanged() {
+    context_.feedback().hapticTick();
+    context_.render(HubSection::home);
+}
+
+// --- Header --------------------------------------------------------------------
+
+std::string HomeViewModel::statusBadgeText() const {
+    HubEnvironment& environment = context_.environment();
+    const MicrophoneAccess microphone = environment.microphoneAccess();
+    if (microphone != MicrophoneAccess::authorized && microphone != MicrophoneAccess::notDetermined)
+        return "Needs access";
+    if (!isSpeechReady()) return "Needs access";
+    if (context_.store().autoPaste() && !environment.accessibilityTrusted()) return "Paste access";
+    return hasUnsavedChanges() ? "Unsaved" : "Ready";
+}
+
+bool HomeViewModel::isSpeechReady() const {
+    HubEnvironment& environment = context_.environment();
+    switch (draft_.speechModel) {
+    case SpeechModel::appleOnDevice:
+        switch (environment.speechRecognitionAuthorization()) {
+        case SpeechAuthorizationStatus::notDetermined: return true;
+        case SpeechAuthorizationStatus::authorized:
+            return environment.supportsOnDeviceRecognition(draft_.speechLanguageIdentifier);
+        case SpeechAuthorizationStatus::denied:
+        case SpeechAuthorizationStatus::restricted: return false;
+        }
+        return false;
+    case SpeechModel::localWhisper: return environment.localWhisperReady(draft_.speechLanguageIdentifier);
+    case SpeechModel::openAICloud:
+        return draft_.openAICloudMode == OpenAICloudMode::service || environment.hasOpenAIAPIKey();
+    }
+    return false;
+}
+
+// --- Triggers ------------------------------------------------------------------
+
+std::array<HomeViewModel::TriggerRow, 2> HomeViewModel::triggerRows() const {
+    auto row = [this](TriggerRole role, std::string title, std::string detail, const TriggerShortcut& trigger) {
+        TriggerRow result{role, std::move(title), std::move(detail), {}, {}};
+        if (capture_.capturedTriggerRole() != role) {
+            result.shortcutText = triggerText(role, trigger);
+            result.buttons = {{TriggerButton::Kind::record, "Record", true}};
+            return result;
+        }
+        const auto& pending = capture_.pendingTrigger();
+        result.shortcutText = pending ? triggerText(role, *pending) : "Press keys...";
+        result.buttons = {{TriggerButton::Kind::cancel, "Cancel", true},
+                          {TriggerButton::Kind::save, "Save", pending.has_value()}};
+        return result;
+    };
+    return {row(TriggerRole::hold, "Hold", "Record while held. Release to paste.", draft_.holdTrigger),
+            row(TriggerRole::press, "Press", "Press once to start. Press again to stop.", draft_.pressTrigger)};
+}
+
+void HomeViewModel::recordTrigger(int tag) {
+    const auto role = triggerRoleForTag(tag);
+    if (!role) return;
+    context_.feedback().hapticTick();
+    capture_.beginTriggerCapture(*role);
+}
+
+void HomeViewModel::cancelTrigger() {
+    context_.feedback().hapticTick();
+    capture_.cancel();
+}
+
+void HomeViewModel::saveTrigger(int tag) {
+    const auto role = triggerRoleForTag(tag);
+    if (!role || role != capture_.capturedTriggerRole()) return;
+    const auto pending = capture_.pendingTrigger();
+    if (!pending) {
+        context_.feedback().beep();
+        return;
+    }
+    (*role == TriggerRole::hold ? draft_.holdTrigger : draft_.pressTrigger) = *pending;
+    capture_.finishTriggerCapture();
+    draftChanged();
+}
+
+// --- Speech --------------------------------------------------------------------
+
+Popup HomeViewModel::enginePopup() const { return enumPopup(draft_.speechModel); }
+
+void HomeViewModel::speechModelSelected(int index) {
+    const auto models = allCases<SpeechModel>();
+    if (index < 0 || index >= static_cast<int>(models.size())) return;
+    draft_.speechModel = models[static_cast<std::size_t>(index)];
+    draftChanged();
+}
+
+const std::vector<LanguageOption>& HomeViewModel::languageOptions() const {
+    if (languageOptions_.empty() || languageOptionsFor_ != draft_.speechLanguageIdentifier) {
+        languageOptions_ = tavlo::languageOptions(draft_.speechLanguageIdentifier, context_.locale().localeIdentifier);
+        languageOptionsFor_ = draft_.speechLanguageIdentifier;
+    }
+    return languageOptions_;
+}
+
+Popup HomeViewModel::languagePopup() const {
+    Popup popup;
+    bool selected = false;
+    for (const LanguageOption& option : languageOptions()) {
+        if (!selected && option.identifier == draft_.speechLanguageIdentifier) {
+            popup.selectedIndex = popup.items.size();
+            selected = true;
+        }
+        popup.items.push_back({option.title, option.identifier});
+    }
+    return popup;
+}
+
+void HomeViewModel::languageSelected(const std::optional<std::string>& identifier) {
+    if (!identifier) return;
+    draft_.speechLanguageIdentifier = *identifier;
+    draftChanged();
+}
+
+// --- Cloud ---------------------------------------------------------------------
+
+bool HomeViewModel::showsCloudRow() const { return draft_.speechModel == SpeechModel::openAICloud; }
+
+Popup HomeViewModel::cloudModePopup() const { return enumPopup(draft_.openAICloudMode); }
+
+void HomeViewModel::openAICloudModeSelected(const std::optional<std::string>& value) {
+    const auto mode = parsed<OpenAICloudMode>(value);
+    if (!mode) return;
+    draft_.openAICloudMode = *mode;
+    draftChanged();
+}
+
+std::string HomeViewModel::cloudStatusText() const {
+    if (draft_.openAICloudMode == OpenAICloudMode::service) return "Uses the Tavlo service's access token";
+    return context_.environment().hasOpenAIAPIKey() ? "Key saved in the keyring" : "No API key saved";
+}
+
+bool HomeViewModel::showsAPIKeyButton() const { return draft_.openAICloudMode == OpenAICloudMode::apiKey; }
+
+std::string HomeViewModel::apiKeyButtonTitle() const {
+    return context_.environment().hasOpenAIAPIKey() ? "Replace key" : "Save key";
+}
+
+APIKeyDialog HomeViewModel::apiKeyDialog() const {
+    const bool stored = context_.environment().hasOpenAIAPIKey();
+    APIKeyDialog dialog;
+    dialog.message = stored ? "Replace OpenAI API key?" : "Save OpenAI API key";
+    dialog.informativeText = "The key is stored in your desktop keyring and is used only when Speech is set to "
+                             "OpenAI cloud with Own OpenAI key.";
+    dialog.placeholder = "sk-...";
+    dialog.buttons.push_back({APIKeyAnswer::saveKey, "Save key"});
+    if (stored) dialog.buttons.push_back({APIKeyAnswer::clearKey, "Clear key"});
+    dialog.buttons.push_back({APIKeyAnswer::cancel, "Cancel"});
+    return dialog;
+}
+
+void HomeViewModel::answerAPIKeyDialog(APIKeyAnswer answer, std::string_view fieldText) {
+    HubEnvironment& environment = context_.environment();
+    bool done = false;
+    switch (answer) {
+    case APIKeyAnswer::cancel: return;
+    case APIKeyAnswer::saveKey: {
+        const std::string key = trimmedWhitespaceAndNewlines(fieldText);
+        if (key.empty()) {
+            context_.feedback().beep();
+            return;
+        }
+        done = environment.storeOpenAIAPIKey(key);
+        break;
+    }
+    case APIKeyAnswer::clearKey: done = environment.clearOpenAIAPIKey(); break;
+    }
+    // A key the keyring refused (or one with a line break inside) is not
+    // confirmed as stored; the Cloud row then tells what is really kept.
+    if (done)
+        context_.feedback().hapticTick();
+    else
+        context_.feedback().beep();
+    context_.render(HubSection::home);
+}
+
+// --- Microphone ----------------------------------------------------------------
+
+Popup HomeViewModel::microphonePopup() const {
+    HubEnvironment& environment = context_.environment();
+    Popup popup;
+    popup.items.push_back({"System default", ""});
+    for (const AudioDeviceInfo& device : environment.inputDevices()) {
+        // A device without an identifier could not be chosen again later.
+        if (!device.uniqueID || device.uniqueID->empty()) continue;
+        if (draft_.microphoneUniqueID == device.uniqueID) popup.selectedIndex = popup.items.size();
+        popup.items.push_back({device.name, *device.uniqueID});
+    }
+    popup.toolTip = microphoneToolTip(environment.microphoneAccess());
+    return popup;
+}
+
+void HomeViewModel::microphoneSelected(const std::optional<std::string>& value) {
+    draft_.microphoneUniqueID = value && !value->empty() ? value : std::nullopt;
+    draftChanged();
+}
+
+// --- Clean-up ------------------------------------------------------------------
+
+std::string HomeViewModel::cleanupButtonTitle() const { return draft_.cleanupEnabled ? "On" : "Off"; }
+
+bool HomeViewModel::cleanupButtonSelected() const { return draft_.cleanupEnabled; }
+
+void HomeViewModel::toggleCleanup() {
+    draft_.cleanupEnabled = !draft_.cleanupEnabled;
+    draftChanged();
+}
+
+// --- History storage -----------------------------------------------------------
+
+Popup HomeViewModel::storagePopup() const {
+    Popup popup;
+    popup.items.push_back({"Local history", std::string(rawValue(StorageMode::local)), true});
+    popup.items.push_back({"Cloud sync later", std::string(rawValue(StorageMode::cloud)), false});
+    popup.selectedIndex = 0;
+    return popup;
+}
+
+void HomeViewModel::storageSelected(const std::optional<std::string>& value) {
+    const auto mode = parsed<StorageMode>(value);
+    if (!mode) return;
+    if (*mode != StorageMode::local) {
+        // Cloud sync does not exist yet.
+        context_.feedback().beep();
+        context_.render(HubSection::home);
+        return;
+    }
+    draft_.storageMode = StorageMode::local;
+    draftChanged();
+}
+
+// --- Updates -------------------------------------------------------------------
+
+Popup HomeViewModel::updateFrequencyPopup() const { return enumPopup(draft_.updateCheckFrequency); }
+
+void HomeViewModel::updateFrequencySelected(const std::optional<std::string>& value) {
+    const auto frequency = parsed<UpdateCheckFrequency>(value);
+    if (!frequency) return;
+    draft_.updateCheckFrequency = *frequency;
+    draftChanged();
+}
+
+void HomeViewModel::checkForUpdates() {
+    context_.feedback().hapticTick();
+    if (const auto host = context_.host()) host->checkForUpdates();
+}
+
+// --- Save row ------------------------------------------------------------------
+
+std::string HomeViewModel::saveButtonTitle() const { return hasUnsavedChanges() ? "Save changes" : "Saved"; }
+
+void HomeViewModel::saveChanges() {
+    saveDraft();
+    context_.render(HubSection::home);
+}
+
+void HomeViewModel::revertChanges() {
+    reloadDraft();
+    context_.feedback().hapticTick();
+    context_.render(HubSection::home);
+}
+
+double HomeViewModel::panelHeight() const { return basePanelHeight + (showsCloudRow() ? cloudRowHeight : 0); }
+
+}  // namespace tavlo

@@ -1,0 +1,135 @@
+#pragma once
+// The Home section: the status badge, the two triggers, the speech engine and
+// language, the cloud mode and API key, the microphone, clean-up, history
+// storage, update checks and the save row. Every control shows the draft;
+// every change of the draft ends with a haptic tick and a new rendering of
+// Home. The API key and "Check now" act at once, outside the draft.
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "hub/model/HomeDraft.h"
+#include "hub/model/HubContext.h"
+#include "hub/model/HubControls.h"
+#include "hub/model/HubQuestion.h"
+#include "hub/model/KeyCapture.h"
+#include "hub/model/LanguageOptions.h"
+
+namespace tavlo {
+
+class HomeViewModel {
+public:
+    // Panel height without and with the Cloud row.
+    static constexpr double basePanelHeight = 400;
+    static constexpr double cloudRowHeight = 40;
+
+    HomeViewModel(HubContext& context, KeyCapture& capture);
+    HomeViewModel(const HomeViewModel&) = delete;
+    HomeViewModel& operator=(const HomeViewModel&) = delete;
+
+    // --- Draft ---------------------------------------------------------------
+    const HomeDraft& draft() const { return draft_; }
+    // The draft differs from what the store holds now.
+    bool hasUnsavedChanges() const;
+    // Draft = the stored values.
+    void reloadDraft();
+    // Writes the draft to the store, asks the host to reload its hot keys and
+    // prepare local Whisper, and ticks. The close question uses it too.
+    void saveDraft();
+
+    // --- Header --------------------------------------------------------------
+    // "Needs access", "Paste access", "Ready" or "Unsaved".
+    std::string statusBadgeText() const;
+    // The draft's engine can recognise the draft's language now.
+    bool isSpeechReady() const;
+
+    // --- Triggers ------------------------------------------------------------
+    struct TriggerButton {
+        enum class Kind { record, cancel, save };
+        Kind kind;
+        std::string title;  // "Record", "Cancel", "Save"
+        bool enabled = true;
+        bool operator==(const TriggerButton&) const = default;
+    };
+    struct TriggerRow {
+        TriggerRole role;           // its value is every button's tag
+        std::string title;          // "Hold" / "Press"
+        std::string detail;
+        std::string shortcutText;   // the pill
+        std::vector<TriggerButton> buttons;  // in order, left to right
+    };
+    // Hold, then press.
+    std::array<TriggerRow, 2> triggerRows() const;
+    // "Record": starts recording that trigger (tag 0 or 1 only).
+    void recordTrigger(int tag);
+    // "Cancel": ends any capture.
+    void cancelTrigger();
+    // "Save": the pending trigger goes into the draft; nothing pending: beep.
+    void saveTrigger(int tag);
+
+    // --- Speech --------------------------------------------------------------
+    // Engines by name; the item's value is the engine's stored name.
+    Popup enginePopup() const;
+    void speechModelSelected(int index);
+    const std::vector<LanguageOption>& languageOptions() const;
+    // Titles of languageOptions(); each item's value is its identifier.
+    Popup languagePopup() const;
+    void languageSelected(const std::optional<std::string>& identifier);
+
+    // --- Cloud (shown only for the OpenAI cloud engine) ----------------------
+    bool showsCloudRow() const;
+    Popup cloudModePopup() const;
+    void openAICloudModeSelected(const std::optional<std::string>& value);
+    std::string cloudStatusText() const;
+    bool showsAPIKeyButton() const;
+    std::string apiKeyButtonTitle() const;  // "Save key" / "Replace key"
+    // The dialog to show for the key button (the view brings the program to
+    // the front first).
+    APIKeyDialog apiKeyDialog() const;
+    // `fieldText` is the masked field's text when the dialog closed.
+    void answerAPIKeyDialog(APIKeyAnswer answer, std::string_view fieldText);
+
+    // --- Microphone ----------------------------------------------------------
+    // "System default" (value "") then one item per device; the tooltip tells
+    // the microphone access.
+    Popup microphonePopup() const;
+    void microphoneSelected(const std::optional<std::string>& value);
+
+    // --- Clean-up ------------------------------------------------------------
+    std::string cleanupButtonTitle() const;  // "On" / "Off"
+    bool cleanupButtonSelected() const;
+    void toggleCleanup();
+
+    // --- History storage -----------------------------------------------------
+    Popup storagePopup() const;
+    void storageSelected(const std::optional<std::string>& value);
+
+    // --- Updates -------------------------------------------------------------
+    Popup updateFrequencyPopup() const;
+    void updateFrequencySelected(const std::optional<std::string>& value);
+    // "Check now": asks the host at once.
+    void checkForUpdates();
+
+    // --- Save row --------------------------------------------------------------
+    // "Revert" and the save button are enabled together.
+    bool saveRowEnabled() const { return hasUnsavedChanges(); }
+    std::string saveButtonTitle() const;  // "Save changes" / "Saved"
+    void saveChanges();
+    void revertChanges();
+
+    double panelHeight() const;
+
+private:
+    // Tick and render Home after a change of the draft.
+    void draftChanged();
+
+    HubContext& context_;
+    KeyCapture& capture_;
+    HomeDraft draft_;
+    mutable std::vector<LanguageOption> languageOptions_;
+    mutable std::string languageOptionsFor_;
+};
+
+}  // namespace tavlo

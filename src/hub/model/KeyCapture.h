@@ -1,0 +1,70 @@
+#pragma once
+// The hub's one key capture, shared by Home (recording a dictation trigger)
+// and Shortcuts (recording an action's shortcut). At most one capture runs;
+// starting either ends the other. While one runs the host keeps its global
+// shortcuts and triggers off: every move into or out of idle tells it.
+//
+//   idle --Record (row A)--> recording action A --key with modifier--> idle (stored)
+//   idle --Record (Home)---> recording trigger R --Fn / modifiers / key with modifier--> pending set
+//   any capture --Escape / Cancel--> idle;  recording trigger --Save with pending--> idle
+#include <cstdint>
+#include <optional>
+
+#include "hub/model/HubContext.h"
+#include "hub/model/HubKeyEvent.h"
+#include "settings/Records.h"
+
+namespace tavlo {
+
+// The two Home triggers; the value is the tag of their rows' buttons.
+enum class TriggerRole { hold = 0, press = 1 };
+
+// The role of a button tag; absent outside 0 and 1.
+std::optional<TriggerRole> triggerRoleForTag(int tag);
+
+// "Ctrl", "Opt", "Shift", "Cmd" for the bits of a hot-key modifier mask, in
+// that order, joined with "+".
+std::string modifierMaskDisplay(std::uint32_t carbonMask);
+
+class KeyCapture {
+public:
+    explicit KeyCapture(HubContext& context) : context_(context) {}
+    KeyCapture(const KeyCapture&) = delete;
+    KeyCapture& operator=(const KeyCapture&) = delete;
+
+    std::optional<ShortcutAction> capturedAction() const { return action_; }
+    std::optional<TriggerRole> capturedTriggerRole() const { return triggerRole_; }
+    // The trigger recorded on Home and not yet saved into the draft.
+    const std::optional<TriggerShortcut>& pendingTrigger() const { return pendingTrigger_; }
+    bool isActive() const { return action_ || triggerRole_; }
+
+    // Interprets one key event; true when it was handled (the view then
+    // swallows an event of its own window). Escape always ends any capture
+    // and is handled, even when nothing was being recorded.
+    bool handle(const HubKeyEvent& event);
+
+    // Starts recording a trigger for Home, dropping any other capture and any
+    // pending trigger; renders Home.
+    void beginTriggerCapture(TriggerRole role);
+    // Starts recording the action's shortcut, dropping any trigger capture;
+    // renders Shortcuts.
+    void beginActionCapture(ShortcutAction action);
+    // Ends any capture without storing anything and re-renders the section
+    // shown; nothing when idle.
+    void cancel();
+    // Ends the trigger capture after its pending trigger went into the draft
+    // (no rendering: the caller renders).
+    void finishTriggerCapture();
+
+private:
+    bool handleActionKey(const HubKeyEvent& event);
+    bool handleTriggerKey(const HubKeyEvent& event);
+    void setCaptureActive(bool active);
+
+    HubContext& context_;
+    std::optional<ShortcutAction> action_;
+    std::optional<TriggerRole> triggerRole_;
+    std::optional<TriggerShortcut> pendingTrigger_;
+};
+
+}  // namespace tavlo

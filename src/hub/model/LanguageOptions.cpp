@@ -1,0 +1,54 @@
+#include "hub/model/LanguageOptions.h"
+
+#include <algorithm>
+#include <array>
+
+#include <unicode/locid.h>
+#include <unicode/unistr.h>
+
+namespace tavlo {
+namespace {
+
+constexpr std::array<std::string_view, 107> fixedCandidates{
+    // English variants.
+    "en_GB", "en_US", "en_AU", "en_CA", "en_IE", "en_IN", "en_NZ", "en_ZA",
+    // The languages Whisper knows.
+    "zh", "de", "es", "ru", "ko", "fr", "ja", "pt", "tr", "pl", "ca", "nl", "ar", "sv", "it", "id", "hi", "fi",
+    "vi", "he", "uk", "el", "ms", "cs", "ro", "da", "hu", "ta", "no", "th", "ur", "hr", "bg", "lt", "la", "mi",
+    "ml", "cy", "sk", "te", "fa", "lv", "bn", "sr", "az", "sl", "kn", "et", "mk", "br", "eu", "is", "hy", "ne",
+    "mn", "bs", "kk", "sq", "sw", "gl", "mr", "pa", "si", "km", "sn", "yo", "so", "af", "oc", "ka", "be", "tg",
+    "sd", "gu", "am", "yi", "lo", "uz", "fo", "ht", "ps", "tk", "nn", "mt", "sa", "lb", "my", "bo", "tl", "mg",
+    "as", "tt", "haw", "ln", "ha", "ba", "jw", "su", "yue"};
+
+}  // namespace
+
+std::span<const std::string_view> fixedLanguageCandidates() { return fixedCandidates; }
+
+std::string languageDisplayName(std::string_view identifier, std::string_view displayLocale) {
+    const std::string id(identifier);
+    const icu::Locale locale(id.c_str());
+    const icu::Locale display(std::string(displayLocale).c_str());
+    icu::UnicodeString name;
+    if (locale.isBogus() || id.empty()) return id;
+    locale.getDisplayName(display, name);
+    std::string title;
+    name.toUTF8String(title);
+    return title.empty() ? id : title;
+}
+
+std::vector<LanguageOption> languageOptions(std::string_view draftLanguage, std::string_view userLocale) {
+    std::vector<std::string_view> candidates{draftLanguage, userLocale};
+    candidates.insert(candidates.end(), fixedCandidates.begin(), fixedCandidates.end());
+
+    std::vector<LanguageOption> options;
+    options.reserve(candidates.size());
+    for (const std::string_view candidate : candidates) {
+        const bool seen = std::any_of(options.begin(), options.end(),
+                                      [&](const LanguageOption& option) { return option.identifier == candidate; });
+        if (seen) continue;
+        options.push_back({std::string(candidate), languageDisplayName(candidate, userLocale)});
+    }
+    return options;
+}
+
+}  // namespace tavlo

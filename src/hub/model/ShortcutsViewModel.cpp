@@ -1,0 +1,68 @@
+#include "hub/model/ShortcutsViewModel.h"
+
+#include <limits>
+#include <string>
+
+#include "settings/ShortcutDisplay.h"
+
+namespace tavlo {
+namespace {
+
+std::optional<ShortcutAction> actionForTag(int tag) {
+    const auto actions = allCases<ShortcutAction>();
+    if (tag < 0 || tag >= static_cast<int>(actions.size())) return std::nullopt;
+    return actions[static_cast<std::size_t>(tag)];
+}
+
+}  // namespace
+
+std::string ShortcutsViewModel::shortcutText(const KeyShortcut& shortcut) {
+    std::string text = modifierMaskDisplay(shortcut.modifiers);
+    if (!text.empty()) text += '+';
+    // Key codes are 16-bit; a larger stored value (a damaged setting) is
+    // shown by its number rather than cut down to another key's name.
+    if (shortcut.keyCode > std::numeric_limits<std::uint16_t>::max())
+        return text + "Key " + std::to_string(shortcut.keyCode);
+    return text + keyName(static_cast<std::uint16_t>(shortcut.keyCode));
+}
+
+std::vector<ShortcutsViewModel::Row> ShortcutsViewModel::rows() const {
+    const ShortcutSettings stored = context_.store().shortcuts();
+    std::vector<Row> rows;
+    int tag = 0;
+    for (const ShortcutAction action : allCases<ShortcutAction>()) {
+        const bool capturing = capture_.capturedAction() == action;
+        rows.push_back(Row{action, tag++, std::string(title(action)),
+                           capturing ? "Press new shortcut..." : shortcutText(stored.shortcut(action)), capturing,
+                           capturing ? "Cancel" : "Record", "Reset"});
+    }
+    return rows;
+}
+
+ShortcutsViewModel::StatusLine ShortcutsViewModel::statusLine() const {
+    const auto host = context_.host();
+    std::string text = host ? host->shortcutStatusText() : "All shortcuts registered";
+    const StatusTone tone =
+        text.find("could not register") != std::string::npos ? StatusTone::red : StatusTone::muted;
+    return {std::move(text), tone};
+}
+
+void ShortcutsViewModel::recordShortcut(int tag) {
+    const auto action = actionForTag(tag);
+    if (!action) return;
+    if (capture_.capturedAction() == action)
+        capture_.cancel();
+    else
+        capture_.beginActionCapture(*action);
+}
+
+void ShortcutsViewModel::resetShortcut(int tag) {
+    capture_.cancel();
+    const auto action = actionForTag(tag);
+    if (!action) return;
+    context_.store().setShortcut(ShortcutSettings::defaults().shortcut(*action), *action);
+    if (const auto host = context_.host()) host->reloadHotKeys();
+    context_.render(HubSection::shortcuts);
+}
+
+}  // namespace tavlo
