@@ -7,6 +7,7 @@
 
 #include "hub/HubPalette.h"
 #include "hub/HubStyle.h"
+#include "hub/model/HubTexts.h"
 
 namespace tavlo::hub {
 
@@ -15,14 +16,14 @@ FileDropView::FileDropView(QWidget* parent) : QFrame(parent) {
     setAcceptDrops(true);
     setFixedSize(560, 118);
     setStyleSheet(QStringLiteral("QFrame#fileDrop { background: %1; border: 1px solid %2; border-radius: 10px; }")
-                      .arg(css(HubPalette::signalField()), css(HubPalette::signalBorder())));
+                      .arg(css(HubPalette::signalField), css(HubPalette::signalBorder)));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(18, 0, 18, 0);
     layout->setSpacing(6);
     layout->addStretch(1);
-    auto* title = styledLabel(QStringLiteral("Drop audio or video here"), 15, QFont::DemiBold, HubPalette::signalText());
-    auto* detail = styledLabel(QStringLiteral("MP3, WAV, M4A, MP4, MOV and other local media files"), 12, QFont::Medium,
-                               HubPalette::signalMuted());
+    auto* title = styledLabel(QString::fromUtf8(HubText::dropTitle.data(), qsizetype(HubText::dropTitle.size())), 15, QFont::DemiBold, HubPalette::signalText);
+    auto* detail = styledLabel(QString::fromUtf8(HubText::dropDetail.data(), qsizetype(HubText::dropDetail.size())), 12, QFont::Medium,
+                               HubPalette::signalMuted);
     layout->addWidget(title, 0, Qt::AlignHCenter);
     layout->addWidget(detail, 0, Qt::AlignHCenter);
     layout->addStretch(1);

@@ -1,25 +1,9 @@
 #include "hub/HubPalette.h"
 
 namespace tavlo::hub {
-namespace {
 
-QColor grey(double white) { return QColor::fromRgbF(float(white), float(white), float(white)); }
-QColor cream() { return QColor::fromRgbF(0.965f, 0.946f, 0.895f); }
-
-}  // namespace
-
-QColor HubPalette::signalSurface() { return grey(0.05); }
-QColor HubPalette::signalPanel() { return grey(0.085); }
-QColor HubPalette::signalField() { return grey(0.035); }
-QColor HubPalette::signalText() { return cream(); }
-QColor HubPalette::signalMuted() { return grey(0.68); }
-QColor HubPalette::signalBorder() { return withAlpha(cream(), 0.18); }
-QColor HubPalette::signalRed() { return grey(0.76); }
-QColor HubPalette::selected() { return withAlpha(signalText(), 0.12); }
-
-QColor withAlpha(QColor colour, double alpha) {
-    colour.setAlphaF(float(alpha));
-    return colour;
+QColor qtColour(const Colour& colour) {
+    return QColor::fromRgbF(float(colour.red), float(colour.green), float(colour.blue), float(colour.alpha));
 }
 
 QString css(const QColor& colour) {
@@ -29,5 +13,7 @@ QString css(const QColor& colour) {
         .arg(colour.blue())
         .arg(QString::number(colour.alphaF(), 'f', 3));
 }
+
+QString css(const Colour& colour) { return css(qtColour(colour)); }
 
 }  // namespace tavlo::hub

@@ -4,11 +4,13 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "hub/HubPalette.h"
 
 namespace tavlo::hub {
 
-QLabel* styledLabel(const QString& text, int points, QFont::Weight weight, const QColor& colour) {
+QLabel* styledLabel(const QString& text, int points, QFont::Weight weight, const Colour& colour) {
     auto* label = new QLabel(text);
     QFont font = label->font();
     font.setPixelSize(points);  // sizes are in logical pixels, as the layout's widths are
@@ -24,15 +26,17 @@ QFrame* signalPanel(QWidget* content, int height) {
     panel->setObjectName(QStringLiteral("signalPanel"));
     panel->setFixedSize(600, height);
     panel->setStyleSheet(QStringLiteral("QFrame#signalPanel { background: %1; border: 1px solid %2; border-radius: 10px; }")
-                             .arg(css(HubPalette::signalPanel()), css(HubPalette::signalBorder())));
+                             .arg(css(HubPalette::signalPanel), css(HubPalette::signalBorder)));
     auto* shadow = new QGraphicsDropShadowEffect(panel);
-    shadow->setColor(withAlpha(Qt::black, 0.16));
+    shadow->setColor(qtColour(HubPalette::panelShadow));
     shadow->setBlurRadius(22);
     shadow->setOffset(0, 12);
     panel->setGraphicsEffect(shadow);
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(18, 18, 18, 18);
-    layout->addWidget(content, 0, Qt::AlignLeft | Qt::AlignTop);
+    // The content gives way (its text views shrink) rather than spill over
+    // the panel's fixed height.
+    layout->addWidget(content);
     layout->addStretch(1);
     return panel;
 }
@@ -43,7 +47,7 @@ QWidget* signalControlLine(const QString& label, QWidget* control) {
     auto* layout = new QHBoxLayout(line);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(12);
-    auto* title = styledLabel(label, 12, QFont::Medium, HubPalette::signalMuted());
+    auto* title = styledLabel(label, 12, QFont::Medium, HubPalette::signalMuted);
     title->setFixedWidth(92);
     layout->addWidget(title, 0, Qt::AlignVCenter);
     layout->addWidget(control, 0, Qt::AlignVCenter);
@@ -58,8 +62,8 @@ QComboBox* popup(int width) {
         "QComboBox { color: %1; background: %2; border: 1px solid %3; border-radius: 6px; padding: 0 8px; }"
         "QComboBox QAbstractItemView { color: %1; background: %2; selection-background-color: %4; }"
         "QComboBox::drop-down { border: none; width: 18px; }")
-                           .arg(css(HubPalette::text()), css(HubPalette::field()), css(HubPalette::border()),
-                                css(withAlpha(HubPalette::text(), 0.2))));
+                           .arg(css(HubPalette::text), css(HubPalette::field), css(HubPalette::border),
+                                css(HubPalette::text.withAlpha(0.2))));
     return box;
 }
 
@@ -75,10 +79,10 @@ void styleSignalSmallButton(QPushButton* button, int width) {
         "QPushButton:hover { background: %3; }"
         "QPushButton:pressed { background: %4; }"
         "QPushButton:disabled { color: %5; }")
-                              .arg(css(HubPalette::signalText()), css(HubPalette::signalBorder()),
-                                   css(withAlpha(HubPalette::signalText(), 0.06)),
-                                   css(withAlpha(HubPalette::signalText(), 0.14)),
-                                   css(withAlpha(HubPalette::signalText(), 0.35))));
+                              .arg(css(HubPalette::signalText), css(HubPalette::signalBorder),
+                                   css(HubPalette::signalText.withAlpha(0.06)),
+                                   css(HubPalette::signalText.withAlpha(0.14)),
+                                   css(HubPalette::signalText.withAlpha(0.35))));
 }
 
 QPushButton* smallButton(const QString& title, int width) {
@@ -94,15 +98,19 @@ void styleSignalTextField(QLineEdit* field) {
     field->setFixedHeight(30);
     field->setStyleSheet(QStringLiteral(
         "QLineEdit { color: %1; background: %2; border: 1px solid %3; border-radius: 7px; padding: 0 8px; }")
-                             .arg(css(HubPalette::signalText()), css(HubPalette::signalField()),
-                                  css(HubPalette::signalBorder())));
+                             .arg(css(HubPalette::signalText), css(HubPalette::signalField),
+                                  css(HubPalette::signalBorder)));
 }
 
-void scrollableText(QPlainTextEdit* view, int height, bool editable) {
+void scrollableText(HubTextView* view, int height, bool editable) {
     view->setReadOnly(!editable);
     view->setTextInteractionFlags(editable ? Qt::TextEditorInteraction
                                            : Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    view->setFixedSize(560, height);
+    view->setFixedWidth(560);
+    view->setPreferredHeight(height);
+    view->setMaximumHeight(height);
+    view->setMinimumHeight(std::min(height, 60));
+    view->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     view->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     QFont font = view->font();
@@ -110,7 +118,7 @@ void scrollableText(QPlainTextEdit* view, int height, bool editable) {
     view->setFont(font);
     view->setStyleSheet(QStringLiteral(
         "QPlainTextEdit { color: %1; background: %2; border: 1px solid %3; border-radius: 8px; padding: 4px; }")
-                            .arg(css(HubPalette::text()), css(HubPalette::field()), css(HubPalette::border())));
+                            .arg(css(HubPalette::text), css(HubPalette::field), css(HubPalette::border)));
 }
 
 QPushButton* choiceButton(const QString& title, bool selected) {
@@ -126,19 +134,19 @@ QPushButton* choiceButton(const QString& title, bool selected) {
     if (selected)
         button->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: %2; border: 1px solid %2; "
                                              "border-radius: 7px; }")
-                                  .arg(css(HubPalette::signalSurface()), css(HubPalette::signalText())));
+                                  .arg(css(HubPalette::signalSurface), css(HubPalette::signalText)));
     else
         button->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: %2; border: 1px solid %3; "
                                              "border-radius: 7px; }")
-                                  .arg(css(HubPalette::signalText()), css(withAlpha(HubPalette::signalAccent(), 0.11)),
-                                       css(HubPalette::signalBorder())));
+                                  .arg(css(HubPalette::signalText), css(HubPalette::signalAccent.withAlpha(0.11)),
+                                       css(HubPalette::signalBorder)));
     return button;
 }
 
 QWidget* divider() {
     auto* line = new QWidget;
     line->setFixedSize(560, 1);
-    line->setStyleSheet(QStringLiteral("background: %1;").arg(css(HubPalette::signalBorder())));
+    line->setStyleSheet(QStringLiteral("background: %1;").arg(css(HubPalette::signalBorder)));
     return line;
 }
 

@@ -11,10 +11,14 @@
 #include <QString>
 #include <QWidget>
 
+#include <string_view>
+
+#include "indicator/model/Drawing.h"
+
 namespace tavlo::hub {
 
 // A label in the system font at `points`, with the given weight and colour.
-QLabel* styledLabel(const QString& text, int points, QFont::Weight weight, const QColor& colour);
+QLabel* styledLabel(const QString& text, int points, QFont::Weight weight, const Colour& colour);
 // A panel 600 wide and `height` high around `content`, with the panel's
 // border, rounded corners and soft shadow.
 QFrame* signalPanel(QWidget* content, int height);
@@ -25,13 +29,32 @@ QComboBox* popup(int width);
 void styleSignalSmallButton(QPushButton* button, int width);
 QPushButton* smallButton(const QString& title, int width);
 void styleSignalTextField(QLineEdit* field);
+// A scrolling text view that asks for a given height, and gives some of it
+// up when its panel is short of room.
+class HubTextView : public QPlainTextEdit {
+public:
+    using QPlainTextEdit::QPlainTextEdit;
+    void setPreferredHeight(int height) { preferredHeight_ = height; updateGeometry(); }
+    QSize sizeHint() const override { return {560, preferredHeight_}; }
+
+private:
+    int preferredHeight_ = 120;
+};
+
 // A text view 560 wide and `height` high in the field colour.
-void scrollableText(QPlainTextEdit* view, int height, bool editable);
+void scrollableText(HubTextView* view, int height, bool editable);
 // A two-state button 72 × 28: filled when selected.
 QPushButton* choiceButton(const QString& title, bool selected);
 // A horizontal line 560 wide in the border colour.
 QWidget* divider();
 // A horizontal row of widgets with the given spacing, centred vertically.
 QWidget* row(std::initializer_list<QWidget*> children, int spacing);
+
+}  // namespace tavlo::hub
+
+namespace tavlo::hub {
+
+// Model texts (UTF-8) for Qt.
+inline QString qtText(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 
 }  // namespace tavlo::hub

@@ -37,6 +37,7 @@ RecognitionServices makeRecognitionServices(std::shared_ptr<MainQueue> mainQueue
     DictationEnginePorts ports;
     ports.mainQueue = std::move(mainQueue);
     ports.speechRecognizer = audio.speechRecognizer;
+    services.speechRecognizer = audio.speechRecognizer;
     ports.audioCapture = audio.audioCapture;
     ports.audioFileWriter = audio.audioFileWriter;
     ports.temporaryFiles = std::move(temporaryFiles);

@@ -8,6 +8,7 @@
 
 #include "engine/DictationEngine.h"
 #include "platform/AudioCapture.h"
+#include "platform/SpeechRecognizerService.h"
 #include "platform/HostEnvironment.h"
 #include "platform/HttpClient.h"
 #include "platform/MainQueue.h"
@@ -20,6 +21,8 @@ struct RecognitionServices {
     std::shared_ptr<HttpClient> httpClient;
     // Null for file transcription, which needs no microphone.
     std::shared_ptr<AudioCapture> audioCapture;
+    // The on-device recogniser the engine uses; null for file transcription.
+    std::shared_ptr<SpeechRecognizerService> speechRecognizer;
     std::shared_ptr<DictationEngine> engine;
 };
 

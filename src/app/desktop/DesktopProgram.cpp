@@ -16,10 +16,12 @@
 #include "app/cli/UserSettings.h"
 #include "app/core/AppDelegate.h"
 #include "app/core/DiagnosticsLog.h"
+#include "app/desktop/HubLauncher.h"
 #include "app/desktop/QtAlerts.h"
 #include "app/desktop/QtDesktopServices.h"
 #include "app/desktop/QtTray.h"
 #include "app/desktop/SingleInstance.h"
+#include "hub/HubWindow.h"
 #include "indicator/BubbleWindow.h"
 #include "indicator/SorvelIcon.h"
 #include "indicator/model/FeedbackSound.h"
@@ -102,6 +104,17 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     const UpdateSources sources = updateSources(host);
     auto tray = std::make_shared<QtTray>(SorvelIcon::statusIcon, logLine);
 
+    cli::DeliveryAdapters delivery = cli::makeX11DeliveryAdapters(x11);
+    // The Home window records keys through a display connection of its own,
+    // so that its key reports never disturb the triggers'.
+    HubEnvironmentPorts hubEnvironment{&settings->store(), services.audioCapture, services.speechRecognizer,
+                                       services.engine, delivery.accessibility};
+    auto hubLauncher = std::make_shared<HubLauncher>(std::move(hubEnvironment), []() -> std::shared_ptr<KeyEventSource> {
+        auto connection = x11::X11Connection::open();
+        if (!connection) return nullptr;
+        return x11::X11KeyEventSource::create(connection);
+    });
+
     AppDelegatePorts ports;
     ports.store = &settings->store();
     ports.dictationEngine = services.engine;
@@ -112,7 +125,10 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     ports.hotKeyManager = hotKeyManager;
     ports.keyEventSource = x11::X11KeyEventSource::create(x11);
     ports.feedbackTones = std::make_shared<FeedbackSound>(std::make_shared<PulseSoundPlayer>());
-    cli::makeX11DeliveryAdapters(x11).addTo(ports);
+    delivery.addTo(ports);
+    ports.openHub = [weak = std::weak_ptr<HubLauncher>(hubLauncher)] {
+        if (auto launcher = weak.lock()) launcher->open();
+    };
     ports.alerts = std::make_shared<QtAlerts>();
     ports.desktop = std::make_shared<QtDesktopServices>();
     ports.updateChecker = std::make_shared<UpdateChecker>(
@@ -121,6 +137,7 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     ports.identity.bundleIdentifier = "app.tavlo.Tavlo";
     ports.identity.bundlePath = QCoreApplication::applicationFilePath().toStdString();
     auto controller = AppDelegate::create(std::move(ports));
+    hubLauncher->setController(controller);
 
     tray->setController(controller);
     controller->setStatusItem(tray);
@@ -140,6 +157,7 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     const int status = app.exec();
     controller->setBubbleWindow(nullptr);
     bubble.reset();
+    hubLauncher.reset();
     return status;
 }
 

@@ -1,0 +1,36 @@
+#pragma once
+// Opens the Home window: made on first use, then only shown and hidden, so
+// it keeps its state for the whole run. Recording keys in it needs its own
+// view of the desktop's keys, on its own display connection.
+#include <functional>
+#include <memory>
+
+#include "app/core/AppDelegate.h"
+#include "hub/model/PortHubEnvironment.h"
+#include "platform/KeyEventSource.h"
+
+namespace tavlo {
+
+namespace hub {
+class HubWindow;
+}
+class ControllerHubHost;
+
+class HubLauncher {
+public:
+    HubLauncher(HubEnvironmentPorts environment, std::function<std::shared_ptr<KeyEventSource>()> makeKeySource);
+    ~HubLauncher();
+
+    void setController(std::weak_ptr<AppDelegate> controller);
+    void open();
+    // The window, once it was opened.
+    hub::HubWindow* window() const { return window_.get(); }
+
+private:
+    HubEnvironmentPorts environment_;
+    std::function<std::shared_ptr<KeyEventSource>()> makeKeySource_;
+    std::shared_ptr<ControllerHubHost> host_;
+    std::unique_ptr<hub::HubWindow> window_;
+};
+
+}  // namespace tavlo

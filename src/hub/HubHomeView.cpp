@@ -1,0 +1,218 @@
+// The Home section of the Home window: the draft's controls, drawn afresh
+// after every change.
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "hub/HubPalette.h"
+#include "hub/HubStyle.h"
+#include "hub/HubWindow.h"
+#include "hub/model/HubTexts.h"
+
+namespace tavlo::hub {
+namespace {
+
+// A pop-up showing the model's items; `chosen` gets the item's value.
+QComboBox* modelPopup(const Popup& model, int width, std::function<void(int index, std::string value)> chosen) {
+    QComboBox* box = popup(width);
+    for (const PopupItem& item : model.items) {
+        box->addItem(qtText(item.title), qtText(item.value));
+        if (!item.enabled) {
+            // The item stays in the list, greyed out and not choosable.
+            box->setItemData(box->count() - 1, QVariant(0), Qt::UserRole - 1);
+        }
+    }
+    if (model.selectedIndex < model.items.size()) box->setCurrentIndex(int(model.selectedIndex));
+    if (!model.toolTip.empty()) box->setToolTip(qtText(model.toolTip));
+    QObject::connect(box, &QComboBox::activated, box, [box, chosen = std::move(chosen)](int index) {
+        chosen(index, box->itemData(index).toString().toStdString());
+    });
+    return box;
+}
+
+QWidget* statusBadge(const std::string& text) {
+    auto* badge = styledLabel(qtText(text), 12, QFont::Bold, HubPalette::signalAccent);
+    badge->setAlignment(Qt::AlignCenter);
+    badge->setContentsMargins(10, 6, 10, 6);
+    const int height = badge->sizeHint().height();
+    badge->setStyleSheet(QStringLiteral("QLabel { color: %1; background: %2; border: 1px solid %3; border-radius: %4px; }")
+                             .arg(css(HubPalette::signalAccent), css(HubPalette::signalAccent.withAlpha(0.14)),
+                                  css(HubPalette::signalAccent.withAlpha(0.22)))
+                             .arg(height / 2));
+    return badge;
+}
+
+}  // namespace
+
+QWidget* HubWindow::triggerRow(const HomeViewModel::TriggerRow& row) {
+    auto* container = new QWidget;
+    auto* layout = new QHBoxLayout(container);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(8);
+    auto* title = styledLabel(qtText(row.title), 13, QFont::DemiBold, HubPalette::signalText);
+    title->setFixedWidth(48);
+    auto* detail = styledLabel(qtText(row.detail), 12, QFont::Normal, HubPalette::signalMuted);
+    // The detail gives up width to the buttons while a trigger is recorded,
+    // so the row stays inside the panel.
+    detail->setMinimumWidth(120);
+    detail->setMaximumWidth(194);
+    detail->setWordWrap(true);
+    auto* pill = styledLabel(qtText(row.shortcutText), 12, QFont::DemiBold, HubPalette::signalText);
+    pill->setObjectName(QStringLiteral("triggerPill"));
+    pill->setAlignment(Qt::AlignCenter);
+    pill->setFixedSize(122, 28);
+    pill->setStyleSheet(QStringLiteral("QLabel { color: %1; background: %2; border: 1px solid %3; border-radius: 7px; }")
+                            .arg(css(HubPalette::signalText), css(HubPalette::signalAccent.withAlpha(0.1)),
+                                 css(HubPalette::signalBorder)));
+    for (QWidget* child : {static_cast<QWidget*>(title), static_cast<QWidget*>(detail), static_cast<QWidget*>(pill)})
+        layout->addWidget(child, 0, Qt::AlignVCenter);
+    const int tag = int(row.role);
+    for (const auto& button : row.buttons) {
+        using Kind = HomeViewModel::TriggerButton::Kind;
+        const int width = button.kind == Kind::record ? 72 : button.kind == Kind::cancel ? 64 : 58;
+        auto* control = smallButton(qtText(button.title), width);
+        control->setEnabled(button.enabled);
+        connect(control, &QPushButton::clicked, this, [this, kind = button.kind, tag] {
+            HomeViewModel& home = model_->home();
+            if (kind == Kind::record) home.recordTrigger(tag);
+            else if (kind == Kind::cancel) home.cancelTrigger();
+            else home.saveTrigger(tag);
+        });
+        layout->addWidget(control, 0, Qt::AlignVCenter);
+    }
+    layout->addStretch(1);
+    return container;
+}
+
+QWidget* HubWindow::homeView() {
+    HomeViewModel& home = model_->home();
+    auto* view = new QWidget;
+    auto* stack = new QVBoxLayout(view);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(12);
+
+    auto* header = new QWidget;
+    header->setFixedWidth(560);
+    auto* headerLayout = new QHBoxLayout(header);
+    headerLayout->setContentsMargins(0, 0, 0, 0);
+    headerLayout->setSpacing(10);
+    headerLayout->addWidget(styledLabel(qtText(HubText::homeHeader), 22, QFont::DemiBold, HubPalette::signalText));
+    headerLayout->addStretch(1);
+    auto* badge = statusBadge(home.statusBadgeText());
+    badge->setObjectName(QStringLiteral("statusBadge"));
+    headerLayout->addWidget(badge, 0, Qt::AlignVCenter);
+    stack->addWidget(header);
+    stack->addWidget(divider());
+
+    auto* triggers = new QWidget;
+    auto* triggerStack = new QVBoxLayout(triggers);
+    triggerStack->setContentsMargins(0, 0, 0, 0);
+    triggerStack->setSpacing(8);
+    for (const auto& row : home.triggerRows()) triggerStack->addWidget(triggerRow(row));
+    stack->addWidget(signalControlLine(qtText(HubText::triggersLabel), triggers));
+
+    auto* engine = modelPopup(home.enginePopup(), 138, [this](int index, const std::string&) {
+        model_->home().speechModelSelected(index);
+    });
+    engine->setObjectName(QStringLiteral("enginePopup"));
+    auto* language = modelPopup(home.languagePopup(), 252, [this](int, std::string value) {
+        model_->home().languageSelected(std::move(value));
+    });
+    language->setObjectName(QStringLiteral("languagePopup"));
+    stack->addWidget(signalControlLine(qtText(HubText::speechLabel), row({engine, language}, 8)));
+
+    if (home.showsCloudRow()) {
+        auto* mode = modelPopup(home.cloudModePopup(), 170, [this](int, std::string value) {
+            model_->home().openAICloudModeSelected(std::move(value));
+        });
+        auto* status = styledLabel(qtText(home.cloudStatusText()), 12, QFont::Medium, HubPalette::signalMuted);
+        status->setFixedWidth(168);
+        status->setWordWrap(true);
+        auto* keyButton = smallButton(qtText(home.apiKeyButtonTitle()), 94);
+        keyButton->setVisible(home.showsAPIKeyButton());
+        connect(keyButton, &QPushButton::clicked, this, [this] { askForAPIKey(); });
+        stack->addWidget(signalControlLine(qtText(HubText::cloudLabel), row({mode, status, keyButton}, 10)));
+    }
+
+    auto* microphone = modelPopup(home.microphonePopup(), 252, [this](int, std::string value) {
+        model_->home().microphoneSelected(std::move(value));
+    });
+    microphone->setObjectName(QStringLiteral("microphonePopup"));
+    stack->addWidget(signalControlLine(qtText(HubText::microphoneLabel), microphone));
+
+    auto* cleanup = choiceButton(qtText(home.cleanupButtonTitle()), home.cleanupButtonSelected());
+    cleanup->setObjectName(QStringLiteral("cleanupButton"));
+    connect(cleanup, &QPushButton::clicked, this, [this] { model_->home().toggleCleanup(); });
+    stack->addWidget(signalControlLine(qtText(HubText::cleanupLabel), cleanup));
+
+    auto* storage = modelPopup(home.storagePopup(), 160, [this](int, std::string value) {
+        model_->home().storageSelected(std::move(value));
+    });
+    stack->addWidget(signalControlLine(qtText(HubText::historyLabel), storage));
+
+    auto* frequency = modelPopup(home.updateFrequencyPopup(), 120, [this](int, std::string value) {
+        model_->home().updateFrequencySelected(std::move(value));
+    });
+    auto* checkNow = smallButton(qtText(HubText::checkNowButton), 94);
+    connect(checkNow, &QPushButton::clicked, this, [this] { model_->home().checkForUpdates(); });
+    auto* automatic = styledLabel(qtText(HubText::automaticChecksNote), 12, QFont::Medium, HubPalette::signalMuted);
+    stack->addWidget(signalControlLine(qtText(HubText::updatesLabel), row({frequency, checkNow, automatic}, 10)));
+
+    auto* saveRow = new QWidget;
+    saveRow->setFixedWidth(560);
+    auto* saveLayout = new QHBoxLayout(saveRow);
+    saveLayout->setContentsMargins(0, 0, 0, 0);
+    saveLayout->setSpacing(8);
+    saveLayout->addStretch(1);
+    auto* revert = smallButton(qtText(HubText::revertButton), 72);
+    revert->setObjectName(QStringLiteral("revertButton"));
+    revert->setEnabled(home.saveRowEnabled());
+    connect(revert, &QPushButton::clicked, this, [this] { model_->home().revertChanges(); });
+    auto* save = smallButton(qtText(home.saveButtonTitle()), 108);
+    save->setObjectName(QStringLiteral("saveButton"));
+    save->setEnabled(home.saveRowEnabled());
+    connect(save, &QPushButton::clicked, this, [this] { model_->home().saveChanges(); });
+    saveLayout->addWidget(revert);
+    saveLayout->addWidget(save);
+    stack->addWidget(saveRow);
+    return view;
+}
+
+void HubWindow::askForAPIKey() {
+    const APIKeyDialog dialog = model_->home().apiKeyDialog();
+    raise();
+    activateWindow();
+    QMessageBox box(QMessageBox::Question, qtText(HubText::windowTitle), qtText(dialog.message), QMessageBox::NoButton,
+                    this);
+    box.setInformativeText(qtText(dialog.informativeText));
+    auto* field = new QLineEdit;
+    field->setEchoMode(QLineEdit::Password);
+    field->setPlaceholderText(qtText(dialog.placeholder));
+    field->setFixedSize(460, 24);
+    field->setObjectName(QStringLiteral("apiKeyField"));
+    // The field goes below the texts, above the buttons.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addWidget(field, grid->rowCount(), 0, 1, grid->columnCount());
+    std::map<QAbstractButton*, APIKeyAnswer> answers;
+    for (const auto& button : dialog.buttons) {
+        const auto role = button.answer == APIKeyAnswer::saveKey    ? QMessageBox::AcceptRole
+                          : button.answer == APIKeyAnswer::clearKey ? QMessageBox::DestructiveRole
+                                                                    : QMessageBox::RejectRole;
+        answers[box.addButton(qtText(button.title), role)] = button.answer;
+    }
+    field->setFocus();
+    box.exec();
+    const auto chosen = answers.find(box.clickedButton());
+    const std::string text = field->text().toStdString();
+    field->clear();
+    model_->home().answerAPIKeyDialog(chosen == answers.end() ? APIKeyAnswer::cancel : chosen->second, text);
+}
+
+}  // namespace tavlo::hub

@@ -1,0 +1,177 @@
+// The History, Dictionary and Snippets sections of the Home window: lists
+// kept by the settings store, shown in views that are made once and reused.
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTextCursor>
+#include <QVBoxLayout>
+
+#include "hub/HubPalette.h"
+#include "hub/HubStyle.h"
+#include "hub/HubWindow.h"
+#include "hub/model/HubTexts.h"
+
+namespace tavlo::hub {
+
+QWidget* HubWindow::historyView() {
+    auto* view = new QWidget;
+    auto* stack = new QVBoxLayout(view);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(10);
+
+    // Set up once: the views are reused by every rendering.
+    if (historyTable_->columnCount() == 0) {
+        historySearchField_->setPlaceholderText(qtText(HubText::historySearchPlaceholder));
+        historySearchField_->setObjectName(QStringLiteral("historySearch"));
+        styleSignalTextField(historySearchField_);
+        historySearchField_->setFixedWidth(560);
+        connect(historySearchField_, &QLineEdit::textEdited, this, [this](const QString& text) {
+            model_->history().searchChanged(text.toStdString());
+        });
+
+        historyTable_->setObjectName(QStringLiteral("historyTable"));
+        historyTable_->setColumnCount(2);
+        historyTable_->horizontalHeader()->hide();
+        historyTable_->verticalHeader()->hide();
+        historyTable_->setColumnWidth(0, 150);
+        historyTable_->setColumnWidth(1, 410);
+        historyTable_->horizontalHeader()->setStretchLastSection(true);
+        historyTable_->verticalHeader()->setDefaultSectionSize(30);
+        historyTable_->setShowGrid(false);
+        historyTable_->setWordWrap(false);
+        historyTable_->setTextElideMode(Qt::ElideRight);
+        historyTable_->setSelectionBehavior(QAbstractItemView::SelectRows);
+        historyTable_->setSelectionMode(QAbstractItemView::SingleSelection);
+        historyTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        historyTable_->setFixedSize(560, 210);
+        historyTable_->setStyleSheet(QStringLiteral(
+            "QTableWidget { background: %1; border: 1px solid %2; border-radius: 8px; }"
+            "QTableWidget::item { padding: 0 8px; }"
+            "QTableWidget::item:selected { background: %3; }")
+                                         .arg(css(HubPalette::signalField), css(HubPalette::border),
+                                              css(HubPalette::text.withAlpha(0.16))));
+        connect(historyTable_, &QTableWidget::itemSelectionChanged, this, [this] {
+            if (refreshing_) return;
+            const auto rows = historyTable_->selectionModel()->selectedRows();
+            model_->history().selectionChanged(rows.isEmpty() ? std::nullopt
+                                                              : std::optional<std::size_t>(rows.front().row()));
+            historyDetailTextView_->setPlainText(qtText(model_->history().detailText()));
+        });
+        // A click on a row selects it and pastes it, as a double click does.
+        connect(historyTable_, &QTableWidget::cellClicked, this, [this](int, int) { model_->history().pasteSelected(); });
+        scrollableText(historyDetailTextView_, 130, false);
+        historyDetailTextView_->setObjectName(QStringLiteral("historyDetail"));
+    }
+    stack->addWidget(historySearchField_);
+    stack->addWidget(historyTable_);
+    stack->addWidget(historyDetailTextView_);
+    historySearchField_->show();
+    historyTable_->show();
+    historyDetailTextView_->show();
+
+    HistoryViewModel& history = model_->history();
+    auto* paste = smallButton(qtText(HubText::pasteSelectedButton), 104);
+    connect(paste, &QPushButton::clicked, this, [this] { model_->history().pasteSelected(); });
+    auto* copy = smallButton(qtText(HubText::copySelectedButton), 104);
+    connect(copy, &QPushButton::clicked, this, [this] { model_->history().copySelected(); });
+    auto* remove = smallButton(qtText(HubText::deleteSelectedButton), 108);
+    connect(remove, &QPushButton::clicked, this, [this] { model_->history().deleteSelected(); });
+    auto* clear = smallButton(qtText(HubText::clearHistoryButton), 92);
+    connect(clear, &QPushButton::clicked, this, [this] { model_->history().clear(); });
+    auto* expand = smallButton(qtText(history.expandButtonTitle()), 92);
+    expand->setObjectName(QStringLiteral("expandButton"));
+    connect(expand, &QPushButton::clicked, this, [this, expand] {
+        model_->history().toggleExpand();
+        expand->setText(qtText(model_->history().expandButtonTitle()));
+        historyDetailTextView_->setPlainText(qtText(model_->history().detailText()));
+    });
+    stack->addWidget(row({paste, copy, remove, clear, expand}, 8), 0, Qt::AlignLeft);
+    return view;
+}
+
+QWidget* HubWindow::dictionaryView() {
+    auto* view = new QWidget;
+    auto* stack = new QVBoxLayout(view);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(12);
+    if (dictionaryField_->placeholderText().isEmpty()) {
+        dictionaryField_->setPlaceholderText(qtText(HubText::dictionaryFieldPlaceholder));
+        dictionaryField_->setObjectName(QStringLiteral("dictionaryField"));
+        styleSignalTextField(dictionaryField_);
+        dictionaryField_->setFixedWidth(184);
+        connect(dictionaryField_, &QLineEdit::returnPressed, this, [this] {
+            if (model_->dictionary().addWord(dictionaryField_->text().toStdString())) dictionaryField_->clear();
+        });
+        scrollableText(dictionaryTextView_, 280, true);
+        dictionaryTextView_->setObjectName(QStringLiteral("dictionaryText"));
+    }
+    auto* add = smallButton(qtText(HubText::addButton), 62);
+    connect(add, &QPushButton::clicked, this, [this] {
+        if (model_->dictionary().addWord(dictionaryField_->text().toStdString())) dictionaryField_->clear();
+    });
+    auto* save = smallButton(qtText(HubText::saveEditsButton), 82);
+    connect(save, &QPushButton::clicked, this,
+            [this] { model_->dictionary().saveEdits(dictionaryTextView_->toPlainText().toStdString()); });
+    auto* remove = smallButton(qtText(HubText::deleteButton), 82);
+    connect(remove, &QPushButton::clicked, this, [this] {
+        const QString text = dictionaryTextView_->toPlainText();
+        const int start = dictionaryTextView_->textCursor().selectionStart();
+        const auto cursor = model_->dictionary().deleteLine(text.toStdString(), std::size_t(std::max(0, start)));
+        if (!cursor) return;
+        QTextCursor place = dictionaryTextView_->textCursor();
+        place.setPosition(std::min(int(*cursor), int(dictionaryTextView_->toPlainText().size())));
+        dictionaryTextView_->setTextCursor(place);
+    });
+    auto* clear = smallButton(qtText(HubText::clearButton), 64);
+    connect(clear, &QPushButton::clicked, this, [this] { model_->dictionary().clear(); });
+    dictionaryField_->show();
+    stack->addWidget(row({dictionaryField_, add, save, remove, clear}, 8), 0, Qt::AlignLeft);
+    auto* note = styledLabel(qtText(HubText::dictionaryNote), 12, QFont::Medium, HubPalette::signalMuted);
+    note->setWordWrap(true);
+    note->setFixedWidth(560);
+    stack->addWidget(note);
+    dictionaryTextView_->show();
+    stack->addWidget(dictionaryTextView_);
+    return view;
+}
+
+QWidget* HubWindow::snippetsView() {
+    auto* view = new QWidget;
+    auto* stack = new QVBoxLayout(view);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(12);
+    if (snippetPhraseField_->placeholderText().isEmpty()) {
+        snippetPhraseField_->setPlaceholderText(qtText(HubText::snippetPhrasePlaceholder));
+        snippetPhraseField_->setObjectName(QStringLiteral("snippetPhrase"));
+        styleSignalTextField(snippetPhraseField_);
+        snippetPhraseField_->setFixedWidth(150);
+        snippetExpansionField_->setPlaceholderText(qtText(HubText::snippetExpansionPlaceholder));
+        snippetExpansionField_->setObjectName(QStringLiteral("snippetExpansion"));
+        styleSignalTextField(snippetExpansionField_);
+        snippetExpansionField_->setFixedWidth(246);
+        scrollableText(snippetsTextView_, 260, false);
+        snippetsTextView_->setObjectName(QStringLiteral("snippetsText"));
+    }
+    auto* add = smallButton(qtText(HubText::addButton), 68);
+    connect(add, &QPushButton::clicked, this, [this] {
+        if (model_->snippets().addSnippet(snippetPhraseField_->text().toStdString(),
+                                          snippetExpansionField_->text().toStdString())) {
+            snippetPhraseField_->clear();
+            snippetExpansionField_->clear();
+        }
+    });
+    auto* reset = smallButton(qtText(HubText::resetButton), 72);
+    connect(reset, &QPushButton::clicked, this, [this] { model_->snippets().reset(); });
+    snippetPhraseField_->show();
+    snippetExpansionField_->show();
+    stack->addWidget(row({snippetPhraseField_, snippetExpansionField_, add, reset}, 8), 0, Qt::AlignLeft);
+    snippetsTextView_->show();
+    stack->addWidget(snippetsTextView_);
+    return view;
+}
+
+}  // namespace tavlo::hub

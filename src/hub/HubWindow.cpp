@@ -1,0 +1,330 @@
+#include "hub/HubWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "hub/HubPalette.h"
+#include "hub/HubStyle.h"
+#include "hub/model/HubTexts.h"
+#include "indicator/SorvelIcon.h"
+
+namespace tavlo::hub {
+
+HubWindow::HubWindow(std::unique_ptr<HubViewModel> model, std::shared_ptr<KeyEventSource> desktopKeys)
+    : model_(std::move(model)), desktopKeys_(std::move(desktopKeys)) {
+    setWindowTitle(qtText(HubText::windowTitle));
+    setObjectName(QStringLiteral("hubWindow"));
+    resize(900, 720);
+    setMinimumSize(880, 680);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setAutoFillBackground(true);
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, qtColour(HubPalette::window));
+    colours.setColor(QPalette::WindowText, qtColour(HubPalette::text));
+    colours.setColor(QPalette::Base, qtColour(HubPalette::field));
+    colours.setColor(QPalette::Text, qtColour(HubPalette::text));
+    colours.setColor(QPalette::Button, qtColour(HubPalette::signalPanel));
+    colours.setColor(QPalette::ButtonText, qtColour(HubPalette::text));
+    colours.setColor(QPalette::Highlight, qtColour(HubPalette::text.withAlpha(0.22)));
+    colours.setColor(QPalette::HighlightedText, qtColour(HubPalette::text));
+    colours.setColor(QPalette::PlaceholderText, qtColour(HubPalette::muted.withAlpha(0.7)));
+    setPalette(colours);
+
+    auto* root = new QHBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+    auto* sidebar = new QWidget;
+    sidebar->setFixedWidth(156);
+    auto* sidebarLayout = new QVBoxLayout(sidebar);
+    sidebarLayout->setContentsMargins(14, 18, 14, 18);
+    sidebarLayout->setSpacing(6);
+    root->addWidget(sidebar);
+    auto* contentArea = new QWidget;
+    auto* contentAreaLayout = new QVBoxLayout(contentArea);
+    contentAreaLayout->setContentsMargins(24, 22, 24, 22);
+    content_ = new QWidget;
+    contentLayout_ = new QVBoxLayout(content_);
+    contentLayout_->setContentsMargins(0, 0, 0, 0);
+    contentLayout_->setSpacing(0);
+    contentAreaLayout->addWidget(content_);
+    root->addWidget(contentArea, 1);
+
+    parking_ = new QWidget(this);
+    parking_->hide();
+    historySearchField_ = new QLineEdit(parking_);
+    historyTable_ = new QTableWidget(parking_);
+    historyDetailTextView_ = new HubTextView(parking_);
+    dictionaryTextView_ = new HubTextView(parking_);
+    fileTranscriptTextView_ = new HubTextView(parking_);
+    snippetsTextView_ = new HubTextView(parking_);
+    dictionaryField_ = new QLineEdit(parking_);
+    snippetPhraseField_ = new QLineEdit(parking_);
+    snippetExpansionField_ = new QLineEdit(parking_);
+
+    buildSidebar(sidebarLayout);
+
+    HubViewCallbacks callbacks;
+    callbacks.render = [this](HubSection section) { render(section); };
+    callbacks.refresh = [this] { refresh(); };
+    callbacks.historyChanged = [this] { refreshHistory(); };
+    model_->setViewCallbacks(std::move(callbacks));
+
+    // Keys typed in this window reach the capture through the desktop's key
+    // reports; here they are only kept from the focused field while a
+    // capture runs (and Escape always, as it only ends captures here).
+    qApp->installEventFilter(this);
+    startDesktopKeys();
+    model_->render(HubSection::home);
+
+    if (QScreen* screen = QApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+}
+
+HubWindow::~HubWindow() {
+    qApp->removeEventFilter(this);
+    if (desktopKeys_) desktopKeys_->stop();
+    model_->setViewCallbacks({});
+}
+
+void HubWindow::buildSidebar(QVBoxLayout* layout) {
+    auto* brand = new QWidget;
+    auto* brandLayout = new QHBoxLayout(brand);
+    brandLayout->setContentsMargins(0, 0, 0, 0);
+    brandLayout->setSpacing(9);
+    auto* mark = new QLabel;
+    const qreal ratio = devicePixelRatioF();
+    QPixmap markImage = QPixmap::fromImage(SorvelIcon::appMark(26, ratio));
+    markImage.setDevicePixelRatio(ratio);
+    mark->setPixmap(markImage);
+    mark->setFixedSize(26, 26);
+    brandLayout->addWidget(mark, 0, Qt::AlignVCenter);
+    brandLayout->addWidget(styledLabel(qtText(HubText::brandName), 20, QFont::Bold, HubPalette::signalText), 0,
+                           Qt::AlignVCenter);
+    brandLayout->addStretch(1);
+    layout->addWidget(brand);
+    layout->addWidget(styledLabel(qtText(HubText::tagline), 11, QFont::Medium, HubPalette::signalMuted));
+    layout->addSpacing(12);
+
+    for (std::size_t tag = 0; tag < sidebarSections.size(); ++tag) {
+        auto* button = new QPushButton(qtText(sectionTitle(sidebarSections[tag])));
+        button->setObjectName(QStringLiteral("sectionButton"));
+        button->setFixedSize(128, 30);
+        button->setCursor(Qt::PointingHandCursor);
+        connect(button, &QPushButton::clicked, this, [this, tag] { model_->sectionSelected(int(tag)); });
+        sectionButtons_[int(tag)] = button;
+        layout->addWidget(button);
+    }
+    layout->addStretch(1);
+
+    // The two sections without a sidebar button are reached from here, set
+    // apart from the four main ones and never lit.
+    for (const HubSection section : {HubSection::snippets, HubSection::shortcuts}) {
+        auto* link = new QPushButton(qtText(sectionTitle(section)));
+        link->setObjectName(QStringLiteral("sidebarLink"));
+        link->setFixedSize(128, 24);
+        link->setCursor(Qt::PointingHandCursor);
+        QFont font = link->font();
+        font.setPixelSize(12);
+        font.setWeight(QFont::Medium);
+        link->setFont(font);
+        link->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: transparent; border: none; "
+                                           "text-align: left; padding-left: 10px; }"
+                                           "QPushButton:hover { color: %2; }")
+                                .arg(css(HubPalette::muted), css(HubPalette::text)));
+        connect(link, &QPushButton::clicked, this, [this, section] { model_->render(section); });
+        layout->addWidget(link);
+    }
+}
+
+QPushButton* HubWindow::sectionButton(int tag) const {
+    const auto found = sectionButtons_.find(tag);
+    return found == sectionButtons_.end() ? nullptr : found->second;
+}
+
+void HubWindow::updateSidebarSelection() {
+    for (const auto& [tag, button] : sectionButtons_) {
+        const bool on = model_->isSidebarButtonOn(tag);
+        QFont font = button->font();
+        font.setPixelSize(13);
+        font.setWeight(on ? QFont::DemiBold : QFont::Medium);
+        button->setFont(font);
+        button->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: %2; border: none; "
+                                             "border-radius: 7px; text-align: left; padding-left: 10px; }")
+                                  .arg(css(on ? HubPalette::accent : HubPalette::text),
+                                       on ? css(HubPalette::selected) : QStringLiteral("transparent")));
+    }
+}
+
+void HubWindow::parkReusableViews() {
+    for (QWidget* view : std::initializer_list<QWidget*>{historySearchField_, historyTable_, historyDetailTextView_,
+                                                         dictionaryTextView_, fileTranscriptTextView_,
+                                                         snippetsTextView_, dictionaryField_, snippetPhraseField_,
+                                                         snippetExpansionField_})
+        view->setParent(parking_);
+}
+
+void HubWindow::render(HubSection section) {
+    updateSidebarSelection();
+    parkReusableViews();
+    // The old content may hold the button whose click led here: it goes
+    // once that click is over.
+    if (currentSection_) {
+        contentLayout_->removeWidget(currentSection_);
+        currentSection_->hide();
+        currentSection_->deleteLater();
+    }
+    currentSection_ = new QWidget;
+    auto* stack = new QVBoxLayout(currentSection_);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(14);
+    if (showsTitleRow(section)) {
+        stack->addWidget(styledLabel(qtText(sectionTitle(section)), 22, QFont::DemiBold, HubPalette::text));
+        auto* subtitle = styledLabel(qtText(sectionSubtitle(section).value_or("")), 13, QFont::Normal,
+                                     HubPalette::signalMuted);
+        subtitle->setWordWrap(true);
+        subtitle->setMaximumHeight(subtitle->fontMetrics().lineSpacing() * 2 + 2);
+        stack->addWidget(subtitle);
+    }
+    QWidget* view = nullptr;
+    switch (section) {
+        case HubSection::home: view = homeView(); break;
+        case HubSection::history: view = historyView(); break;
+        case HubSection::dictionary: view = dictionaryView(); break;
+        case HubSection::snippets: view = snippetsView(); break;
+        case HubSection::transcribe: view = transcribeView(); break;
+        case HubSection::shortcuts: view = shortcutsView(); break;
+    }
+    stack->addWidget(signalPanel(view, int(model_->panelHeight(section))), 0, Qt::AlignLeft);
+    stack->addStretch(1);
+    contentLayout_->addWidget(currentSection_);
+}
+
+void HubWindow::refresh() {
+    refreshing_ = true;
+    if (historySearchField_->text() != qtText(model_->history().query()))
+        historySearchField_->setText(qtText(model_->history().query()));
+    refreshing_ = false;
+    refreshHistory();
+    dictionaryTextView_->setPlainText(qtText(model_->dictionary().text()));
+    fileTranscriptTextView_->setPlainText(qtText(model_->transcribe().transcriptViewText()));
+    snippetsTextView_->setPlainText(qtText(model_->snippets().text()));
+}
+
+void HubWindow::refreshHistory() {
+    refreshing_ = true;
+    HistoryViewModel& history = model_->history();
+    historyTable_->clearSelection();
+    historyTable_->setRowCount(int(history.rowCount()));
+    for (std::size_t index = 0; index < history.rowCount(); ++index) {
+        const auto row = history.row(index);
+        if (!row) continue;
+        auto* time = new QTableWidgetItem(qtText(row->time));
+        time->setForeground(qtColour(HubPalette::muted));
+        QFont timeFont = historyTable_->font();
+        timeFont.setPixelSize(12);
+        timeFont.setStyleHint(QFont::Monospace);
+        time->setFont(timeFont);
+        auto* summary = new QTableWidgetItem(qtText(row->summary));
+        summary->setForeground(qtColour(HubPalette::text));
+        QFont summaryFont = historyTable_->font();
+        summaryFont.setPixelSize(13);
+        summaryFont.setWeight(QFont::Medium);
+        summary->setFont(summaryFont);
+        historyTable_->setItem(int(index), 0, time);
+        historyTable_->setItem(int(index), 1, summary);
+    }
+    if (const auto selected = history.selectedRow(); selected && *selected < history.rowCount())
+        historyTable_->selectRow(int(*selected));
+    historyDetailTextView_->setPlainText(qtText(history.detailText()));
+    refreshing_ = false;
+}
+
+void HubWindow::showHub() {
+    model_->refresh();
+    show();
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    raise();
+    activateWindow();
+}
+
+void HubWindow::showShortcuts() { model_->showShortcuts(); }
+
+void HubWindow::closeEvent(QCloseEvent* event) {
+    const auto question = model_->closeQuestion();
+    if (!question) {
+        model_->windowClosed();
+        event->accept();
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning, qtText(HubText::windowTitle), qtText(question->message),
+                    QMessageBox::NoButton, this);
+    box.setInformativeText(qtText(question->informativeText));
+    std::map<QAbstractButton*, CloseAnswer> answers;
+    for (const auto& button : question->buttons) {
+        const auto role = button.answer == CloseAnswer::save      ? QMessageBox::AcceptRole
+                          : button.answer == CloseAnswer::discard ? QMessageBox::DestructiveRole
+                                                                  : QMessageBox::RejectRole;
+        answers[box.addButton(qtText(button.title), role)] = button.answer;
+    }
+    box.exec();
+    const auto chosen = answers.find(box.clickedButton());
+    const CloseAnswer answer = chosen == answers.end() ? CloseAnswer::cancel : chosen->second;
+    if (model_->answerCloseQuestion(answer)) {
+        model_->windowClosed();
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+bool HubWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride) return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget->window() != this) return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Escape || model_->capture().isActive()) {
+        // Without a desktop key source the capture hears nothing else; Escape
+        // at least still ends it.
+        if (!desktopKeys_ && key->key() == Qt::Key_Escape && event->type() == QEvent::KeyPress)
+            model_->handleShortcutCapture(HubKeyEvent::keyDown(escapeKeyCode, 0));
+        event->accept();
+        return true;
+    }
+    return false;
+}
+
+void HubWindow::startDesktopKeys() {
+    if (!desktopKeys_) return;
+    KeyEventHandlers handlers;
+    handlers.keyChanged = [this](std::uint32_t keyCode, std::uint32_t modifiers, bool isDown) {
+        heldModifiers_ = modifiers;
+        if (isDown && keyCode <= 0xffff)
+            model_->handleShortcutCapture(
+                HubKeyEvent::keyDown(std::uint16_t(keyCode), eventModifierFlags(modifiers, functionKeyDown_)));
+    };
+    handlers.modifiersChanged = [this](std::uint32_t modifiers) {
+        heldModifiers_ = modifiers;
+        model_->handleShortcutCapture(HubKeyEvent::modifiersChanged(eventModifierFlags(modifiers, functionKeyDown_)));
+    };
+    handlers.functionKeyChanged = [this](bool isDown) {
+        functionKeyDown_ = isDown;
+        model_->handleShortcutCapture(HubKeyEvent::modifiersChanged(eventModifierFlags(heldModifiers_, isDown)));
+    };
+    desktopKeys_->start(std::move(handlers));
+}
+
+}  // namespace tavlo::hub
