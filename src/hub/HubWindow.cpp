@@ -185,6 +185,7 @@ void HubWindow::render(HubSection section) {
     if (currentSection_) {
         contentLayout_->removeWidget(currentSection_);
         currentSection_->hide();
+        currentSection_->setParent(nullptr);
         currentSection_->deleteLater();
     }
     currentSection_ = new QWidget;
