@@ -17,6 +17,7 @@
 #include <map>
 #include <thread>
 
+#include "desktop/DesktopProgramFixture.h"
 #include "harness/AccessibilityBus.h"
 #include "harness/BackgroundProgram.h"
 #include "harness/PulseAudioServer.h"
@@ -28,72 +29,7 @@
 namespace tavlo::testing {
 namespace {
 
-using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream file(path);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto deadline = Clock::now() + limit;
-    while (!done()) {
-        if (Clock::now() > deadline) return false;
-        std::this_thread::sleep_for(50ms);
-    }
-    return true;
-}
-
-// Sets environment variables for the program this test starts, and puts the
-// old values back afterwards.
-class ScopedEnvironment {
-public:
-    explicit ScopedEnvironment(const std::map<std::string, std::string>& values) {
-        for (const auto& [name, value] : values) {
-            const char* old = std::getenv(name.c_str());
-            saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-            ::setenv(name.c_str(), value.c_str(), 1);
-        }
-    }
-    ~ScopedEnvironment() {
-        for (const auto& [name, value] : saved_) {
-            if (value)
-                ::setenv(name.c_str(), value->c_str(), 1);
-            else
-                ::unsetenv(name.c_str());
-        }
-    }
-
-private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
-
-class DesktopProgramSerially : public ::testing::Test {
-protected:
-    void SetUp() override {
-        for (const auto& missing : {XvfbDesktop::missingPrograms(), AccessibilityBus::missingPrograms(),
-                                    TextFieldApplication::missingPrograms(Toolkit::gtk3)})
-            if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
-        auto& bus = AccessibilityBus::shared();
-        ASSERT_TRUE(bus.running()) << bus.error();
-        ASSERT_TRUE(std::filesystem::create_directories(home.path() / "runtime"));
-        std::filesystem::permissions(home.path() / "runtime", std::filesystem::perms::owner_all);
-    }
-
-    // The user's own folders; the session bus, display and sound server are
-    // the private ones this process already uses.
-    std::map<std::string, std::string> userEnvironment() const {
-        auto environment = freshUserEnvironment(home.path());
-        environment.erase("DBUS_SESSION_BUS_ADDRESS");
-        environment["XDG_RUNTIME_DIR"] = (home.path() / "runtime").string();
-        environment["QT_QPA_PLATFORM"] = "xcb";
-        return environment;
-    }
-    std::string diagnostics() const { return readFile(home.path() / ".local/state/tavlo/Tavlo.log"); }
-
-    TemporaryDirectory home;
-};
+class DesktopProgramSerially : public DesktopProgramFixture {};
 
 TEST_F(DesktopProgramSerially, TheLaunchSelfTestPastesIntoTheFocusedEntryAndQuits) {
     TextFieldApplication field(Toolkit::gtk3, {"Dear Ann, ", 10, 10});
