@@ -186,5 +186,24 @@ TEST_F(HomeWindowSerially, AFileChosenInTranscribeIsTranscribedCopiedAndSavedBes
     ::kill(program.pid(), SIGTERM);
 }
 
+TEST_F(HomeWindowSerially, AStopRequestEndsTheProgramEvenWhileADialogIsOpen) {
+    ScopedEnvironment environment(userEnvironment());
+    BackgroundProgram program(TAVLO_BINARY, {});
+    ASSERT_TRUE(waitFor([&] { return diagnostics().find("launch bundle=") != std::string::npos; }, 30s))
+        << diagnostics();
+    const Window window = openHome();
+    ASSERT_NE(window, None) << diagnostics();
+    click(window, transcribeSection);
+    click(window, chooseFileButton);
+    ASSERT_TRUE(waitFor([&] { return windowNamed("Choose an audio or video file", 0) != None; }, 10s));
+
+    // As at logout: the program ends at once, dialog or not.
+    ::kill(program.pid(), SIGTERM);
+    int status = 0;
+    EXPECT_TRUE(waitFor([&] { return ::waitpid(program.pid(), &status, WNOHANG) == program.pid(); }, 10s))
+        << "still running with the file chooser open";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
 }  // namespace
 }  // namespace tavlo::testing

@@ -55,7 +55,10 @@ void installQuitSignals(QObject* owner) {
     QObject::connect(notifier, &QSocketNotifier::activated, owner, [] {
         char byte;
         [[maybe_unused]] const ssize_t ignored = ::read(quitSignalSocket[0], &byte, 1);
-        QCoreApplication::quit();
+        // Not quit(): that asks every window first, and a dialog left open
+        // (a file chooser, an unsaved-changes question) would keep the
+        // program running through a logout.
+        QCoreApplication::exit(0);
     });
     struct sigaction action {};
     action.sa_handler = requestQuit;

@@ -28,8 +28,9 @@ bool QtDesktopServices::openURL(const std::string& url) {
 }
 
 void QtDesktopServices::terminate() {
-    // Leave the loop from the loop itself, after the current event.
-    QTimer::singleShot(0, QCoreApplication::instance(), [] { QCoreApplication::quit(); });
+    // Leave the loop from the loop itself, after the current event, and
+    // every dialog's loop with it.
+    QTimer::singleShot(0, QCoreApplication::instance(), [] { QCoreApplication::exit(0); });
 }
 
 }  // namespace tavlo
