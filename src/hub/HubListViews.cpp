@@ -38,8 +38,8 @@ QWidget* HubWindow::historyView() {
         historyTable_->horizontalHeader()->hide();
         historyTable_->verticalHeader()->hide();
         historyTable_->setColumnWidth(0, 150);
-        historyTable_->setColumnWidth(1, 410);
         historyTable_->horizontalHeader()->setStretchLastSection(true);
+        historyTable_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         historyTable_->verticalHeader()->setDefaultSectionSize(30);
         historyTable_->setShowGrid(false);
         historyTable_->setWordWrap(false);
@@ -50,7 +50,7 @@ QWidget* HubWindow::historyView() {
         historyTable_->setFixedSize(560, 210);
         historyTable_->setStyleSheet(QStringLiteral(
             "QTableWidget { background: %1; border: 1px solid %2; border-radius: 8px; }"
-            "QTableWidget::item { padding: 0 8px; }"
+            "QTableWidget::item { padding: 0 8px; border: none; }"
             "QTableWidget::item:selected { background: %3; }")
                                          .arg(css(HubPalette::signalField), css(HubPalette::border),
                                               css(HubPalette::text.withAlpha(0.16))));

@@ -144,7 +144,14 @@ void HomeViewModel::saveTrigger(int tag) {
 
 // --- Speech --------------------------------------------------------------------
 
-Popup HomeViewModel::enginePopup() const { return enumPopup(draft_.speechModel); }
+Popup HomeViewModel::enginePopup() const {
+    Popup popup = enumPopup(draft_.speechModel);
+    // The stored name stays as it is everywhere; on this desktop the
+    // on-device engine is not Apple's, so the menu names it by what it does.
+    for (PopupItem& item : popup.items)
+        if (item.value == rawValue(SpeechModel::appleOnDevice)) item.title = "On-device";
+    return popup;
+}
 
 void HomeViewModel::speechModelSelected(int index) {
     const auto models = allCases<SpeechModel>();

@@ -306,7 +306,8 @@ TEST_F(Home, TriggerRowsShowTheDraftTriggers) {
 
 TEST_F(Home, PopupsListTheirChoicesAndShowTheDraft) {
     const Popup engines = home().enginePopup();
-    EXPECT_EQ(engines.items, (std::vector<PopupItem>{{"Apple on-device", "Apple on-device"},
+    // The on-device engine keeps its stored name but is titled for this desktop.
+    EXPECT_EQ(engines.items, (std::vector<PopupItem>{{"On-device", "Apple on-device"},
                                                      {"Local Whisper", "Local Whisper"},
                                                      {"OpenAI cloud", "OpenAI cloud"}}));
     EXPECT_EQ(engines.selectedIndex, 0u);
