@@ -231,7 +231,10 @@ TEST_F(HubWindowTest, ADroppedFileIsTranscribedAndItsResultShown) {
               "Copied to clipboard and saved: first-transcript.txt");
     EXPECT_EQ(find<hub::HubTextView>(content(), "fileTranscript")->toPlainText(), "Hello from the file.");
 
-    // Text without a file location is refused by the drop area.
+    // Text without a file location is refused by the drop area (the section
+    // was drawn anew for the result).
+    drop = find<hub::FileDropView>(content(), "fileDrop");
+    ASSERT_TRUE(drop);
     QMimeData text;
     text.setText("not a file");
     QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
