@@ -100,6 +100,22 @@ protected:
         std::this_thread::sleep_for(150ms);
     }
 
+    // A menu is open: a large window that the window manager does not frame.
+    bool popupShown() {
+        Window root = DefaultRootWindow(display_), parent = None, *children = nullptr;
+        unsigned count = 0;
+        bool shown = false;
+        if (XQueryTree(display_, root, &root, &parent, &children, &count)) {
+            for (unsigned i = 0; i < count && !shown; ++i) {
+                XWindowAttributes attributes{};
+                shown = XGetWindowAttributes(display_, children[i], &attributes) && attributes.override_redirect &&
+                        attributes.map_state == IsViewable && attributes.width > 100 && attributes.height > 100;
+            }
+            if (children) XFree(children);
+        }
+        return shown;
+    }
+
     std::string settings() const { return readFile(home.path() / ".config/tavlo/settings.json"); }
     // One stored value; null while the file or the value is not there.
     nlohmann::json setting(const char* key) const {
@@ -183,6 +199,42 @@ TEST_F(HomeWindowSerially, AFileChosenInTranscribeIsTranscribedCopiedAndSavedBes
     EXPECT_EQ(readFile(transcript).find("The minutes of the Monday meeting."), 0u) << readFile(transcript);
     const auto clipboard = runProgram(findProgram("xclip"), {"-o", "-selection", "clipboard"});
     EXPECT_EQ(clipboard.out.find("The minutes of the Monday meeting."), 0u) << clipboard.out;
+    ::kill(program.pid(), SIGTERM);
+}
+
+TEST_F(HomeWindowSerially, HomeInTheTrayMenuOpensTheWindow) {
+    // trayer: a panel tray in the top right corner, as a desktop's panel has.
+    if (findProgram("trayer").empty()) GTEST_SKIP() << "trayer is not installed";
+    BackgroundProgram tray(findProgram("trayer"), {"--edge", "top", "--align", "right", "--widthtype", "pixel",
+                                                   "--width", "100", "--height", "24", "--SetDockType", "true"});
+    ScopedEnvironment environment(userEnvironment());
+    BackgroundProgram program(TAVLO_BINARY, {});
+    ASSERT_TRUE(waitFor([&] { return diagnostics().find("launch bundle=") != std::string::npos; }, 30s))
+        << diagnostics();
+    EXPECT_EQ(diagnostics().find("tray unavailable"), std::string::npos) << diagnostics();
+
+    // The icon is the only one in the tray: at its right end. It is docked a
+    // moment after the program starts; until then the click finds no menu.
+    display_ = XOpenDisplay(nullptr);
+    ASSERT_TRUE(display_);
+    const int right = DisplayWidth(display_, DefaultScreen(display_));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            XTestFakeMotionEvent(display_, -1, right - 12, 12, CurrentTime);
+            XTestFakeButtonEvent(display_, 3, True, CurrentTime);
+            XTestFakeButtonEvent(display_, 3, False, CurrentTime);
+            XSync(display_, False);
+            return waitFor([&] { return popupShown(); }, 1s);
+        },
+        15s))
+        << "no tray menu";
+    std::this_thread::sleep_for(300ms);  // the menu has taken the keyboard
+    // "Home" is the menu's first item.
+    key(XK_Down, true);
+    key(XK_Down, false);
+    key(XK_Return, true);
+    key(XK_Return, false);
+    EXPECT_TRUE(waitFor([&] { return windowNamed("Tavlo", 900) != None; }, 15s)) << diagnostics();
     ::kill(program.pid(), SIGTERM);
 }
 
