@@ -23,6 +23,9 @@ extern "C" const char* __tsan_default_suppressions() {
 }
 
 // What the leak checker must ignore: Qt's desktop platform talks to the
-// session bus through libdbus, which keeps allocations for the life of the
-// process and gives them back to nobody.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so.3\n"; }
+// session bus through libdbus, and fontconfig caches the fonts it matched;
+// both keep those allocations for the life of the process.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libdbus-1.so.3\n"
+           "leak:libfontconfig.so.1\n";
+}

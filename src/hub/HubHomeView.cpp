@@ -152,6 +152,12 @@ QWidget* HubWindow::homeView() {
     connect(cleanup, &QPushButton::clicked, this, [this] { model_->home().toggleCleanup(); });
     stack->addWidget(signalControlLine(qtText(HubText::cleanupLabel), cleanup));
 
+    auto* login = choiceButton(qtText(home.loginButtonTitle()), home.loginButtonSelected());
+    login->setObjectName(QStringLiteral("loginButton"));
+    login->setToolTip(QStringLiteral("Start Tavlo when you log in"));
+    connect(login, &QPushButton::clicked, this, [this] { model_->home().toggleStartAtLogin(); });
+    stack->addWidget(signalControlLine(qtText(HubText::loginLabel), login));
+
     auto* storage = modelPopup(home.storagePopup(), 160, [this](int, std::string value) {
         model_->home().storageSelected(std::move(value));
     });

@@ -32,7 +32,8 @@ struct Point {
 constexpr Point holdRecordButton{651, 109};
 constexpr Point holdSaveButton{716, 109};
 constexpr Point cleanupButton{337, 265};
-constexpr Point saveChangesButton{703, 388};
+constexpr Point startAtLoginButton{338, 304};
+constexpr Point saveChangesButton{703, 428};
 constexpr Point transcribeSection{56, 205};
 constexpr Point chooseFileButton{247, 256};
 
@@ -154,6 +155,16 @@ TEST_F(HomeWindowSerially, ATriggerAndCleanupChangedOnHomeReachTheSettingsFileWh
     const auto trigger = setting("holdTrigger").value("data", nlohmann::json::object());
     EXPECT_EQ(trigger.value("keyCode", -1), 40) << settings();
     EXPECT_EQ(trigger.value("modifiers", -1), 4096) << settings();
+
+    // Starting at login is off until asked for, and acts at once.
+    const fs::path autostart = home.path() / ".config/autostart/app.tavlo.Tavlo.desktop";
+    EXPECT_FALSE(fs::exists(autostart));
+    click(window, startAtLoginButton);
+    ASSERT_TRUE(waitFor([&] { return fs::exists(autostart); }, 5s));
+    EXPECT_NE(readFile(autostart).find("Exec=\"" + std::string(TAVLO_BINARY) + "\""), std::string::npos)
+        << readFile(autostart);
+    click(window, startAtLoginButton);
+    EXPECT_TRUE(waitFor([&] { return !fs::exists(autostart); }, 5s));
     ::kill(program.pid(), SIGTERM);
 }
 

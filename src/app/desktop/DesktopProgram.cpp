@@ -30,6 +30,7 @@
 #include "platform/linux/SystemHostEnvironment.h"
 #include "platform/linux/SystemUserFiles.h"
 #include "platform/linux/SystemWallClock.h"
+#include "platform/linux/XdgAutostart.h"
 #include "platform/linux/XdgDirectories.h"
 #include "platform/linux/x11/X11Connection.h"
 #include "platform/linux/x11/X11HotKeyService.h"
@@ -111,7 +112,9 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     // The Home window records keys through a display connection of its own,
     // so that its key reports never disturb the triggers'.
     HubEnvironmentPorts hubEnvironment{&settings->store(), services.audioCapture, services.speechRecognizer,
-                                       services.engine, delivery.accessibility};
+                                       services.engine, delivery.accessibility,
+                                       std::make_shared<XdgAutostart>(
+                                           host, QCoreApplication::applicationFilePath().toStdString())};
     auto hubLauncher = std::make_shared<HubLauncher>(std::move(hubEnvironment), []() -> std::shared_ptr<KeyEventSource> {
         auto connection = x11::X11Connection::open();
         if (!connection) return nullptr;

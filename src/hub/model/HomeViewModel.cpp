@@ -281,6 +281,21 @@ void HomeViewModel::toggleCleanup() {
     draftChanged();
 }
 
+// --- Start at login ----------------------------------------------------------------
+
+std::string HomeViewModel::loginButtonTitle() const { return loginButtonSelected() ? "On" : "Off"; }
+
+bool HomeViewModel::loginButtonSelected() const { return context_.environment().startsAtLogin(); }
+
+void HomeViewModel::toggleStartAtLogin() {
+    HubEnvironment& environment = context_.environment();
+    if (environment.setStartsAtLogin(!environment.startsAtLogin()))
+        context_.feedback().hapticTick();
+    else
+        context_.feedback().beep();
+    context_.render(HubSection::home);
+}
+
 // --- History storage -----------------------------------------------------------
 
 Popup HomeViewModel::storagePopup() const {

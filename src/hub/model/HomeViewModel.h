@@ -22,7 +22,7 @@ namespace tavlo {
 class HomeViewModel {
 public:
     // Panel height without and with the Cloud row.
-    static constexpr double basePanelHeight = 400;
+    static constexpr double basePanelHeight = 440;
     static constexpr double cloudRowHeight = 40;
 
     HomeViewModel(HubContext& context, KeyCapture& capture);
@@ -101,6 +101,12 @@ public:
     std::string cleanupButtonTitle() const;  // "On" / "Off"
     bool cleanupButtonSelected() const;
     void toggleCleanup();
+
+    // --- Start at login (acts at once, outside the draft) ----------------------
+    std::string loginButtonTitle() const;  // "On" / "Off"
+    bool loginButtonSelected() const;
+    // Turns starting at login on or off at once; a refusal beeps.
+    void toggleStartAtLogin();
 
     // --- History storage -----------------------------------------------------
     Popup storagePopup() const;

@@ -30,6 +30,11 @@ public:
     // This program may read and control other applications' text fields.
     virtual bool accessibilityTrusted() const = 0;
 
+    // The program starts by itself when the user logs in; setting it acts at
+    // once and is false when the desktop refused the change.
+    virtual bool startsAtLogin() const = 0;
+    virtual bool setStartsAtLogin(bool enabled) = 0;
+
     virtual bool hasOpenAIAPIKey() const = 0;
     // Both return false when the secret store refused.
     virtual bool storeOpenAIAPIKey(const std::string& key) = 0;

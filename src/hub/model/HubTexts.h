@@ -18,6 +18,7 @@ inline constexpr std::string_view cloudLabel = "Cloud";
 inline constexpr std::string_view microphoneLabel = "Microphone";
 inline constexpr std::string_view cleanupLabel = "Cleanup";
 inline constexpr std::string_view historyLabel = "History";
+inline constexpr std::string_view loginLabel = "Start at login";
 inline constexpr std::string_view updatesLabel = "Updates";
 inline constexpr std::string_view checkNowButton = "Check now";
 inline constexpr std::string_view automaticChecksNote = "Automatic checks";

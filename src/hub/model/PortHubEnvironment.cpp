@@ -32,6 +32,12 @@ bool PortHubEnvironment::accessibilityTrusted() const {
     return ports_.accessibility && ports_.accessibility->isProcessTrusted();
 }
 
+bool PortHubEnvironment::startsAtLogin() const { return ports_.loginStartup && ports_.loginStartup->isEnabled(); }
+
+bool PortHubEnvironment::setStartsAtLogin(bool enabled) {
+    return ports_.loginStartup && ports_.loginStartup->setEnabled(enabled);
+}
+
 bool PortHubEnvironment::hasOpenAIAPIKey() const { return ports_.store->hasOpenAIAPIKey(); }
 
 bool PortHubEnvironment::storeOpenAIAPIKey(const std::string& key) { return ports_.store->setOpenAIAPIKey(key); }

@@ -6,6 +6,7 @@
 #include "engine/DictationEngine.h"
 #include "hub/model/HubEnvironment.h"
 #include "platform/Accessibility.h"
+#include "platform/LoginStartup.h"
 #include "settings/SettingsStore.h"
 
 namespace tavlo {
@@ -16,6 +17,7 @@ struct HubEnvironmentPorts {
     std::shared_ptr<SpeechRecognizerService> speechRecognizer;
     std::shared_ptr<DictationEngine> dictationEngine;
     std::shared_ptr<Accessibility> accessibility;
+    std::shared_ptr<LoginStartup> loginStartup;
 };
 
 class PortHubEnvironment final : public HubEnvironment {
@@ -29,6 +31,8 @@ public:
     bool supportsOnDeviceRecognition(const std::string& languageIdentifier) override;
     bool localWhisperReady(const std::string& languageIdentifier) const override;
     bool accessibilityTrusted() const override;
+    bool startsAtLogin() const override;
+    bool setStartsAtLogin(bool enabled) override;
     bool hasOpenAIAPIKey() const override;
     bool storeOpenAIAPIKey(const std::string& key) override;
     bool clearOpenAIAPIKey() override;

@@ -378,3 +378,24 @@ TEST_F(Home, CheckNowAsksTheHostAtOnce) {
 
 }  // namespace
 }  // namespace tavlo::testing
+
+namespace tavlo::testing {
+
+TEST_F(Home, StartAtLoginActsAtOnceOutsideTheDraftAndARefusalBeeps) {
+    EXPECT_EQ(home().loginButtonTitle(), "Off");
+    home().toggleStartAtLogin();
+    EXPECT_TRUE(environment->loginStartup);
+    EXPECT_EQ(home().loginButtonTitle(), "On");
+    EXPECT_TRUE(home().loginButtonSelected());
+    EXPECT_FALSE(home().hasUnsavedChanges());
+    EXPECT_EQ(feedback->ticks, 1);
+    EXPECT_EQ(takeEvents(), (std::vector<std::string>{"render Home", "refresh"}));
+
+    environment->loginStartupChangeable = false;
+    home().toggleStartAtLogin();
+    EXPECT_TRUE(environment->loginStartup);
+    EXPECT_EQ(feedback->beeps, 1);
+    EXPECT_EQ(home().loginButtonTitle(), "On");
+}
+
+}  // namespace tavlo::testing

@@ -69,6 +69,12 @@ public:
     }
     bool localWhisperReady(const std::string&) const override { return whisperReady; }
     bool accessibilityTrusted() const override { return trusted; }
+    bool startsAtLogin() const override { return loginStartup; }
+    bool setStartsAtLogin(bool enabled) override {
+        if (!loginStartupChangeable) return false;
+        loginStartup = enabled;
+        return true;
+    }
     bool hasOpenAIAPIKey() const override { return store_.hasOpenAIAPIKey(); }
     bool storeOpenAIAPIKey(const std::string& key) override { return store_.setOpenAIAPIKey(key); }
     bool clearOpenAIAPIKey() override { return store_.setOpenAIAPIKey(std::nullopt); }
@@ -89,6 +95,8 @@ public:
     std::vector<std::string> onDeviceLanguages;  // empty: every language
     bool whisperReady = true;
     bool trusted = true;
+    bool loginStartup = false;
+    bool loginStartupChangeable = true;
 
 private:
     SettingsStore& store_;
