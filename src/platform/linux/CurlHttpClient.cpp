@@ -193,6 +193,8 @@ struct CurlTransfer final : HttpTask {
 
 namespace {
 
+constexpr int idleWaitMilliseconds = 3600 * 1000;
+
 void runWorker(const std::shared_ptr<CurlHttpClient::Shared>& shared) {
     std::map<CURL*, std::shared_ptr<CurlTransfer>> active;
     auto finishTransfer = [&](CURL* easy, HttpResult result) {
@@ -247,7 +249,10 @@ void runWorker(const std::shared_ptr<CurlHttpClient::Shared>& shared) {
             }
             finishTransfer(easy, std::move(result));
         }
-        curl_multi_poll(shared->multi, nullptr, 0, 1000, nullptr);
+        // With transfers running, look at cancellations every second; with
+        // none, sleep until a new request or the stop wakes the worker, so an
+        // idle program is not woken every second.
+        curl_multi_poll(shared->multi, nullptr, 0, active.empty() ? idleWaitMilliseconds : 1000, nullptr);
     }
 }
 
