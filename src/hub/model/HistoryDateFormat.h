@@ -1,5 +1,7 @@
 #pragma once
-// History dates: "dd MMM HH:mm" in a locale and time zone.
+// History dates: "dd MMM HH:mm" in the user's locale and time zone. One
+// formatter serves every row of the table.
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -7,7 +9,20 @@
 
 namespace tavlo {
 
-// `timeZoneIdentifier` empty: the system's time zone.
-std::string historyDateText(Date date, std::string_view localeIdentifier, std::string_view timeZoneIdentifier);
+class HistoryDateFormatter {
+public:
+    // `timeZoneIdentifier` empty: the system's time zone.
+    HistoryDateFormatter(std::string_view localeIdentifier, std::string_view timeZoneIdentifier);
+    ~HistoryDateFormatter();
+    HistoryDateFormatter(const HistoryDateFormatter&) = delete;
+    HistoryDateFormatter& operator=(const HistoryDateFormatter&) = delete;
+
+    // Empty when ICU could not make the formatter.
+    std::string format(Date date) const;
+
+private:
+    struct Implementation;
+    std::unique_ptr<Implementation> implementation_;
+};
 
 }  // namespace tavlo

@@ -18,7 +18,9 @@ bool contains(const std::string& haystack, const std::string& needle) {
 
 }  // namespace
 
-HistoryViewModel::HistoryViewModel(HubContext& context) : context_(context) {}
+HistoryViewModel::HistoryViewModel(HubContext& context)
+    : context_(context),
+      dateFormatter_(context.locale().localeIdentifier, context.locale().timeZoneIdentifier) {}
 
 std::string HistoryViewModel::summary(std::string_view text) {
     const std::vector<std::string> words = hubtext::words(text);
@@ -33,7 +35,7 @@ std::string HistoryViewModel::summary(std::string_view text) {
 }
 
 std::string HistoryViewModel::formattedDate(Date date) const {
-    return historyDateText(date, context_.locale().localeIdentifier, context_.locale().timeZoneIdentifier);
+    return dateFormatter_.format(date);
 }
 
 // --- Search ----------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "hub/model/HistoryDateFormat.h"
 #include "hub/model/HubContext.h"
 #include "settings/Records.h"
 
@@ -85,6 +86,7 @@ private:
     std::string entryHeading(const RecentDictation& entry) const;
 
     HubContext& context_;
+    HistoryDateFormatter dateFormatter_;
     std::string query_;
     bool expandedAll_ = false;
     std::vector<RecentDictation> shown_;
