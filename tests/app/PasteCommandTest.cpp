@@ -21,7 +21,8 @@ class PasteCommandSerially : public ::testing::Test {
 protected:
     void SetUp() override {
         const std::string missing = XvfbDesktop::missingPrograms() + AccessibilityBus::missingPrograms() +
-                                    TextFieldApplication::missingPrograms(Toolkit::gtk3);
+                                    TextFieldApplication::missingPrograms(Toolkit::gtk3) +
+                                    TextFieldApplication::missingPrograms(Toolkit::qt);
         if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
         auto& desktop = XvfbDesktop::shared();
         ASSERT_TRUE(desktop.running()) << desktop.error();
@@ -38,7 +39,7 @@ protected:
     std::map<std::string, std::string> environment;
 };
 
-TEST_F(PasteCommandSerially, TheTextLandsInTheFocusedGtkEntryAndIsConfirmed) {
+TEST_F(PasteCommandSerially, TheTextLandsInTheFocusedGtkOrQtFieldAndIsConfirmed) {
     struct Case {
         const char* name;
         TextFieldSetup field;
@@ -51,9 +52,12 @@ TEST_F(PasteCommandSerially, TheTextLandsInTheFocusedGtkEntryAndIsConfirmed) {
         {"ASelection", {"hello world", 2, 7}, "XY", "heXYorld"},
         {"AfterEmojiAndACombiningMark", {emoji, 6, 6}, "\U0001F44D e\u0301", emoji + "\U0001F44D e\u0301"},
     };
+    // GTK counts text positions in code points, Qt in UTF-16 units: the
+    // emoji case shows both are converted right.
+    for (const Toolkit toolkit : {Toolkit::gtk3, Toolkit::qt})
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        TextFieldApplication application(Toolkit::gtk3, c.field);
+        SCOPED_TRACE(std::string(c.name) + (toolkit == Toolkit::qt ? " in Qt" : " in GTK"));
+        TextFieldApplication application(toolkit, c.field);
         ASSERT_TRUE(application.running()) << application.error();
         const ProgramResult result = paste(c.text);
         EXPECT_EQ(result.out, "keyboardConfirmed\n") << result.err;
@@ -75,6 +79,21 @@ TEST_F(PasteCommandSerially, AFieldThatIgnoresTheKeystrokeIsReportedAsSentButUnc
     const auto state = application.fieldState();
     ASSERT_TRUE(state);
     EXPECT_EQ(state->text, "hello");
+}
+
+TEST_F(PasteCommandSerially, WithTheAccessibilityBusOffTheKeystrokeStillGoesOutButCannotBeChecked) {
+    auto& bus = AccessibilityBus::shared();
+    ASSERT_TRUE(bus.setEnabled(false));
+    TextFieldApplication application(Toolkit::gtk3, {"hello", 5, 5});
+    ASSERT_TRUE(application.running()) << application.error();
+    const ProgramResult result = paste(" world");
+    ASSERT_TRUE(bus.setEnabled(true));
+    // Unverifiable, so reported as a failure that names what is missing.
+    EXPECT_EQ(result.out, "accessibilityRequired\n") << result.err;
+    EXPECT_EQ(result.status, 1);
+    const auto state = application.fieldState();
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->text, "hello world");
 }
 
 TEST_F(PasteCommandSerially, WithoutADisplayTheCommandsSaySo) {
