@@ -71,25 +71,19 @@ done
 [ -n "$pid" ] || { echo "the program did not start" >&2; cat "$work/program.log" >&2; exit 1; }
 sleep 5  # the delayed start-up tasks are done
 
-switches() {
-    local total=0
-    for status in /proc/"$pid"/task/*/status; do
-        total=$((total + $(awk '/ctxt_switches/ { s += $2 } END { print s }' "$status" 2>/dev/null || echo 0)))
-    done
-    echo "$total"
-}
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$pid/stat"; }
 
+# One line per thread: its id, name and context switches so far. Threads that
+# come and go between the two looks (Qt's pool) are counted while they live.
 thread_switches() {
     for task in /proc/"$pid"/task/*; do
-        printf '%s %s\n' "$(tr ' ' '_' < "$task/comm")" "$(awk '/ctxt_switches/ { s += $2 } END { print s }' "$task/status")"
+        printf '%s %s %s\n' "${task##*/}" "$(tr ' ' '_' < "$task/comm" 2>/dev/null)" \
+            "$(awk '/ctxt_switches/ { s += $2 } END { print s + 0 }' "$task/status" 2>/dev/null)"
     done
 }
 thread_switches > "$work/threads-before"
-switches_before=$(switches)
 ticks_before=$(cpu_ticks)
 sleep "$seconds"
-switches_after=$(switches)
 thread_switches > "$work/threads-after"
 ticks_after=$(cpu_ticks)
 hz=$(getconf CLK_TCK)
@@ -127,15 +121,18 @@ done
 "$work/press" Control_R 0
 sleep 0.5
 
-awk -v s="$switches_before" -v e="$switches_after" -v t0="$ticks_before" -v t1="$ticks_after" \
+per_thread=$(awk -v n="$seconds" 'NR == FNR { before[$1] = $3; next }
+    { woke = $3 - (($1 in before) ? before[$1] : 0); total += woke; printf "  %-16s %.2f per second\n", $2, woke / n }
+    END { printf "TOTAL %.2f\n", total / n }' "$work/threads-before" "$work/threads-after")
+awk -v t0="$ticks_before" -v t1="$ticks_after" -v wake="$(echo "$per_thread" | awk '/^TOTAL/ { print $2 }')" \
     -v hz="$hz" -v n="$seconds" -v rss="$rss_kb" -v th="$threads" 'BEGIN {
     printf "idle period               %d s (%d threads)\n", n, th
-    printf "wake-ups                  %.2f per second (goal: none of our own)\n", (e - s) / n
+    printf "wake-ups                  %.2f per second (goal: none of our own)\n", wake
     printf "CPU while idle            %.3f %% (goal: below 0.1 %%)\n", (t1 - t0) / hz / n * 100
     printf "resident memory           %.1f MB (goal: at most 60 MB)\n", rss / 1024
 }'
 echo "wake-ups by thread:"
-paste "$work/threads-before" "$work/threads-after" | awk -v n="$seconds" '{ printf "  %-16s %.2f per second\n", $1, ($4 - $2) / n }'
+echo "$per_thread" | grep -v '^TOTAL'
 if [ -n "$tone" ]; then
     echo "trigger to start tone     $(( (tone - start) / 1000000 )) ms (goal: at most 150 ms)"
 else
