@@ -20,6 +20,7 @@
 #include "desktop/DesktopProgramFixture.h"
 #include "harness/AccessibilityBus.h"
 #include "harness/BackgroundProgram.h"
+#include "harness/ChildProcesses.h"
 #include "harness/PulseAudioServer.h"
 #include "harness/RunProgram.h"
 #include "harness/TemporaryDirectory.h"
@@ -95,6 +96,63 @@ TEST_F(DesktopProgramSerially, HoldingTheTriggerDictatesIntoTheFocusedEntryAndTh
         },
         5s))
         << log;
+    ::kill(program.pid(), SIGTERM);
+}
+
+TEST_F(DesktopProgramSerially, TheCleanShortcutRewritesTheSelectionAndWithoutOneLeavesTheClipboardAlone) {
+    for (const char* tool : {"xclip"})
+        if (findProgram(tool).empty()) GTEST_SKIP() << tool << " is not installed";
+    const std::string spoken = "um so I think uh we should ship it on Friday";
+    TextFieldApplication field(Toolkit::gtk3, {spoken, 0, int(spoken.size())});
+    ASSERT_TRUE(field.running()) << field.error();
+    ScopedEnvironment environment(userEnvironment());
+    BackgroundProgram program(TAVLO_BINARY, {});
+    ASSERT_TRUE(waitFor([&] { return diagnostics().find("launch bundle=") != std::string::npos; }, 30s))
+        << diagnostics();
+
+    // Alt+5: the Clean style, on the selected text of the focused entry.
+    Display* keyboard = XOpenDisplay(nullptr);
+    ASSERT_TRUE(keyboard);
+    auto chord = [&](KeySym key) {
+        const KeyCode alt = XKeysymToKeycode(keyboard, XK_Alt_L), code = XKeysymToKeycode(keyboard, key);
+        XTestFakeKeyEvent(keyboard, alt, True, CurrentTime);
+        XTestFakeKeyEvent(keyboard, code, True, CurrentTime);
+        XTestFakeKeyEvent(keyboard, code, False, CurrentTime);
+        XTestFakeKeyEvent(keyboard, alt, False, CurrentTime);
+        XSync(keyboard, False);
+    };
+    chord(XK_5);
+    const bool rewritten = waitFor(
+        [&] {
+            const auto state = field.fieldState();
+            return state && state->text != spoken && !state->text.empty();
+        },
+        15s);
+    ASSERT_TRUE(rewritten) << diagnostics();
+    const std::string cleaned = field.fieldState()->text;
+    EXPECT_EQ(cleaned.find("um "), std::string::npos) << cleaned;
+    EXPECT_EQ(cleaned.find(" uh "), std::string::npos) << cleaned;
+    EXPECT_NE(cleaned.find("ship it on Friday"), std::string::npos) << cleaned;
+    EXPECT_TRUE(waitFor([&] { return readFile(home.path() / ".config/tavlo/settings.json").find("ship it on Friday") !=
+                                     std::string::npos; },
+                        5s))
+        << "the rewrite is in the history";
+
+    // Nothing selected now: the clipboard the user had is given back and
+    // nothing is added to the history.
+    const auto history = readFile(home.path() / ".config/tavlo/settings.json");
+    BackgroundProgram owner(findProgram("sh"), {"-c", "printf 'my own clipboard' | " + findProgram("xclip") +
+                                                          " -selection clipboard -loops 3"});
+    std::this_thread::sleep_for(500ms);
+    const std::string logBefore = diagnostics();
+    chord(XK_5);
+    EXPECT_TRUE(waitFor([&] { return diagnostics().find("nothing selected", logBefore.size()) != std::string::npos; },
+                        10s))
+        << diagnostics();
+    XCloseDisplay(keyboard);
+    const auto clipboard = runProgram(findProgram("xclip"), {"-o", "-selection", "clipboard"});
+    EXPECT_EQ(clipboard.out, "my own clipboard");
+    EXPECT_EQ(readFile(home.path() / ".config/tavlo/settings.json"), history);
     ::kill(program.pid(), SIGTERM);
 }
 
