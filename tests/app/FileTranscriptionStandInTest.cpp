@@ -151,13 +151,18 @@ protected:
 
 TEST_F(FileTranscriptionStandIn, AudioVideoAndWavFilesAreTranscribedAndSavedBesideThem) {
     const std::string expectedText = "Hello world, this is a file transcription test.";
-    for (const std::string name : {"speech.m4a", "clip.mp4", "speech.wav"}) {
+    // The two "speech" files share a transcript name: the second takes the
+    // next free one rather than replace the first.
+    const std::pair<std::string, std::string> files[] = {{"speech.m4a", "speech-transcript.txt"},
+                                                         {"clip.mp4", "clip-transcript.txt"},
+                                                         {"speech.wav", "speech-transcript 2.txt"}};
+    for (const auto& [name, transcriptName] : files) {
         SCOPED_TRACE(name);
         const fs::path source = place(name, scratch_.path() / "My Files");
         const std::string original = ScratchFolder::read(source);
         const FileTranscriptionResult result = transcribe(source);
         ASSERT_TRUE(result.isSuccess()) << errorDescription(result.error());
-        const fs::path saved = source.parent_path() / (source.stem().string() + "-transcript.txt");
+        const fs::path saved = source.parent_path() / transcriptName;
         EXPECT_EQ(result.output(), (FileTranscriptionOutput{source, saved, expectedText}));
         EXPECT_EQ(ScratchFolder::read(saved), expectedText);
         EXPECT_EQ(pasteboard_->string(), expectedText);
@@ -167,16 +172,15 @@ TEST_F(FileTranscriptionStandIn, AudioVideoAndWavFilesAreTranscribedAndSavedBesi
     EXPECT_TRUE(log_.empty());
 }
 
-TEST_F(FileTranscriptionStandIn, AFolderThatRefusesTheTextFileSendsItToDocuments) {
+TEST_F(FileTranscriptionStandIn, AnEarlierTranscriptIsKeptAndTheNewOneTakesTheNextName) {
     const fs::path folder = scratch_.path() / "shared";
     const fs::path source = place("speech.m4a", folder, "interview.m4a");
-    // A folder in the way of the text file makes the write fail for every
-    // user, root included.
-    fs::create_directories(folder / "interview-transcript.txt");
+    ScratchFolder::write(folder / "interview-transcript.txt", "my edited notes");
     const FileTranscriptionResult result = transcribe(source);
     ASSERT_TRUE(result.isSuccess()) << errorDescription(result.error());
-    EXPECT_EQ(result.output().outputURL, documents() / "interview-transcript.txt");
-    EXPECT_TRUE(fs::is_regular_file(documents() / "interview-transcript.txt"));
+    EXPECT_EQ(result.output().outputURL, folder / "interview-transcript 2.txt");
+    EXPECT_EQ(ScratchFolder::read(folder / "interview-transcript.txt"), "my edited notes");
+    EXPECT_EQ(ScratchFolder::read(folder / "interview-transcript 2.txt").find("Hello world"), 0u);
 }
 
 TEST_F(FileTranscriptionStandIn, AReadOnlySourceFolderSendsTheTextFileToDocuments) {

@@ -67,22 +67,53 @@ TEST(SystemUserFiles, DocumentsFolderFollowsUserDirsElseHome) {
     EXPECT_EQ(SystemUserFiles(host).documentsDirectory(), std::nullopt);
 }
 
-TEST(SystemUserFiles, WritesReadableDocumentsAndReportsWhatFailed) {
+TEST(SystemUserFiles, ANewDocumentNeverReplacesAnythingAndTakesTheNextFreeName) {
     testing::TemporaryDirectory scratch;
     SimulatedHostEnvironment host;
     SystemUserFiles files(host);
-    const fs::path file = scratch.path() / "talk-transcript.txt";
-    write(file, "old text that is longer");
-    files.writeTextAtomically(file, "Grüße.");
-    EXPECT_EQ(read(file), "Grüße.");
-    struct stat info {};
-    ASSERT_EQ(::stat(file.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0644u);
+    const fs::path preferred = scratch.path() / "talk-transcript.txt";
+    auto named = [&](const char* name) { return scratch.path() / name; };
+    auto mode = [](const fs::path& file) {
+        struct stat info {};
+        EXPECT_EQ(::lstat(file.c_str(), &info), 0) << file;
+        return info.st_mode & 0777;
+    };
 
-    // A folder where the file should go fails for every user, root included.
-    fs::create_directories(scratch.path() / "blocked-transcript.txt");
-    EXPECT_EQ(failureOf([&] { files.writeTextAtomically(scratch.path() / "blocked-transcript.txt", "x"); }),
-              "Could not write \"blocked-transcript.txt\" in \"" + scratch.path().string() + "\": Is a directory.");
+    const mode_t saved = ::umask(022);
+    EXPECT_EQ(files.writeNewTextFile(preferred, "Grüße."), preferred);
+    EXPECT_EQ(read(preferred), "Grüße.");
+    EXPECT_EQ(mode(preferred), 0644u);
+
+    // Taken names are skipped, whatever takes them: the user's file, a link
+    // (never followed), a folder. The user's umask sets the new file's mode.
+    ::umask(077);
+    EXPECT_EQ(files.writeNewTextFile(preferred, "second"), named("talk-transcript 2.txt"));
+    EXPECT_EQ(mode(named("talk-transcript 2.txt")), 0600u);
+    ::umask(saved);
+    EXPECT_EQ(read(preferred), "Grüße.");
+    write(scratch.path() / "elsewhere", "not to be touched");
+    fs::create_symlink(scratch.path() / "elsewhere", named("talk-transcript 3.txt"));
+    fs::create_directories(named("talk-transcript 4.txt"));
+    EXPECT_EQ(files.writeNewTextFile(preferred, "third"), named("talk-transcript 5.txt"));
+    EXPECT_EQ(read(scratch.path() / "elsewhere"), "not to be touched");
+    EXPECT_EQ(read(named("talk-transcript 5.txt")), "third");
+
+    // Failures name the file and the folder; no hidden copy is left behind.
+    const fs::path missingFolder = scratch.path() / "gone" / "talk-transcript.txt";
+    EXPECT_EQ(failureOf([&] { files.writeNewTextFile(missingFolder, "x"); }),
+              "Could not write \"talk-transcript.txt\" in \"" + (scratch.path() / "gone").string() +
+                  "\": No such file or directory.");
+    const fs::path crowded = scratch.path() / "crowded";
+    fs::create_directories(crowded);
+    write(crowded / "a.txt", "");
+    for (int number = 2; number <= SystemUserFiles::maximumNames; ++number)
+        write(crowded / ("a " + std::to_string(number) + ".txt"), "");
+    EXPECT_EQ(failureOf([&] { files.writeNewTextFile(crowded / "a.txt", "x"); }),
+              "Could not write \"a 100.txt\" in \"" + crowded.string() + "\": File exists.");
+    for (const auto& folder : {scratch.path(), crowded})
+        for (const auto& entry : fs::directory_iterator(folder))
+            EXPECT_NE(entry.path().filename().string().front(), '.') << "left behind: " << entry.path();
+
     write(scratch.path() / "plain", "");
     EXPECT_EQ(failureOf([&] { files.createDirectories(scratch.path() / "plain" / "sub"); }),
               (scratch.path() / "plain").string() + " is not a folder.");

@@ -125,8 +125,7 @@ std::filesystem::path AppDelegate::saveTranscript(const std::string& text, const
     const std::filesystem::path name = sourceURL.stem().string() + "-transcript.txt";
     const std::filesystem::path besideSource = sourceURL.parent_path() / name;
     try {
-        userFiles->writeTextAtomically(besideSource, text);
-        return besideSource;
+        return userFiles->writeNewTextFile(besideSource, text);
     } catch (const PlatformError&) {
         // The source's folder may be read-only (a mounted disc, a shared folder).
     }
@@ -134,8 +133,7 @@ std::filesystem::path AppDelegate::saveTranscript(const std::string& text, const
     const std::filesystem::path fallback = folder / name;
     // A fresh account may have no documents folder yet.
     userFiles->createDirectories(folder);
-    userFiles->writeTextAtomically(fallback, text);
-    return fallback;
+    return userFiles->writeNewTextFile(fallback, text);
 }
 
 }  // namespace tavlo

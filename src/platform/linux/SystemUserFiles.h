@@ -11,7 +11,9 @@ class SystemUserFiles final : public UserFiles {
 public:
     explicit SystemUserFiles(const HostEnvironment& host);
 
-    void writeTextAtomically(const std::filesystem::path& file, std::string_view text) override;
+    std::filesystem::path writeNewTextFile(const std::filesystem::path& preferred, std::string_view text) override;
+    // How many names are tried before giving up ("NAME 100.txt" is the last).
+    static constexpr int maximumNames = 100;
     void createDirectories(const std::filesystem::path& folder) override;
     std::optional<std::filesystem::path> documentsDirectory() const override { return documents_; }
     std::filesystem::path temporaryDirectory() const override { return temporary_; }

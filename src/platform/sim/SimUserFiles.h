@@ -12,10 +12,16 @@ namespace tavlo {
 
 class SimUserFiles final : public UserFiles {
 public:
-    void writeTextAtomically(const std::filesystem::path& file, std::string_view text) override {
-        if (readOnlyFolders.count(file.parent_path()))
-            throw PlatformError("posix", 13, "Could not write \"" + file.filename().string() + "\": Permission denied.");
+    std::filesystem::path writeNewTextFile(const std::filesystem::path& preferred, std::string_view text) override {
+        if (readOnlyFolders.count(preferred.parent_path()))
+            throw PlatformError("posix", 13,
+                                "Could not write \"" + preferred.filename().string() + "\": Permission denied.");
+        std::filesystem::path file = preferred;
+        for (int number = 2; files.count(file); ++number)
+            file = preferred.parent_path() / (preferred.stem().string() + " " + std::to_string(number) +
+                                              preferred.extension().string());
         files[file] = std::string(text);
+        return file;
     }
     void createDirectories(const std::filesystem::path& folder) override { createdFolders.insert(folder); }
     std::optional<std::filesystem::path> documentsDirectory() const override { return documents; }
