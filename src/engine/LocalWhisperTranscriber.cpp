@@ -47,7 +47,8 @@ void removeLocalWhisperFiles(const LocalWhisperWorkFiles& files) {
 LocalWhisperTranscriber::LocalWhisperTranscriber(LocalWhisperSettings settings) : settings_(std::move(settings)) {
     server_ = WarmWhisperServer::create({settings_.mainQueue, settings_.processLauncher, settings_.httpClient,
                                          settings_.searchLocations, settings_.temporaryDirectory,
-                                         settings_.processorCount, settings_.serverPort, settings_.temporaryFiles});
+                                         settings_.processorCount, settings_.serverPort, settings_.temporaryFiles,
+                                         settings_.listenerIsOurs});
 }
 
 std::shared_ptr<LocalWhisperTranscriber> LocalWhisperTranscriber::create(LocalWhisperSettings settings) {

@@ -36,6 +36,8 @@ struct LocalWhisperSettings {
     std::filesystem::path temporaryDirectory = std::filesystem::temp_directory_path();
     unsigned processorCount = std::thread::hardware_concurrency();
     int serverPort = kWarmWhisperServerPort;
+    // See WarmWhisperServerSettings::listenerIsOurs.
+    std::function<bool(int port)> listenerIsOurs;
     // Makes the server log's folder private; see WarmWhisperServerSettings.
     std::shared_ptr<TemporaryFiles> temporaryFiles;
 };

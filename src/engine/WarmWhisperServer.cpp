@@ -71,7 +71,11 @@ void WarmWhisperServer::ensure(const std::string& serverURL, const fs::path& mod
             auto self = weak.lock();
             if (!self) return;
             self->adoptionProbeOut_ = false;
-            if (answered) {
+            const int port = self->settings_.port;
+            if (answered && self->settings_.listenerIsOurs && !self->settings_.listenerIsOurs(port)) {
+                completion(failed("Another user's program is listening on the local Whisper server's port " +
+                                  std::to_string(port) + "; your recordings are not sent to it."));
+            } else if (answered) {
                 self->model_ = model;
                 self->languageCode_ = languageCode;
                 completion(std::nullopt);

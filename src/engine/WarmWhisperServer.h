@@ -41,6 +41,11 @@ struct WarmWhisperServerSettings {
     // Creates the log's folder as a private work folder; without it the
     // folder is created plainly.
     std::shared_ptr<TemporaryFiles> temporaryFiles;
+    // Whether the program listening on this loopback port runs as this user.
+    // A server that answers there but belongs to someone else is never
+    // adopted: it would receive the user's recordings. Null: any answer is
+    // taken (simulations).
+    std::function<bool(int port)> listenerIsOurs;
 };
 
 class WarmWhisperServer : public std::enable_shared_from_this<WarmWhisperServer> {

@@ -106,6 +106,7 @@ public:  // the failure table arranges its cases through a reference to the fixt
         };
         settings.temporaryDirectory = temporary_->temporaryDirectory();
         settings.processorCount = 8;
+        settings.listenerIsOurs = [this](int) { return !foreignServerIsAnotherUsers_; };
         transcriber_ = LocalWhisperTranscriber::create(settings);
         editor_ = std::make_shared<JobEditor>(std::make_shared<DelayedBackEnds>(transcriber_));
 
@@ -208,6 +209,8 @@ public:  // the failure table arranges its cases through a reference to the fixt
     std::shared_ptr<DictationEngine> engine_;
     std::function<WhisperSearchLocations(int lookup)> lookupOverride_;
     int locationLookups_ = 0;
+    // Whether the server found answering belongs to another user.
+    bool foreignServerIsAnotherUsers_ = false;
     MainQueue::TimePoint serverStarted_{};
     std::vector<DictationResult> finished_;
 };
@@ -453,6 +456,20 @@ TEST_F(LocalWhisperSimulation, AServerAlreadyListeningIsAdoptedAndNeverStopped) 
     EXPECT_EQ(requestsTo("POST"), 2u);
     transcriber_->shutdown();
     EXPECT_TRUE(launcher_->launchesOf("whisper-server").empty());
+}
+
+TEST_F(LocalWhisperSimulation, AServerOfAnotherUserIsNeverGivenTheRecording) {
+    installServer();
+    world_.foreignServer = SimHttpClient::Reply::status(404, "not found");
+    foreignServerIsAnotherUsers_ = true;
+    const fs::path recording = dictate();
+    settle();
+    EXPECT_EQ(only(),
+              "error: Another user's program is listening on the local Whisper server's port 18131; your recordings "
+              "are not sent to it.");
+    EXPECT_EQ(requestsTo("POST"), 0u);
+    EXPECT_TRUE(launcher_->launchesOf("whisper-server").empty());
+    EXPECT_FALSE(ScratchFolder::exists(recording));
 }
 
 TEST_F(LocalWhisperSimulation, ProbeCountsOnlyStatusesUpTo499WithinItsLimits) {

@@ -1,9 +1,12 @@
 #include "app/cli/RecognitionServices.h"
 
+#include <unistd.h>
+
 #include "engine/CloudTranscriber.h"
 #include "engine/DelayedBackEnds.h"
 #include "engine/LocalWhisperTranscriber.h"
 #include "platform/linux/CurlHttpClient.h"
+#include "platform/linux/LoopbackListeners.h"
 #include "platform/linux/PosixProcessLauncher.h"
 #include "platform/linux/SystemTemporaryFiles.h"
 #include "platform/linux/audio/LinuxAudioServices.h"
@@ -27,6 +30,7 @@ RecognitionServices makeRecognitionServices(std::shared_ptr<MainQueue> mainQueue
     local.httpClient = services.httpClient;
     local.temporaryDirectory = temporaryFiles->temporaryDirectory();
     local.temporaryFiles = temporaryFiles;
+    local.listenerIsOurs = [](int port) { return loopbackListenersBelongTo(port, ::getuid()); };
     CloudTranscriberSettings cloud;
     cloud.mainQueue = mainQueue;
     cloud.httpClient = services.httpClient;
