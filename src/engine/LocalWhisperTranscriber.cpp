@@ -186,12 +186,12 @@ void LocalWhisperTranscriber::runServer(const LocalWhisperWorkFiles& files, cons
                                         const std::string& languageIdentifier, const SessionCompletion& session) {
     const std::string code = whisperLanguageCode(languageIdentifier).value_or("auto");
     server_->ensure(backend.serverURL, backend.model, code,
-                    [weak = weak_from_this(), files, url = backend.serverURL, session](std::optional<EngineError> error) {
+                    [weak = weak_from_this(), files, backend, code, session](std::optional<EngineError> error) {
                         auto self = weak.lock();
                         if (!self || !session.engineExists()) return;
                         if (session.isCurrent()) {
                             if (!error) {
-                                self->upload(files, url, session);
+                                self->upload(files, backend, code, session);
                                 return;
                             }
                             session.finish(DictationResult::failure(*error));
@@ -200,20 +200,40 @@ void LocalWhisperTranscriber::runServer(const LocalWhisperWorkFiles& files, cons
                     });
 }
 
-void LocalWhisperTranscriber::upload(const LocalWhisperWorkFiles& files, const std::string& serverURL,
-                                     const SessionCompletion& session) {
+void LocalWhisperTranscriber::upload(const LocalWhisperWorkFiles& files, const WhisperServerBackend& backend,
+                                     const std::string& languageCode, const SessionCompletion& session,
+                                     bool mayRestart) {
     auto sent = std::make_shared<std::weak_ptr<HttpTask>>();
     auto task = server_->postWav(
-        serverURL, files.wav,
-        [weak = weak_from_this(), sent, files, session](std::variant<std::string, EngineError> reply) {
+        backend.serverURL, files.wav,
+        [weak = weak_from_this(), sent, files, backend, languageCode, session,
+         mayRestart](WarmWhisperServer::UploadReply reply) {
             auto self = weak.lock();
             if (!self || !session.engineExists()) return;
             if (self->requestTask_ && self->requestTask_ == sent->lock()) self->requestTask_.reset();
             if (session.isCurrent()) {
-                if (const auto* text = std::get_if<std::string>(&reply)) {
+                if (const auto* text = std::get_if<std::string>(&reply.result)) {
                     session.finish(DictationResult::success(normalizeWhisperOutput(*text)));
+                } else if (reply.serverGone && mayRestart) {
+                    // The server went away (it crashed, or was killed): one
+                    // fresh start and one more try; the files stay for it.
+                    self->server_->restart(
+                        backend.serverURL, backend.model, languageCode,
+                        [weak, files, backend, languageCode, session](std::optional<EngineError> error) {
+                            auto self = weak.lock();
+                            if (!self || !session.engineExists()) return;
+                            if (session.isCurrent()) {
+                                if (!error) {
+                                    self->upload(files, backend, languageCode, session, false);
+                                    return;
+                                }
+                                session.finish(DictationResult::failure(*error));
+                            }
+                            removeLocalWhisperFiles(files);
+                        });
+                    return;
                 } else {
-                    session.finish(DictationResult::failure(std::get<EngineError>(reply)));
+                    session.finish(DictationResult::failure(std::get<EngineError>(reply.result)));
                 }
             }
             // Also for an abandoned session: its files are nobody's any more.

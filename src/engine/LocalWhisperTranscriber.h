@@ -83,7 +83,11 @@ private:
                         const std::string& languageIdentifier, const SessionCompletion& session);
     void runServer(const LocalWhisperWorkFiles& files, const WhisperServerBackend& backend,
                    const std::string& languageIdentifier, const SessionCompletion& session);
-    void upload(const LocalWhisperWorkFiles& files, const std::string& serverURL, const SessionCompletion& session);
+    // Sends the recording to the warm server. A server that is lost on the
+    // way (it died or was killed) is started again once and sent the
+    // recording once more before the session fails.
+    void upload(const LocalWhisperWorkFiles& files, const WhisperServerBackend& backend, const std::string& languageCode,
+                const SessionCompletion& session, bool mayRestart = true);
     bool launchForSession(const ProcessSpec& launchSpec, ProcessLauncher::TerminationHandler handler,
                           const LocalWhisperWorkFiles& files, const SessionCompletion& session);
     void releaseSessionProcess(const std::shared_ptr<ChildProcess>& process);

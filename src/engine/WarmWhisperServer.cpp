@@ -247,7 +247,7 @@ std::shared_ptr<HttpTask> WarmWhisperServer::postWav(const std::string& serverUR
     try {
         bytes = readFileBytes(wav);
     } catch (const PlatformError& error) {
-        completion(error);
+        completion({error, false});
         return nullptr;
     }
 
@@ -255,11 +255,14 @@ std::shared_ptr<HttpTask> WarmWhisperServer::postWav(const std::string& serverUR
     return settings_.httpClient->dataTask(request, [queue = settings_.mainQueue, completion](HttpResult result) {
         // Read on the client's thread; only the outcome goes to the main thread.
         auto reply = readWhisperInferenceReply(result);
-        queue->post([completion, reply = std::move(reply)] {
+        using Kind = HttpTransportError::Kind;
+        const bool gone = !result.response && result.error &&
+                          (result.error->kind == Kind::cannotConnect || result.error->kind == Kind::connectionLost);
+        queue->post([completion, reply = std::move(reply), gone] {
             if (const auto* transcript = std::get_if<WhisperTranscript>(&reply)) {
-                completion(transcript->text);
+                completion({transcript->text, false});
             } else {
-                completion(failed(std::get<WhisperInferenceFailure>(reply).message));
+                completion({failed(std::get<WhisperInferenceFailure>(reply).message), gone});
             }
         });
     });

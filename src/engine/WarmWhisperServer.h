@@ -52,8 +52,14 @@ class WarmWhisperServer : public std::enable_shared_from_this<WarmWhisperServer>
 public:
     // No error means the server is ready.
     using Completion = std::function<void(std::optional<EngineError>)>;
-    // The transcript as the server gave it, or why there is none.
-    using UploadCompletion = std::function<void(std::variant<std::string, EngineError>)>;
+    // The transcript as the server gave it, or why there is none;
+    // `serverGone` when the server could not be reached or dropped the
+    // connection (it died or was killed), as opposed to an answer.
+    struct UploadReply {
+        std::variant<std::string, EngineError> result;
+        bool serverGone = false;
+    };
+    using UploadCompletion = std::function<void(UploadReply)>;
 
     static constexpr auto kProbeTimeout = std::chrono::milliseconds(350);
     static constexpr auto kProbeWaitLimit = std::chrono::milliseconds(500);
@@ -72,6 +78,13 @@ public:
     // when the file could not be read (the completion then already ran).
     std::shared_ptr<HttpTask> postWav(const std::string& serverURL, const std::filesystem::path& wav,
                                       UploadCompletion completion);
+
+    // Starts the server afresh (after it was lost), in place of whatever
+    // process of ours was recorded.
+    void restart(const std::string& serverURL, const std::filesystem::path& model, const std::string& languageCode,
+                 Completion completion) {
+        start(serverURL, model, languageCode, std::move(completion));
+    }
 
     // Terminates a server we started and forgets what it was started with.
     void stop();

@@ -51,6 +51,8 @@ struct World {
     SimHttpClient::Reply inferenceReply = SimHttpClient::Reply::status(200, "{\"text\":\" hello world\\n\"}", 200ms);
     // Something else answering on the port without any process of ours.
     std::optional<SimHttpClient::Reply> foreignServer;
+    // How many inference requests find the server crashing under them.
+    int serverCrashesOnInference = 0;
 };
 
 // Lets a test change the job the engine hands over (to take its recording away).
@@ -192,6 +194,12 @@ public:  // the failure table arranges its cases through a reference to the fixt
             if (request.method == "GET") return *world_.foreignServer;
         } else if (request.method == "GET") {
             return SimHttpClient::Reply::status(200, "<html></html>");
+        } else if (world_.serverCrashesOnInference > 0) {
+            --world_.serverCrashesOnInference;
+            for (const auto& launch : launcher_->launchesOf("whisper-server"))
+                if (launch.process == server) queue_->post([process = launch.process] { process->exit(139); });
+            return SimHttpClient::Reply::failure(HttpTransportError::Kind::connectionLost,
+                                                 "The network connection was lost.");
         }
         return world_.inferenceReply;
     }
@@ -642,6 +650,37 @@ TEST_F(LocalWhisperSimulation, AServerThatDiedBetweenDictationsIsStartedAgain) {
     EXPECT_EQ(finished_.size(), 2u);
     EXPECT_TRUE(finished_.back().isSuccess());
     EXPECT_EQ(launcher_->launchesOf("whisper-server").size(), 2u);
+}
+
+TEST_F(LocalWhisperSimulation, AServerLostDuringTheRequestIsStartedAgainOnceAndAskedAgain) {
+    installServer();
+    world_.serverCrashesOnInference = 1;
+    const fs::path recording = dictate();
+    settle();
+    EXPECT_EQ(only(), "text: hello world");
+    EXPECT_EQ(launcher_->launchesOf("whisper-server").size(), 2u);
+    EXPECT_EQ(requestsTo("POST"), 2u);
+    EXPECT_FALSE(ScratchFolder::exists(recording));
+}
+
+TEST_F(LocalWhisperSimulation, AServerLostAgainAfterItsRestartFailsTheDictation) {
+    installServer();
+    world_.serverCrashesOnInference = 2;
+    const fs::path recording = dictate();
+    settle();
+    EXPECT_EQ(only(), "error: The network connection was lost.");
+    EXPECT_EQ(launcher_->launchesOf("whisper-server").size(), 2u) << "one restart only";
+    EXPECT_EQ(requestsTo("POST"), 2u);
+    EXPECT_FALSE(ScratchFolder::exists(recording));
+}
+
+TEST_F(LocalWhisperSimulation, AnErrorAnsweredByTheServerIsNoLostServer) {
+    installServer();
+    world_.inferenceReply = SimHttpClient::Reply::status(500, "{\"error\":\"failed to decode\"}");
+    dictate();
+    settle();
+    EXPECT_EQ(only(), "error: failed to decode");
+    EXPECT_EQ(launcher_->launchesOf("whisper-server").size(), 1u);
 }
 
 TEST_F(LocalWhisperSimulation, ShutdownStopsTheServerWeStarted) {

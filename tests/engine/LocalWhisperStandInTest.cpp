@@ -333,7 +333,7 @@ TEST_F(LocalWhisperStandIns, UndecodableAudioIsAnInvalidRequest) {
     auto server = WarmWhisperServer::create({queue_, launcher_, http_, [this] { return locations_; },
                                              scratch_.path(), 4, port_, nullptr});
     std::optional<std::variant<std::string, EngineError>> reply;
-    server->postWav(whisperServerURL(port_), wav, [&](std::variant<std::string, EngineError> r) { reply = r; });
+    server->postWav(whisperServerURL(port_), wav, [&](WarmWhisperServer::UploadReply r) { reply = r.result; });
     ASSERT_TRUE(queue_->runUntil([&] { return reply.has_value(); }));
     ASSERT_TRUE(std::holds_alternative<EngineError>(*reply));
     EXPECT_EQ(errorDescription(std::get<EngineError>(*reply)), "Invalid request");
