@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "harness/BackgroundProgram.h"
 #include "harness/RunProgram.h"
 #include "harness/ScriptedHttpServer.h"
 #include "harness/TemporaryDirectory.h"
@@ -220,6 +221,39 @@ TEST_F(TranscribeCommand, RedirectsAndWebPagesAreFailures) {
     const auto plain = run({"transcribe", source.string()});
     EXPECT_EQ(plain.status, 0) << plain.err;
     EXPECT_EQ(plain.out, "Plain words.\n");
+}
+
+TEST_F(TranscribeCommand, AStopRequestOrCtrlCEndsTheRunWithItsWorkFilesRemoved) {
+    for (const int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal == SIGTERM ? "SIGTERM" : "SIGINT");
+        ScriptedHttpServer openAI;
+        environment["TAVLO_OPENAI_BASE_URL"] = openAI.baseURL();
+        // The upload is answered only when the test says so: the run is busy.
+        openAI.answerNext({200, R"({"text":"never seen"})", "application/json", true});
+        setSetting("speechModel", "OpenAI cloud");
+        setSetting("openAICloudMode", "Own OpenAI key");
+        ASSERT_EQ(run({"secret", "set", "openai-key"}, "sk-test-key\n").status, 0);
+
+        std::vector<std::string> arguments{"-i"};
+        for (const auto& [name, value] : environment) arguments.push_back(name + "=" + value);
+        arguments.insert(arguments.end(), {TAVLO_BINARY, "transcribe", source.string()});
+        BackgroundProgram program("/usr/bin/env", arguments);
+        ASSERT_TRUE(openAI.waitForRequests(1, std::chrono::seconds(30)));
+        bool copied = false;
+        std::error_code error;
+        for (const auto& entry : fs::recursive_directory_iterator(temporary, error))
+            copied = copied || entry.path().extension() == ".m4a";
+        EXPECT_TRUE(copied) << "the working copy exists while the upload runs";
+
+        ::kill(program.pid(), signal);
+        int status = 0;
+        ASSERT_EQ(::waitpid(program.pid(), &status, 0), program.pid());
+        EXPECT_TRUE(WIFEXITED(status)) << "ended by its own hand, not by the signal";
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+        openAI.releaseHeldReplies();
+        expectNoWorkFilesLeft();
+        EXPECT_FALSE(fs::exists(home.path() / "memo-transcript.txt"));
+    }
 }
 
 // The shared temporary folder is open to every local user: one who creates

@@ -180,3 +180,50 @@ TEST(SystemTemporaryFiles, CopiesExactlyAndNeverOverwrites) {
 
 }  // namespace
 }  // namespace tavlo
+
+namespace tavlo {
+namespace {
+
+// Each run works in a folder of its own, locked while it runs: it is removed
+// when the run ends, and a killed run's folder by the next run.
+TEST(SystemTemporaryFiles, EachRunHasItsOwnFolderAndAKilledRunsFolderIsRemovedByTheNext) {
+    testing::TemporaryDirectory scratch;
+    const fs::path root = scratch.path() / "work";
+    auto first = SystemTemporaryFiles::forThisProcess(root);
+    const fs::path folder = first->temporaryDirectory();
+    EXPECT_EQ(folder.parent_path(), root);
+    EXPECT_EQ(folder.filename().string().rfind("run-" + std::to_string(::getpid()) + "-", 0), 0u);
+    struct stat info {};
+    ASSERT_EQ(::stat(folder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    first->createDirectories(folder / "SorvelWhisper");
+    write(folder / "SorvelWhisper" / "recording.wav", "voice");
+
+    // A killed run: its lock file is there but nobody holds it.
+    const fs::path killed = root / "run-1-deadbeef";
+    fs::create_directories(killed / "SorvelCloud");
+    write(killed / "lock", "");
+    write(killed / "SorvelCloud" / "recording.m4a", "voice");
+    // Not ours to judge: something else, and a link to a folder elsewhere.
+    fs::create_directories(root / "SorvelWhisper");
+    fs::create_directories(scratch.path() / "elsewhere");
+    write(scratch.path() / "elsewhere" / "keep", "");
+    fs::create_symlink(scratch.path() / "elsewhere", root / "run-2-link");
+
+    auto second = SystemTemporaryFiles::forThisProcess(root);
+    EXPECT_NE(second->temporaryDirectory(), folder);
+    EXPECT_FALSE(fs::exists(killed)) << "a killed run's files are removed";
+    EXPECT_EQ(read(folder / "SorvelWhisper" / "recording.wav"), "voice") << "a running one's are not";
+    EXPECT_TRUE(fs::exists(root / "SorvelWhisper"));
+    EXPECT_TRUE(fs::exists(scratch.path() / "elsewhere" / "keep"));
+
+    first.reset();
+    EXPECT_FALSE(fs::exists(folder)) << "a run removes its own folder when it ends";
+    EXPECT_TRUE(fs::exists(second->temporaryDirectory()));
+    const fs::path secondFolder = second->temporaryDirectory();
+    second.reset();
+    EXPECT_FALSE(fs::exists(secondFolder));
+}
+
+}  // namespace
+}  // namespace tavlo

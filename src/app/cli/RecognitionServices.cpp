@@ -22,7 +22,9 @@ RecognitionServices makeRecognitionServices(std::shared_ptr<MainQueue> mainQueue
     services.audioCapture = audio.audioCapture;
     services.processLauncher = std::make_shared<PosixProcessLauncher>();
     services.httpClient = std::make_shared<CurlHttpClient>();
-    auto temporaryFiles = std::make_shared<SystemTemporaryFiles>();
+    // A work folder of this run's own, removed when the run ends (and, when
+    // a run was killed, by the next one).
+    auto temporaryFiles = SystemTemporaryFiles::forThisProcess();
 
     LocalWhisperSettings local;
     local.mainQueue = mainQueue;

@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "app/cli/CommandEventLoop.h"
+#include "app/cli/StopSignals.h"
 #include "app/cli/CommandControllerPorts.h"
 #include "app/cli/RecognitionServices.h"
 #include "app/cli/TerminalText.h"
@@ -38,12 +39,25 @@ int runTranscribe(const std::vector<std::string>& args, Streams streams) {
     // Owned here rather than by the callbacks, which the engine keeps.
     RecognitionServices services;
     std::shared_ptr<AppDelegate> controller;
+    std::unique_ptr<StopSignals> stopSignals;
+    bool stopped = false;
     runCommandEventLoop([&](std::shared_ptr<MainQueue> mainQueue, Finished finished) {
+        // Ctrl+C or a stop request ends the transcription with its work files
+        // removed and any helper program stopped, not half-way.
+        stopSignals = std::make_unique<StopSignals>([&, finished](int signal) {
+            if (stopped) return;
+            stopped = true;
+            streams.err << "tavlo: stopped; no transcript was saved\n";
+            status = 128 + signal;
+            if (services.engine) services.engine->shutdown();
+            finished();
+        });
         services = makeFileRecognitionServices(mainQueue, host);
         AppDelegatePorts ports = commandControllerPorts(settings->store(), services, mainQueue, pasteboard, host, log);
         controller = AppDelegate::create(std::move(ports));
 
         controller->transcribeFile(source, [&, finished](const FileTranscriptionResult& result) {
+            if (stopped) return;  // a cancellation the stop itself caused
             // The transcript and the messages come from a server or a tool:
             // their control characters are not let loose on the terminal.
             if (result.isSuccess()) {
@@ -64,6 +78,7 @@ int runTranscribe(const std::vector<std::string>& args, Streams streams) {
             finished();
         });
     });
+    stopSignals.reset();
     return status;
 }
 

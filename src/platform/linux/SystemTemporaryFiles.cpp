@@ -1,10 +1,15 @@
 #include "platform/linux/SystemTemporaryFiles.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <string_view>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -61,6 +66,84 @@ void makePrivateFolder(const std::filesystem::path& folder) {
 }
 
 }  // namespace
+
+namespace {
+
+constexpr std::string_view processFolderPrefix = "run-";
+constexpr const char* lockName = "lock";
+// A folder being set up has no lock file for a moment; only older ones
+// without it are taken for leftovers.
+constexpr auto setUpGrace = std::chrono::minutes(1);
+
+bool lockedByNobody(const std::filesystem::path& folder) {
+    Descriptor lock(::open((folder / lockName).c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
+    if (lock.get() < 0) {
+        if (errno != ENOENT) return false;
+        std::error_code error;
+        const auto changed = std::filesystem::last_write_time(folder, error);
+        return !error && std::filesystem::file_time_type::clock::now() - changed > setUpGrace;
+    }
+    // Taken at once: the process that held it is gone (a lock dies with its
+    // holder). The descriptor closes, and the lock goes, with `lock`.
+    return ::flock(lock.get(), LOCK_EX | LOCK_NB) == 0;
+}
+
+// Removes the process folders of runs that ended without cleaning up.
+void removeLeftovers(const std::filesystem::path& root) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(root, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(processFolderPrefix, 0) != 0) continue;
+        std::error_code statusError;
+        // Only real folders: a link is left alone, never followed.
+        if (!entry.is_directory(statusError) || entry.is_symlink(statusError)) continue;
+        if (lockedByNobody(entry.path())) std::filesystem::remove_all(entry.path(), statusError);
+    }
+}
+
+}  // namespace
+
+std::shared_ptr<SystemTemporaryFiles> SystemTemporaryFiles::forThisProcess() {
+    return forThisProcess(SystemTemporaryFiles().temporaryDirectory());
+}
+
+std::shared_ptr<SystemTemporaryFiles> SystemTemporaryFiles::forThisProcess(const std::filesystem::path& root) {
+    try {
+        makePrivateFolder(root);
+    } catch (const PlatformError&) {
+        return std::make_shared<SystemTemporaryFiles>(root);
+    }
+    removeLeftovers(root);
+    std::random_device random;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random()));
+        const std::filesystem::path folder =
+            root / (std::string(processFolderPrefix) + std::to_string(::getpid()) + "-" + suffix);
+        if (::mkdir(folder.c_str(), 0700) != 0) {
+            if (errno == EEXIST) continue;
+            break;
+        }
+        const int lock = ::open((folder / lockName).c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (lock < 0 || ::flock(lock, LOCK_EX | LOCK_NB) != 0) {
+            if (lock >= 0) ::close(lock);
+            std::error_code ignored;
+            std::filesystem::remove_all(folder, ignored);
+            break;
+        }
+        auto files = std::make_shared<SystemTemporaryFiles>(folder);
+        files->lockDescriptor_ = lock;
+        return files;
+    }
+    return std::make_shared<SystemTemporaryFiles>(root);
+}
+
+SystemTemporaryFiles::~SystemTemporaryFiles() {
+    if (lockDescriptor_ < 0) return;
+    std::error_code ignored;
+    std::filesystem::remove_all(directory_, ignored);
+    ::close(lockDescriptor_);
+}
 
 SystemTemporaryFiles::SystemTemporaryFiles() {
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); usableRuntimeFolder(runtime)) {
