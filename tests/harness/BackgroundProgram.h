@@ -19,14 +19,15 @@ public:
     BackgroundProgram(const std::string& program, const std::vector<std::string>& args) {
         int out[2];
         if (::pipe2(out, O_CLOEXEC) != 0) return;
+        // Made before the fork: the child of a threaded process must not allocate.
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
         pid_ = ::fork();
         if (pid_ == 0) {
             ::dup2(out[1], 1);
             const int null = ::open("/dev/null", O_RDONLY);
             ::dup2(null, 0);
-            std::vector<char*> argv{const_cast<char*>(program.c_str())};
-            for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-            argv.push_back(nullptr);
             ::execv(program.c_str(), argv.data());
             ::_exit(127);
         }

@@ -32,24 +32,37 @@ inline ProgramResult runProgram(const std::string& program, const std::vector<st
     const std::filesystem::path dir = ::mkdtemp(pattern);
     { std::ofstream(dir / "in", std::ios::binary) << input; }
 
+    // Everything the child needs is made before the fork: a test process has
+    // threads (servers, the sanitizers' own), and one of them may hold the
+    // allocator's lock at that moment, so the child must not allocate.
+    const std::string inPath = (dir / "in").string(), outPath = (dir / "out").string(),
+                      errPath = (dir / "err").string(),
+                      stdoutPath = standardOutput.empty() ? outPath : standardOutput.string();
+    const int stdoutFlags = standardOutput.empty() ? O_WRONLY | O_CREAT | O_TRUNC : O_WRONLY;
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    std::vector<std::string> variables;
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string variable = *entry;
+        if (!environment.count(variable.substr(0, variable.find('=')))) variables.push_back(variable);
+    }
+    for (const auto& [name, value] : environment) variables.push_back(name + "=" + value);
+    std::vector<char*> envp;
+    for (auto& variable : variables) envp.push_back(variable.data());
+    envp.push_back(nullptr);
+
     const pid_t pid = ::fork();
     if (pid == 0) {
-        auto redirect = [](const std::filesystem::path& path, int flags, int fd) {
-            const int file = ::open(path.c_str(), flags, 0600);
+        auto redirect = [](const char* path, int flags, int fd) {
+            const int file = ::open(path, flags, 0600);
             if (file < 0 || ::dup2(file, fd) < 0) ::_exit(127);
             ::close(file);
         };
-        redirect(dir / "in", O_RDONLY, 0);
-        if (standardOutput.empty())
-            redirect(dir / "out", O_WRONLY | O_CREAT | O_TRUNC, 1);
-        else
-            redirect(standardOutput, O_WRONLY, 1);
-        redirect(dir / "err", O_WRONLY | O_CREAT | O_TRUNC, 2);
-        for (const auto& [name, value] : environment) ::setenv(name.c_str(), value.c_str(), 1);
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
+        redirect(inPath.c_str(), O_RDONLY, 0);
+        redirect(stdoutPath.c_str(), stdoutFlags, 1);
+        redirect(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 2);
+        ::execve(program.c_str(), argv.data(), envp.data());
         ::_exit(127);
     }
     ProgramResult result;
