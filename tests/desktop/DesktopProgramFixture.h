@@ -84,6 +84,10 @@ protected:
         return environment;
     }
     std::string diagnostics() const { return readFile(home.path() / ".local/state/tavlo/Tavlo.log"); }
+    // The program has launched (its launch line is in the log).
+    bool launched() const {
+        return waitFor([&] { return diagnostics().find("launch bundle=") != std::string::npos; }, 30s);
+    }
 
     TemporaryDirectory home;
 };

@@ -59,8 +59,7 @@ TEST_F(DesktopProgramSerially, HoldingTheTriggerDictatesIntoTheFocusedEntryAndTh
 
     ScopedEnvironment environment(userEnvironment());
     BackgroundProgram program(TAVLO_BINARY, {});
-    ASSERT_TRUE(waitFor([&] { return diagnostics().find("launch bundle=") != std::string::npos; }, 30s))
-        << diagnostics();
+    ASSERT_TRUE(launched()) << diagnostics();
 
     // Right Ctrl on its own is the function key on a keyboard without Fn.
     Display* keyboard = XOpenDisplay(nullptr);
@@ -107,8 +106,7 @@ TEST_F(DesktopProgramSerially, TheCleanShortcutRewritesTheSelectionAndWithoutOne
     ASSERT_TRUE(field.running()) << field.error();
     ScopedEnvironment environment(userEnvironment());
     BackgroundProgram program(TAVLO_BINARY, {});
-    ASSERT_TRUE(waitFor([&] { return diagnostics().find("launch bundle=") != std::string::npos; }, 30s))
-        << diagnostics();
+    ASSERT_TRUE(launched()) << diagnostics();
 
     // Alt+5: the Clean style, on the selected text of the focused entry.
     Display* keyboard = XOpenDisplay(nullptr);

@@ -130,8 +130,7 @@ protected:
 TEST_F(HomeWindowSerially, ATriggerAndCleanupChangedOnHomeReachTheSettingsFileWhenSaved) {
     ScopedEnvironment environment(userEnvironment());
     BackgroundProgram program(TAVLO_BINARY, {});
-    ASSERT_TRUE(waitFor([&] { return diagnostics().find("launch bundle=") != std::string::npos; }, 30s))
-        << diagnostics();
+    ASSERT_TRUE(launched()) << diagnostics();
     const Window window = openHome();
     ASSERT_NE(window, None) << diagnostics();
 
@@ -193,8 +192,7 @@ TEST_F(HomeWindowSerially, AFileChosenInTranscribeIsTranscribedCopiedAndSavedBes
     BackgroundProgram program(findProgram("unshare"),
                               {"--user", "--map-root-user", "--mount", "sh", "-c",
                                "mount --bind \"$0\" /usr/local/bin && exec \"$@\"", bin.string(), TAVLO_BINARY});
-    ASSERT_TRUE(waitFor([&] { return diagnostics().find("launch bundle=") != std::string::npos; }, 30s))
-        << diagnostics();
+    ASSERT_TRUE(launched()) << diagnostics();
     const Window window = openHome();
     ASSERT_NE(window, None) << diagnostics();
     click(window, transcribeSection);
@@ -220,8 +218,7 @@ TEST_F(HomeWindowSerially, HomeInTheTrayMenuOpensTheWindow) {
                                                    "--width", "100", "--height", "24", "--SetDockType", "true"});
     ScopedEnvironment environment(userEnvironment());
     BackgroundProgram program(TAVLO_BINARY, {});
-    ASSERT_TRUE(waitFor([&] { return diagnostics().find("launch bundle=") != std::string::npos; }, 30s))
-        << diagnostics();
+    ASSERT_TRUE(launched()) << diagnostics();
     EXPECT_EQ(diagnostics().find("tray unavailable"), std::string::npos) << diagnostics();
 
     // The icon is the only one in the tray: at its right end. It is docked a
@@ -252,8 +249,7 @@ TEST_F(HomeWindowSerially, HomeInTheTrayMenuOpensTheWindow) {
 TEST_F(HomeWindowSerially, AStopRequestEndsTheProgramEvenWhileADialogIsOpen) {
     ScopedEnvironment environment(userEnvironment());
     BackgroundProgram program(TAVLO_BINARY, {});
-    ASSERT_TRUE(waitFor([&] { return diagnostics().find("launch bundle=") != std::string::npos; }, 30s))
-        << diagnostics();
+    ASSERT_TRUE(launched()) << diagnostics();
     const Window window = openHome();
     ASSERT_NE(window, None) << diagnostics();
     click(window, transcribeSection);
