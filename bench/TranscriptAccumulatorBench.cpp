@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/TranscriptAccumulator.h"
+#include "engine/session/TranscriptAccumulator.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <sstream>
 #include <string>
 
-#include "settings/Enums.h"
-#include "settings/Records.h"
+#include "base/Enums.h"
+#include "base/Records.h"
 #include "text/TextPipeline.h"
 
 namespace {

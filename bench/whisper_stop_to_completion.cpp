@@ -20,13 +20,13 @@
 #include <mutex>
 
 #include "harness/FreeLoopbackPort.h"
-#include "engine/DelayedBackEnds.h"
+#include "engine/session/DelayedBackEnds.h"
 #include "engine/DictationEngine.h"
-#include "engine/LocalWhisperTranscriber.h"
+#include "engine/whisper/LocalWhisperTranscriber.h"
 #include "harness/PumpedMainQueue.h"
 #include "harness/RunProgram.h"
-#include "platform/linux/CurlHttpClient.h"
-#include "platform/linux/PosixProcessLauncher.h"
+#include "platform/linux/http/CurlHttpClient.h"
+#include "platform/linux/process/PosixProcessLauncher.h"
 #include "platform/sim/SimAudioCapture.h"
 #include "platform/sim/SimAudioFileWriter.h"
 #include "platform/sim/SimSpeechRecognizerService.h"

@@ -16,7 +16,7 @@
 #include <memory>
 
 #include "harness/XvfbDesktop.h"
-#include "platform/linux/QtMainQueue.h"
+#include "platform/linux/qt/QtMainQueue.h"
 #include "platform/linux/x11/X11Connection.h"
 #include "platform/linux/x11/X11HotKeyService.h"
 #include "platform/linux/x11/X11KeyEventSource.h"

@@ -12,8 +12,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "engine/CloudReplies.h"
-#include "engine/CloudRequests.h"
+#include "engine/cloud/CloudReplies.h"
+#include "engine/cloud/CloudRequests.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tavlo;

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "platform/linux/FilePreferenceStore.h"
+#include "platform/linux/files/FilePreferenceStore.h"
 #include "platform/sim/InMemorySecretStore.h"
 #include "platform/sim/ManualWallClock.h"
 #include "platform/sim/SimulatedHostEnvironment.h"

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "settings/Enums.h"
-#include "settings/Records.h"
+#include "base/Enums.h"
+#include "base/Records.h"
 #include "text/IcuText.h"
 #include "text/Snippets.h"
 #include "text/TextPipeline.h"

@@ -17,16 +17,16 @@
 #include <string>
 #include <vector>
 
-#include "engine/DelayedTranscriber.h"
+#include "engine/session/DelayedTranscriber.h"
 #include "engine/DictationEngineError.h"
 #include "engine/DictationResult.h"
-#include "engine/TranscriptAccumulator.h"
+#include "engine/session/TranscriptAccumulator.h"
 #include "platform/AudioCapture.h"
 #include "platform/AudioFileWriter.h"
 #include "platform/MainQueue.h"
 #include "platform/SpeechRecognizerService.h"
 #include "platform/TemporaryFiles.h"
-#include "settings/Enums.h"
+#include "base/Enums.h"
 
 namespace tavlo {
 

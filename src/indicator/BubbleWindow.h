@@ -11,7 +11,7 @@
 
 #include "indicator/BubbleView.h"
 #include "platform/BubbleDisplay.h"
-#include "settings/BubbleFrameText.h"
+#include "base/BubbleFrameText.h"
 
 namespace tavlo {
 

@@ -8,7 +8,7 @@
 #include <QImage>
 #include <QRectF>
 
-#include "indicator/model/BubbleState.h"
+#include "base/BubbleState.h"
 
 class QPainter;
 

@@ -2,7 +2,7 @@
 // The floating bubble that shows the dictation state. The controller only sets
 // the state and reads it back (delayed resets check that nothing changed it),
 // and shows or hides it.
-#include "indicator/model/BubbleState.h"
+#include "base/BubbleState.h"
 
 namespace tavlo {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/BubbleFrameText.h"
+#include "base/BubbleFrameText.h"
 
 namespace tavlo {
 

@@ -10,7 +10,7 @@
 #include <variant>
 #include <vector>
 
-#include "settings/Date.h"
+#include "base/Date.h"
 
 namespace tavlo {
 

@@ -1,6 +1,6 @@
 #pragma once
 // The program's icon in the panel's tray: its image follows the dictation state.
-#include "indicator/model/BubbleState.h"
+#include "base/BubbleState.h"
 
 namespace tavlo {
 

@@ -1,6 +1,6 @@
 #pragma once
 // The calendar time of the machine, as stored in the history and update dates.
-#include "settings/Date.h"
+#include "base/Date.h"
 
 namespace tavlo {
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "settings/Enums.h"
+#include "base/Enums.h"
 
 namespace tavlo {
 

@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "settings/ApplicationStyle.h"
-#include "settings/BoundedJson.h"
+#include "base/BoundedJson.h"
 #include "settings/LocaleIdentifier.h"
 #include "settings/PreferenceKeys.h"
 #include "settings/TermLearning.h"

@@ -20,11 +20,11 @@
 #include "platform/PreferenceStore.h"
 #include "platform/SecretStore.h"
 #include "platform/WallClock.h"
-#include "settings/BubbleFrameText.h"
-#include "settings/Date.h"
-#include "settings/Enums.h"
+#include "base/BubbleFrameText.h"
+#include "base/Date.h"
+#include "base/Enums.h"
 #include "settings/LocalWhisperAvailability.h"
-#include "settings/Records.h"
+#include "base/Records.h"
 
 namespace tavlo {
 

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <utility>
 
-#include "settings/Records.h"
+#include "base/Records.h"
 
 namespace tavlo {
 namespace {

@@ -1,6 +1,6 @@
 #include "settings/SnippetsFile.h"
 
-#include "settings/BoundedJson.h"
+#include "base/BoundedJson.h"
 
 namespace tavlo {
 

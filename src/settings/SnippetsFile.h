@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "settings/Records.h"
+#include "base/Records.h"
 
 namespace tavlo {
 

@@ -13,7 +13,7 @@
 #include "platform/HotKeyService.h"
 #include "platform/MainQueue.h"
 #include "platform/RecordingHotKeys.h"
-#include "settings/Records.h"
+#include "base/Records.h"
 #include "shortcuts/HotKeyManagerDelegate.h"
 
 namespace tavlo {

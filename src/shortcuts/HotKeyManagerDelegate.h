@@ -1,6 +1,6 @@
 #pragma once
 // What a pressed global shortcut asks the application controller to do.
-#include "settings/Enums.h"
+#include "base/Enums.h"
 
 namespace tavlo {
 

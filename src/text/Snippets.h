@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "settings/Records.h"
+#include "base/Records.h"
 #include "text/IcuText.h"
 
 namespace tavlo::TextPipeline::detail {

@@ -5,7 +5,7 @@
 #include <initializer_list>
 #include <optional>
 
-#include "settings/Enums.h"
+#include "base/Enums.h"
 #include "text/IcuText.h"
 
 namespace tavlo::TextPipeline::detail {

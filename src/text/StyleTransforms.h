@@ -1,7 +1,7 @@
 #pragma once
 // The last stage of the pipeline: sentence capitals, a closing mark, a few
 // word swaps for tone, or a bulleted list, by TransformStyle.
-#include "settings/Enums.h"
+#include "base/Enums.h"
 #include "text/IcuText.h"
 
 namespace tavlo::TextPipeline::detail {

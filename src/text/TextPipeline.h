@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "settings/Enums.h"
-#include "settings/Records.h"
+#include "base/Enums.h"
+#include "base/Records.h"
 
 namespace tavlo::TextPipeline {
 

@@ -3,7 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "updates/WebAddress.h"
-#include "settings/BoundedJson.h"
+#include "base/BoundedJson.h"
 
 namespace tavlo {
 

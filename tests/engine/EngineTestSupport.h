@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/DelayedTranscriber.h"
+#include "engine/session/DelayedTranscriber.h"
 #include "engine/DictationEngine.h"
 #include "platform/sim/SimAudioCapture.h"
 #include "platform/sim/SimAudioFileWriter.h"

@@ -1,6 +1,6 @@
 // The dictionary of recognition hints: its write rule and the automatic
 // learning of likely proper names.
-#include "SettingsStoreFixture.h"
+#include "settings/SettingsStoreFixture.h"
 #include "settings/TermLearning.h"
 
 namespace tavlo::testing {

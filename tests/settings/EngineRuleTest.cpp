@@ -1,6 +1,6 @@
 // The default recognition engine: local Whisper when it is installed with a
 // model for the language, and the user's locale from the environment.
-#include "SettingsStoreFixture.h"
+#include "settings/SettingsStoreFixture.h"
 #include "settings/LocalWhisperAvailability.h"
 #include "settings/LocaleIdentifier.h"
 

@@ -2,7 +2,7 @@
 // dictation delivered twice within 15 seconds recorded once.
 #include <chrono>
 
-#include "SettingsStoreFixture.h"
+#include "settings/SettingsStoreFixture.h"
 
 namespace tavlo::testing {
 namespace {

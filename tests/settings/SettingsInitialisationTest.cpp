@@ -2,7 +2,7 @@
 #include <nlohmann/json.hpp>
 
 #include "settings/PreferenceKeys.h"
-#include "SettingsStoreFixture.h"
+#include "settings/SettingsStoreFixture.h"
 
 namespace tavlo::testing {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "SettingsStoreFixture.h"
+#include "settings/SettingsStoreFixture.h"
 
 namespace tavlo::testing {
 namespace {

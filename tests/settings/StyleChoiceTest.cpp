@@ -1,5 +1,5 @@
 // The style for a target application.
-#include "SettingsStoreFixture.h"
+#include "settings/SettingsStoreFixture.h"
 
 namespace tavlo::testing {
 namespace {

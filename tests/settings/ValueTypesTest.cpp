@@ -5,8 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "settings/Enums.h"
-#include "settings/Records.h"
+#include "base/Enums.h"
+#include "base/Records.h"
 #include "settings/ShortcutDisplay.h"
 
 namespace tavlo {

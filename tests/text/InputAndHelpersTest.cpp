@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "app/cli/Utf8.h"
-#include "settings/Enums.h"
-#include "settings/Records.h"
+#include "base/Enums.h"
+#include "base/Records.h"
 #include "text/Cleanup.h"
 #include "text/IcuText.h"
 #include "text/PipelineCases.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "settings/Enums.h"
-#include "settings/Records.h"
+#include "base/Enums.h"
+#include "base/Records.h"
 #include "text/TextPipeline.h"
 
 namespace tavlo::test {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "harness/PumpedMainQueue.h"
-#include "platform/linux/CurlHttpClient.h"
+#include "platform/linux/http/CurlHttpClient.h"
 #include "updates/ManifestHost.h"
 #include "updates/UpdateChecker.h"
 

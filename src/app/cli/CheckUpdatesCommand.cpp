@@ -6,8 +6,8 @@
 
 #include "app/cli/CommandEventLoop.h"
 #include "app/cli/TerminalText.h"
-#include "platform/linux/CurlHttpClient.h"
-#include "platform/linux/SystemHostEnvironment.h"
+#include "platform/linux/http/CurlHttpClient.h"
+#include "platform/linux/system/SystemHostEnvironment.h"
 #include "updates/UpdateAlert.h"
 #include "updates/UpdateChecker.h"
 #include "updates/UpdateSources.h"

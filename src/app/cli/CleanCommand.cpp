@@ -15,8 +15,8 @@
 
 #include "app/cli/UserSettings.h"
 #include "app/cli/Utf8.h"
-#include "platform/linux/FileDescriptor.h"
-#include "settings/Records.h"
+#include "platform/linux/files/FileDescriptor.h"
+#include "base/Records.h"
 #include "settings/SnippetsFile.h"
 #include "text/TextPipeline.h"
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "platform/linux/SystemUserFiles.h"
+#include "platform/linux/files/SystemUserFiles.h"
 
 namespace tavlo::cli {
 

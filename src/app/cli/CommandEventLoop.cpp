@@ -5,7 +5,7 @@
 
 #include <QCoreApplication>
 
-#include "platform/linux/QtMainQueue.h"
+#include "platform/linux/qt/QtMainQueue.h"
 
 namespace tavlo::cli {
 namespace {

@@ -17,8 +17,8 @@
 #include "app/cli/UserSettings.h"
 #include "app/core/AppDelegate.h"
 #include "app/core/DiagnosticsLog.h"
-#include "platform/linux/SystemHostEnvironment.h"
-#include "platform/linux/XdgDirectories.h"
+#include "platform/linux/system/SystemHostEnvironment.h"
+#include "platform/linux/files/XdgDirectories.h"
 #include "platform/sim/InMemoryPasteboard.h"
 // Last: Xlib's macros clash with names in the headers above.
 #include "platform/linux/x11/X11Connection.h"

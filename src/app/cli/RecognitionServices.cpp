@@ -2,13 +2,13 @@
 
 #include <unistd.h>
 
-#include "engine/CloudTranscriber.h"
-#include "engine/DelayedBackEnds.h"
-#include "engine/LocalWhisperTranscriber.h"
-#include "platform/linux/CurlHttpClient.h"
-#include "platform/linux/LoopbackListeners.h"
-#include "platform/linux/PosixProcessLauncher.h"
-#include "platform/linux/SystemTemporaryFiles.h"
+#include "engine/cloud/CloudTranscriber.h"
+#include "engine/session/DelayedBackEnds.h"
+#include "engine/whisper/LocalWhisperTranscriber.h"
+#include "platform/linux/http/CurlHttpClient.h"
+#include "platform/linux/process/LoopbackListeners.h"
+#include "platform/linux/process/PosixProcessLauncher.h"
+#include "platform/linux/files/SystemTemporaryFiles.h"
 #include "platform/linux/audio/LinuxAudioServices.h"
 #include "settings/LocaleIdentifier.h"
 

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "app/cli/Utf8.h"
-#include "settings/BoundedJson.h"
+#include "base/BoundedJson.h"
 
 namespace tavlo::cli {
 namespace {

@@ -11,8 +11,8 @@
 #include "app/cli/UserSettings.h"
 #include "app/core/AppDelegate.h"
 #include "app/core/DiagnosticsLog.h"
-#include "platform/linux/SystemHostEnvironment.h"
-#include "platform/linux/XdgDirectories.h"
+#include "platform/linux/system/SystemHostEnvironment.h"
+#include "platform/linux/files/XdgDirectories.h"
 #include "platform/sim/InMemoryPasteboard.h"
 
 namespace tavlo::cli {

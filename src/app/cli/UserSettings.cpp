@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "platform/linux/XdgDirectories.h"
+#include "platform/linux/files/XdgDirectories.h"
 
 namespace tavlo {
 

@@ -7,12 +7,12 @@
 #include <iosfwd>
 #include <memory>
 
-#include "platform/linux/FilePreferenceStore.h"
-#include "platform/linux/FileSecretStore.h"
-#include "platform/linux/LibsecretSecretStore.h"
-#include "platform/linux/SecretServiceOrFileStore.h"
-#include "platform/linux/SystemHostEnvironment.h"
-#include "platform/linux/SystemWallClock.h"
+#include "platform/linux/files/FilePreferenceStore.h"
+#include "platform/linux/secrets/FileSecretStore.h"
+#include "platform/linux/secrets/LibsecretSecretStore.h"
+#include "platform/linux/secrets/SecretServiceOrFileStore.h"
+#include "platform/linux/system/SystemHostEnvironment.h"
+#include "platform/linux/system/SystemWallClock.h"
 #include "settings/SettingsStore.h"
 
 namespace tavlo {

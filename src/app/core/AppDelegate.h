@@ -15,11 +15,11 @@
 #include <string_view>
 
 #include "app/core/DictationObserver.h"
-#include "app/core/FileTranscription.h"
+#include "engine/FileTranscriptionResult.h"
 #include "app/core/PasteOutcome.h"
 #include "app/core/StatusMenu.h"
 #include "engine/DictationEngine.h"
-#include "indicator/model/BubbleState.h"
+#include "base/BubbleState.h"
 #include "indicator/model/BubbleViewDelegate.h"
 #include "platform/Accessibility.h"
 #include "platform/Alerts.h"

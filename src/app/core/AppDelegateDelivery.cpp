@@ -5,7 +5,7 @@
 #include "app/core/AppDelegate.h"
 #include "app/core/CharacterCount.h"
 #include "app/core/Utf16Range.h"
-#include "engine/TextTrimming.h"
+#include "engine/support/TextTrimming.h"
 
 namespace tavlo {
 namespace {

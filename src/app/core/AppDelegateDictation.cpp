@@ -6,7 +6,7 @@
 
 #include "app/core/AppDelegate.h"
 #include "app/core/CharacterCount.h"
-#include "engine/TextTrimming.h"
+#include "engine/support/TextTrimming.h"
 #include "text/TextPipeline.h"
 
 namespace tavlo {

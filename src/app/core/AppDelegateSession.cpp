@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "app/core/AppDelegate.h"
-#include "engine/TextTrimming.h"
+#include "engine/support/TextTrimming.h"
 
 namespace tavlo {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "settings/Date.h"
+#include "base/Date.h"
 
 namespace tavlo {
 

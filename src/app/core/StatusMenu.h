@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/Records.h"
+#include "base/Records.h"
 
 namespace tavlo {
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "indicator/model/BubbleState.h"
+#include "base/BubbleState.h"
 #include "platform/StatusItem.h"
 
 class QIcon;

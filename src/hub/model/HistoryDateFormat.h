@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "settings/Date.h"
+#include "base/Date.h"
 
 namespace tavlo {
 

@@ -14,7 +14,7 @@
 
 #include "hub/model/HistoryDateFormat.h"
 #include "hub/model/HubContext.h"
-#include "settings/Records.h"
+#include "base/Records.h"
 
 namespace tavlo {
 

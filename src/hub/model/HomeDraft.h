@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "settings/Records.h"
+#include "base/Records.h"
 #include "settings/SettingsStore.h"
 
 namespace tavlo {

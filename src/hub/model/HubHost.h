@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "app/core/FileTranscription.h"
+#include "engine/FileTranscriptionResult.h"
 
 namespace tavlo {
 

@@ -1,6 +1,6 @@
 #include "hub/model/HubKeyEvent.h"
 
-#include "settings/Records.h"
+#include "base/Records.h"
 #include "settings/ShortcutDisplay.h"
 
 namespace tavlo {

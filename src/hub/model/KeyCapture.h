@@ -12,7 +12,7 @@
 
 #include "hub/model/HubContext.h"
 #include "hub/model/HubKeyEvent.h"
-#include "settings/Records.h"
+#include "base/Records.h"
 
 namespace tavlo {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "hub/model/HubContext.h"
-#include "settings/Records.h"
+#include "base/Records.h"
 
 namespace tavlo {
 

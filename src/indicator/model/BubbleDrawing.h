@@ -2,7 +2,7 @@
 // What the bubble draws in each state: a soft halo, a dark round body with a
 // thin rim, and a white glyph (level bars, a spinner arc, a check mark or a
 // cross). Idle is the only state that lights up under the pointer.
-#include "indicator/model/BubbleState.h"
+#include "base/BubbleState.h"
 #include "indicator/model/Drawing.h"
 
 namespace tavlo {

@@ -1,7 +1,7 @@
 #pragma once
 // Who hears the bubble's clicks and moves: the controller, which toggles the
 // dictation and remembers where the bubble was put.
-#include "settings/BubbleFrameText.h"
+#include "base/BubbleFrameText.h"
 
 namespace tavlo {
 

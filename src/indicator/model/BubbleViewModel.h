@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "indicator/model/BubbleGeometry.h"
-#include "indicator/model/BubbleState.h"
+#include "base/BubbleState.h"
 #include "indicator/model/BubbleViewDelegate.h"
 #include "indicator/model/Drawing.h"
 

@@ -7,7 +7,7 @@
 #include <variant>
 #include <vector>
 
-#include "settings/BubbleFrameText.h"
+#include "base/BubbleFrameText.h"
 
 namespace tavlo {
 

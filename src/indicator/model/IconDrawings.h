@@ -4,7 +4,7 @@
 // dictation state; and the round app mark.
 #include <array>
 
-#include "indicator/model/BubbleState.h"
+#include "base/BubbleState.h"
 #include "indicator/model/Drawing.h"
 
 namespace tavlo::icon {

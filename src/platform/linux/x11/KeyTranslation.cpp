@@ -7,7 +7,7 @@
 #include <array>
 #include <utility>
 
-#include "settings/Records.h"
+#include "base/Records.h"
 
 namespace tavlo::x11 {
 namespace {

@@ -5,7 +5,7 @@
 #include <X11/extensions/XRes.h>
 #include <unistd.h>
 
-#include "platform/linux/ProcessInfo.h"
+#include "platform/linux/process/ProcessInfo.h"
 #include "platform/linux/x11/SelectionText.h"
 #include "platform/linux/x11/X11Properties.h"
 

@@ -1,9 +1,0 @@
-#include "app/core/FileTranscription.h"
-
-namespace tavlo {
-
-PlatformError fileTranscriptionError(const std::string& message) {
-    return PlatformError("Tavlo.FileTranscription", 1, message);
-}
-
-}  // namespace tavlo

@@ -1,0 +1,266 @@
+#include "engine/whisper/LocalWhisperTranscriber.h"
+
+#include <fstream>
+#include <iterator>
+#include <system_error>
+#include <variant>
+
+#include "engine/support/TextTrimming.h"
+#include "engine/whisper/WhisperLanguage.h"
+#include "engine/whisper/WhisperOutput.h"
+
+namespace tavlo {
+namespace fs = std::filesystem;
+
+namespace {
+
+DictationResult failedWith(std::string message) {
+    return DictationResult::failure(DictationEngineError::localWhisperFailed(std::move(message)));
+}
+
+DictationResult unavailable() { return DictationResult::failure(DictationEngineError::localWhisperUnavailable()); }
+
+void removeIgnoringErrors(const fs::path& file) {
+    std::error_code ignored;
+    fs::remove(file, ignored);
+}
+
+// The file's text, or nothing when it cannot be read or is not UTF-8.
+std::optional<std::string> readUtf8File(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return std::nullopt;
+    std::string bytes((std::istreambuf_iterator<char>(file)), {});
+    if (file.bad()) return std::nullopt;
+    std::string text = utf8TextOrEmpty(bytes);
+    if (text.empty() && !bytes.empty()) return std::nullopt;
+    return text;
+}
+
+}  // namespace
+
+void removeLocalWhisperFiles(const LocalWhisperWorkFiles& files) {
+    removeIgnoringErrors(files.audio);
+    removeIgnoringErrors(files.wav);
+    removeIgnoringErrors(files.outputText);
+}
+
+LocalWhisperTranscriber::LocalWhisperTranscriber(LocalWhisperSettings settings) : settings_(std::move(settings)) {
+    server_ = WarmWhisperServer::create({settings_.mainQueue, settings_.processLauncher, settings_.httpClient,
+                                         settings_.searchLocations, settings_.temporaryDirectory,
+                                         settings_.processorCount, settings_.serverPort, settings_.temporaryFiles,
+                                         settings_.listenerIsOurs});
+}
+
+std::shared_ptr<LocalWhisperTranscriber> LocalWhisperTranscriber::create(LocalWhisperSettings settings) {
+    return std::shared_ptr<LocalWhisperTranscriber>(new LocalWhisperTranscriber(std::move(settings)));
+}
+
+bool LocalWhisperTranscriber::localWhisperStatus(std::string_view languageIdentifier,
+                                                 const WhisperSearchLocations& locations) {
+    return chooseLocalWhisperBackend(locations, languageIdentifier).has_value();
+}
+
+bool LocalWhisperTranscriber::hasLocalWhisper(std::string_view languageIdentifier) const {
+    return chooseLocalWhisperBackend(settings_.searchLocations(), languageIdentifier, settings_.serverPort)
+        .has_value();
+}
+
+void LocalWhisperTranscriber::transcribe(std::optional<fs::path> recording, std::string languageIdentifier,
+                                         SessionCompletion session) {
+    if (!recording) {
+        session.finish(unavailable());
+        return;
+    }
+    // The installation may have gone since recording started; the recording
+    // is then kept.
+    const auto backend = chooseLocalWhisperBackend(settings_.searchLocations(), languageIdentifier, settings_.serverPort);
+    if (!backend) {
+        session.finish(unavailable());
+        return;
+    }
+    convert(LocalWhisperWorkFiles::forAudio(*recording), *backend, languageIdentifier, session);
+}
+
+bool LocalWhisperTranscriber::launchForSession(const ProcessSpec& launchSpec, ProcessLauncher::TerminationHandler handler,
+                                               const LocalWhisperWorkFiles& files,
+                                               const SessionCompletion& session) {
+    ProcessLaunch launch = settings_.processLauncher->launch(launchSpec, std::move(handler));
+    if (!launch) {
+        sessionProcess_.reset();
+        session.finish(DictationResult::failure(PlatformError("process", launch.errorCode, launch.error)));
+        removeLocalWhisperFiles(files);
+        return false;
+    }
+    sessionProcess_ = launch.process;
+    return true;
+}
+
+void LocalWhisperTranscriber::releaseSessionProcess(const std::shared_ptr<ChildProcess>& process) {
+    if (sessionProcess_ == process) sessionProcess_.reset();
+}
+
+void LocalWhisperTranscriber::convert(const LocalWhisperWorkFiles& files, const LocalWhisperBackend& backend,
+                                      const std::string& languageIdentifier, const SessionCompletion& session) {
+    const WhisperSearchLocations locations = settings_.searchLocations();
+    const auto ffmpeg = firstExecutable(locations.ffmpegCandidates);
+    if (!ffmpeg) {
+        session.finish(failedWith("ffmpeg is required for Local Whisper fast mode."));
+        return;
+    }
+    removeIgnoringErrors(files.wav);
+    removeIgnoringErrors(files.outputText);
+
+    ProcessSpec launchSpec;
+    launchSpec.executable = ffmpeg->string();
+    launchSpec.arguments = ffmpegConversionArguments(files.audio, files.wav);
+    launchSpec.environmentOverrides = whisperChildEnvironment(locations.homeDirectory);
+    launchSpec.standardOutput = ProcessOutput::toPipe();
+    launchSpec.standardError = ProcessOutput::toPipe();
+
+    auto launched = std::make_shared<std::weak_ptr<ChildProcess>>();
+    auto onEnd = [weak = weak_from_this(), queue = settings_.mainQueue, launched, files, backend, languageIdentifier,
+                  session](const ProcessTermination& termination) {
+        const bool succeeded = termination.succeeded();
+        std::string errorText = utf8TextOrEmpty(termination.standardError);
+        queue->post([=] {
+            auto self = weak.lock();
+            if (!self || !session.engineExists()) return;
+            // An abandoned session's recording is of no use to anyone.
+            if (!session.isCurrent()) {
+                removeLocalWhisperFiles(files);
+                return;
+            }
+            self->releaseSessionProcess(launched->lock());
+            if (!succeeded) {
+                session.finish(failedWith(trimWhitespaceAndLineBreaks(errorText)));
+                removeLocalWhisperFiles(files);
+                return;
+            }
+            if (const auto* server = std::get_if<WhisperServerBackend>(&backend)) {
+                self->runServer(files, *server, languageIdentifier, session);
+            } else {
+                self->runCommandLine(files, std::get<WhisperCliBackend>(backend), languageIdentifier, session);
+            }
+        });
+    };
+    if (launchForSession(launchSpec, std::move(onEnd), files, session)) *launched = sessionProcess_;
+}
+
+void LocalWhisperTranscriber::runCommandLine(const LocalWhisperWorkFiles& files, const WhisperCliBackend& backend,
+                                             const std::string& languageIdentifier,
+                                             const SessionCompletion& session) {
+    ProcessSpec launchSpec;
+    launchSpec.executable = backend.executable.string();
+    launchSpec.arguments = whisperCliArguments(backend.model, files, whisperThreadCount(settings_.processorCount),
+                                         whisperLanguageCode(languageIdentifier));
+    launchSpec.environmentOverrides = whisperChildEnvironment(settings_.searchLocations().homeDirectory);
+    launchSpec.standardOutput = ProcessOutput::toPipe();
+    launchSpec.standardError = ProcessOutput::toPipe();
+
+    auto launched = std::make_shared<std::weak_ptr<ChildProcess>>();
+    auto onEnd = [weak = weak_from_this(), queue = settings_.mainQueue, launched, files,
+                  session](const ProcessTermination& termination) {
+        const bool succeeded = termination.succeeded();
+        std::string errorText = utf8TextOrEmpty(termination.standardError);
+        std::string outputText = utf8TextOrEmpty(termination.standardOutput);
+        queue->post([=] {
+            auto self = weak.lock();
+            if (!self || !session.engineExists()) return;
+            if (session.isCurrent()) {
+                self->releaseSessionProcess(launched->lock());
+                if (!succeeded) {
+                    session.finish(failedWith(whisperCliErrorMessage(errorText)));
+                } else {
+                    // No text file (undecodable audio, say) leaves what was printed.
+                    const std::string text = readUtf8File(files.outputText).value_or(outputText);
+                    session.finish(DictationResult::success(normalizeWhisperOutput(text)));
+                }
+            }
+            removeLocalWhisperFiles(files);
+        });
+    };
+    if (launchForSession(launchSpec, std::move(onEnd), files, session)) *launched = sessionProcess_;
+}
+
+void LocalWhisperTranscriber::runServer(const LocalWhisperWorkFiles& files, const WhisperServerBackend& backend,
+                                        const std::string& languageIdentifier, const SessionCompletion& session) {
+    const std::string code = whisperLanguageCode(languageIdentifier).value_or("auto");
+    server_->ensure(backend.serverURL, backend.model, code,
+                    [weak = weak_from_this(), files, backend, code, session](std::optional<EngineError> error) {
+                        auto self = weak.lock();
+                        if (!self || !session.engineExists()) return;
+                        if (session.isCurrent()) {
+                            if (!error) {
+                                self->upload(files, backend, code, session);
+                                return;
+                            }
+                            session.finish(DictationResult::failure(*error));
+                        }
+                        removeLocalWhisperFiles(files);
+                    });
+}
+
+void LocalWhisperTranscriber::upload(const LocalWhisperWorkFiles& files, const WhisperServerBackend& backend,
+                                     const std::string& languageCode, const SessionCompletion& session,
+                                     bool mayRestart) {
+    auto sent = std::make_shared<std::weak_ptr<HttpTask>>();
+    auto task = server_->postWav(
+        backend.serverURL, files.wav,
+        [weak = weak_from_this(), sent, files, backend, languageCode, session,
+         mayRestart](WarmWhisperServer::UploadReply reply) {
+            auto self = weak.lock();
+            if (!self || !session.engineExists()) return;
+            if (self->requestTask_ && self->requestTask_ == sent->lock()) self->requestTask_.reset();
+            if (session.isCurrent()) {
+                if (const auto* text = std::get_if<std::string>(&reply.result)) {
+                    session.finish(DictationResult::success(normalizeWhisperOutput(*text)));
+                } else if (reply.serverGone && mayRestart) {
+                    // The server went away (it crashed, or was killed): one
+                    // fresh start and one more try; the files stay for it.
+                    self->server_->restart(
+                        backend.serverURL, backend.model, languageCode,
+                        [weak, files, backend, languageCode, session](std::optional<EngineError> error) {
+                            auto self = weak.lock();
+                            if (!self || !session.engineExists()) return;
+                            if (session.isCurrent()) {
+                                if (!error) {
+                                    self->upload(files, backend, languageCode, session, false);
+                                    return;
+                                }
+                                session.finish(DictationResult::failure(*error));
+                            }
+                            removeLocalWhisperFiles(files);
+                        });
+                    return;
+                } else {
+                    session.finish(DictationResult::failure(std::get<EngineError>(reply.result)));
+                }
+            }
+            // Also for an abandoned session: its files are nobody's any more.
+            removeLocalWhisperFiles(files);
+        });
+    *sent = task;
+    requestTask_ = task;
+}
+
+void LocalWhisperTranscriber::cancelSessionWork() {
+    if (requestTask_) requestTask_->cancel();
+    requestTask_.reset();
+    if (sessionProcess_) sessionProcess_->terminate();
+    sessionProcess_.reset();
+}
+
+void LocalWhisperTranscriber::prepareLocalWhisper(std::string_view languageIdentifier) {
+    const auto backend = chooseLocalWhisperBackend(settings_.searchLocations(), languageIdentifier, settings_.serverPort);
+    const auto* server = backend ? std::get_if<WhisperServerBackend>(&*backend) : nullptr;
+    if (!server) return;
+    server_->ensure(server->serverURL, server->model, whisperLanguageCode(languageIdentifier).value_or("auto"),
+                    [](std::optional<EngineError>) {});
+}
+
+void LocalWhisperTranscriber::shutdown() {
+    cancelSessionWork();
+    server_->stop();
+}
+
+}  // namespace tavlo

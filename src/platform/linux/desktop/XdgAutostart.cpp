@@ -1,0 +1,67 @@
+#include "platform/linux/desktop/XdgAutostart.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <sstream>
+
+#include "platform/linux/files/AtomicFile.h"
+#include "platform/linux/files/XdgDirectories.h"
+
+namespace tavlo {
+namespace {
+
+// A path as one argument of an Exec line: quoted, with the characters the
+// desktop entry format reserves inside quotes escaped.
+std::string execArgument(const std::string& path) {
+    std::string quoted = "\"";
+    for (const char c : path) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
+        // A percent sign would start a field code.
+        if (c == '%') quoted += '%';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+bool switchedOff(const std::string& text) {
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line == "Hidden=true" || line == "X-GNOME-Autostart-enabled=false") return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+XdgAutostart::XdgAutostart(const HostEnvironment& host, std::filesystem::path program)
+    : entry_(configHome(host) / "autostart" / "app.tavlo.Tavlo.desktop"), program_(std::move(program)) {}
+
+std::string XdgAutostart::entryText(const std::filesystem::path& program) {
+    return "[Desktop Entry]\n"
+           "Type=Application\n"
+           "Name=Tavlo\n"
+           "Comment=Start Tavlo when you log in\n"
+           "Exec=" + execArgument(program.string()) + "\n"
+           "Icon=app.tavlo.Tavlo\n"
+           "Terminal=false\n"
+           "NoDisplay=true\n"
+           "X-GNOME-Autostart-enabled=true\n";
+}
+
+bool XdgAutostart::isEnabled() const {
+    // Entries are small; anything larger or not a plain file is not ours.
+    const FileRead read = readWholeFile(entry_, /*noFollow=*/true);
+    return read.status == FileRead::Status::ok && read.contents.size() < 64 * 1024 && !switchedOff(read.contents);
+}
+
+bool XdgAutostart::setEnabled(bool enabled) {
+    if (!enabled) return ::unlink(entry_.c_str()) == 0 || errno == ENOENT;
+    std::string error;
+    if (!ensureDirectory(entry_.parent_path(), 0700, error)) return false;
+    return replaceFileAtomically(entry_, entryText(program_), 0644).ok;
+}
+
+}  // namespace tavlo

@@ -1,0 +1,202 @@
+// Start-up, the tray menu, update checks and the launch self-test of the
+// desktop program, on the simulated desktop in virtual time.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <algorithm>
+
+#include "app/core/DictationSessionFixture.h"
+
+namespace tavlo::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string manifest(const std::string& version, const std::string& build) {
+    return R"({"version":")" + version + R"(","build":")" + build +
+           R"(","minimum_macos":"13.0","download_url":"https://tavlo.app/download","release_notes":"Faster."})";
+}
+
+class Startup : public DictationSession {
+protected:
+    bool logged(const std::string& prefix) const {
+        return std::any_of(log.begin(), log.end(), [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
+    }
+    void serve(const std::string& body) {
+        http->setServer([body](const HttpRequest&) { return SimHttpClient::Reply::status(200, body); });
+    }
+};
+
+TEST_F(Startup, LaunchInstallsEverythingLogsAndSchedulesItsLaterSteps) {
+    store.setSpeechModel(SpeechModel::localWhisper);
+    const Rect frame = controller->placeBubble();
+    EXPECT_EQ(store.bubbleFrame(), frame);
+    controller->applicationDidFinishLaunching();
+    EXPECT_TRUE(bubble->visible());
+    EXPECT_EQ(statusItem->history().back(), B::idle);
+    EXPECT_TRUE(hotKeyService->isRegistered(105, 0));
+    EXPECT_TRUE(keys->started());
+    EXPECT_TRUE(logged("launch bundle=app.tavlo.Tavlo path=/usr/bin/tavlo axTrusted=true postEvent=true "
+                       "frontmost=Text Editor"));
+    // Never checked before: the automatic check asks at 3.5 s.
+    serve(manifest("1.0.0", "1"));
+    advance(3499ms);
+    EXPECT_TRUE(http->requests().empty());
+    advance(1ms);
+    EXPECT_EQ(http->requests().size(), 1u);
+    run();
+    EXPECT_TRUE(alerts->shown.empty()) << "an automatic check is silent when up to date";
+    advance(500ms);  // 4.0 s: local Whisper is warmed up
+    EXPECT_FALSE(transcriber->prepared.empty());
+}
+
+TEST_F(Startup, AutomaticChecksAnnounceANewVersionOnceAndKeepTheirSchedule) {
+    store.setUpdateCheckFrequency(UpdateCheckFrequency::daily);
+    serve(manifest("1.1.0", "7"));
+    controller->checkForUpdatesAutomatically();
+    run();
+    ASSERT_EQ(alerts->shown.size(), 1u);
+    EXPECT_EQ(alerts->shown[0].message, "Update available");
+    EXPECT_EQ(alerts->shown[0].buttons, (std::vector<std::string>{"Download", "Later"}));
+    alerts->answer(0);
+    EXPECT_EQ(desktop->openedURLs, std::vector<std::string>{"https://tavlo.app/download"});
+    EXPECT_EQ(store.lastPromptedUpdateIdentifier(), "1.1.0-7");
+
+    clock.advance(std::chrono::hours(25));  // a day later: checked again, but not announced again
+    controller->checkForUpdatesAutomatically();
+    run();
+    EXPECT_EQ(http->requests().size(), 2u);
+    EXPECT_EQ(alerts->shown.size(), 1u);
+
+    // A manual check shows every result, this one too.
+    controller->checkForUpdates();
+    run();
+    EXPECT_EQ(alerts->shown.size(), 2u);
+
+    store.setUpdateCheckFrequency(UpdateCheckFrequency::weekly);
+    clock.advance(std::chrono::hours(24 * 6));
+    controller->checkForUpdatesAutomatically();
+    run();
+    EXPECT_EQ(http->requests().size(), 3u) << "weekly, last check six days ago: no request";
+    clock.advance(std::chrono::hours(24));
+    controller->checkForUpdatesAutomatically();
+    run();
+    EXPECT_EQ(http->requests().size(), 4u);
+}
+
+TEST_F(Startup, NeverMeansNoAutomaticCheckAndAFailureKeepsItsTimeStamp) {
+    store.setUpdateCheckFrequency(UpdateCheckFrequency::never);
+    controller->checkForUpdatesAutomatically();
+    run();
+    EXPECT_TRUE(http->requests().empty());
+    EXPECT_FALSE(store.lastAutomaticUpdateCheckAt());
+
+    store.setUpdateCheckFrequency(UpdateCheckFrequency::daily);
+    http->setServer([](const HttpRequest&) { return SimHttpClient::Reply::connectionRefused(); });
+    controller->checkForUpdatesAutomatically();
+    run();
+    EXPECT_TRUE(alerts->shown.empty());
+    EXPECT_EQ(store.lastAutomaticUpdateCheckAt(), clock.now());
+    controller->checkForUpdatesAutomatically();
+    run();
+    EXPECT_EQ(http->requests().size(), 1u);
+    controller->checkForUpdates();  // asked by the user: the failure is shown
+    run();
+    ASSERT_EQ(alerts->shown.size(), 1u);
+    EXPECT_EQ(alerts->shown[0].message, "Could not check for updates");
+}
+
+TEST_F(Startup, TheMenuListsRecentDictationsAndPastesTheFullText) {
+    auto titles = [&] {
+        std::vector<std::string> result;
+        for (const auto& item : controller->menuNeedsUpdate()) result.push_back(item.isSeparator() ? "-" : item.title);
+        return result;
+    };
+    EXPECT_EQ(titles(), (std::vector<std::string>{"Home", "Hide Bubble", "Check for Updates...", "-",
+                                                  "No recent dictations", "-", "Help", "Send Feedback...", "-",
+                                                  "Quit Tavlo"}));
+    const std::string sixty(60, 'x');
+    store.addRecent("one", "Editor");
+    for (const auto* text : {"two", "three", "four"}) {
+        clock.advance(1min);
+        store.addRecent(text, "Editor");
+    }
+    clock.advance(1min);
+    store.addRecent(sixty, "Editor");
+    store.setBubbleVisible(false);
+    auto items = controller->menuNeedsUpdate();
+    EXPECT_EQ(titles(), (std::vector<std::string>{"Home", "Show Bubble", "Check for Updates...", "-", "Recent",
+                                                  std::string(54, 'x') + "...", "four", "three", "two", "-", "Help",
+                                                  "Send Feedback...", "-", "Quit Tavlo"}));
+    EXPECT_FALSE(items[4].enabled);
+    EXPECT_EQ(items.back().keyEquivalent, "q");
+
+    controller->menuWillOpen();
+    EXPECT_TRUE(logged("menu open target=Text Editor snapshot=true frontmost=Text Editor"));
+    controller->performMenuAction(items[5]);
+    EXPECT_EQ(pasteboard->string(), sixty);
+    controller->menuDidClose();
+
+    controller->performMenuAction(items[1]);
+    EXPECT_TRUE(store.bubbleVisible());
+    EXPECT_TRUE(bubble->visible());
+    controller->performMenuAction(items.back());
+    EXPECT_EQ(desktop->terminateRequests, 1);
+}
+
+TEST_F(Startup, HelpAndFeedback) {
+    controller->menuHelp();
+    ASSERT_EQ(alerts->shown.size(), 1u);
+    EXPECT_EQ(alerts->shown[0].message, "Tavlo triggers");
+    EXPECT_EQ(alerts->shown[0].informativeText,
+              "Hold trigger: record while held, release to paste\nPress trigger: press once to start, press again "
+              "to stop\nEscape: cancel\nReturn: stop and paste");
+    controller->menuSendFeedback();
+    EXPECT_EQ(desktop->openedURLs, std::vector<std::string>{"mailto:feedback@tavlo.app?subject=Tavlo%20feedback"});
+}
+
+struct SelfTestCase {
+    const char* text;
+    const char* quitAfter;
+    bool runs;
+    bool quits;
+};
+
+TEST_F(Startup, TheLaunchSelfTestPastesAndQuitsOnlyWhenAskedExactly) {
+    const SelfTestCase cases[] = {
+        {"hello there", "1", true, true},
+        {"hello there", "true", true, false},
+        {"hello there", nullptr, true, false},
+        {"", "1", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.text) + " / " + (c.quitAfter ? c.quitAfter : "unset"));
+        DictationSession t;
+        ::setenv("SORVEL_SELF_TEST_PASTE_TEXT", c.text, 1);
+        if (c.quitAfter)
+            ::setenv("SORVEL_SELF_TEST_QUIT_AFTER", c.quitAfter, 1);
+        else
+            ::unsetenv("SORVEL_SELF_TEST_QUIT_AFTER");
+        t.controller->scheduleLaunchSelfTestIfRequested();
+        t.advance(599ms);
+        EXPECT_FALSE(t.pasteboard->string());
+        t.advance(1ms);
+        EXPECT_EQ(t.pasteboard->string().has_value(), c.runs);
+        const bool requested = std::any_of(t.log.begin(), t.log.end(), [](const std::string& line) {
+            return line.rfind("self-test requested", 0) == 0;
+        });
+        EXPECT_EQ(requested, c.runs);
+        const bool started = std::any_of(t.log.begin(), t.log.end(), [](const std::string& line) {
+            return line == "self-test start target=Text Editor snapshot=true frontmost=Text Editor";
+        });
+        EXPECT_EQ(started, c.runs);
+        t.advance(1800ms);
+        EXPECT_EQ(t.desktop->terminateRequests, c.quits ? 1 : 0);
+    }
+    ::unsetenv("SORVEL_SELF_TEST_PASTE_TEXT");
+    ::unsetenv("SORVEL_SELF_TEST_QUIT_AFTER");
+}
+
+}  // namespace
+}  // namespace tavlo::testing

@@ -1,0 +1,218 @@
+// The triggers in virtual time, driven through the simulated key monitor and
+// global shortcuts the way the desktop reports keys: duplicates, releases
+// that come late or early, double taps, modifier-only triggers and the pause
+// while a shortcut is being recorded.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/core/DictationSessionFixture.h"
+
+namespace tavlo::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace CarbonModifier;
+
+constexpr std::uint32_t space = 49, c = 8;
+
+class TriggerInput : public DictationSession {
+protected:
+    void SetUp() override {
+        hotKeyManager->delegate = controller;
+        controller->installTriggerMonitors();
+        controller->reloadHotKeys();
+    }
+    int startRequests() const {
+        return static_cast<int>(std::count_if(log.begin(), log.end(), [](const std::string& line) {
+            return line.rfind("record start requested", 0) == 0;
+        }));
+    }
+    int stopRequests() const {
+        return static_cast<int>(std::count_if(log.begin(), log.end(), [](const std::string& line) {
+            return line.rfind("record stop requested", 0) == 0;
+        }));
+    }
+    // The final text arrives and the session completes.
+    void finishSession() {
+        hear("hello");
+        recognition()->sendFinal("hello");
+        run();
+    }
+};
+
+TEST_F(TriggerInput, TheMonitorIsInstalledAtLaunch) {
+    EXPECT_TRUE(keys->started());
+    EXPECT_NE(std::find(log.begin(), log.end(), "function monitor installed eventTap=true"), log.end());
+}
+
+TEST_F(TriggerInput, OneFunctionPressFromTwoSourcesStartsOneDictation) {
+    keys->function(true);
+    controller->handleFunctionFlagChange(true);  // the same press, seen again
+    answerPermissions();
+    EXPECT_TRUE(controller->isListening());
+    EXPECT_EQ(startRequests(), 1);
+    EXPECT_NE(std::find(log.begin(), log.end(), "fn down listening=false processing=false latched=false"), log.end());
+    keys->function(false);
+    keys->function(false);
+    advance(339ms);
+    EXPECT_TRUE(controller->isListening());
+    advance(1ms);
+    EXPECT_FALSE(controller->isListening());
+    EXPECT_EQ(stopRequests(), 1);
+}
+
+TEST_F(TriggerInput, AKeyHoldTriggerNeedsItsExactModifiersButEndsOnTheKeyAlone) {
+    store.setHoldTrigger(TriggerShortcut::key(KeyShortcut::make(space, control | option, "Ctrl+Opt+Space")));
+    keys->key(space, control, true);  // only Ctrl: not the trigger
+    keys->key(space, control, false);
+    run();
+    EXPECT_EQ(startRequests(), 0);
+
+    keys->key(space, control | option, true);
+    keys->key(space, control | option, true);  // auto-repeat
+    answerPermissions();
+    EXPECT_TRUE(controller->isListening());
+    // The modifiers are released first; Space goes up with none held.
+    keys->modifiers(control);
+    keys->modifiers(0);
+    keys->key(space, 0, false);
+    advance(340ms);
+    EXPECT_FALSE(controller->isListening());
+    EXPECT_EQ(startRequests(), 1);
+    EXPECT_EQ(stopRequests(), 1);
+}
+
+TEST_F(TriggerInput, ADoubleTapLatchesUntilTheThirdPress) {
+    keys->function(true);
+    answerPermissions();
+    keys->function(false);
+    advance(200ms);
+    keys->function(true);  // within the window: latched
+    EXPECT_EQ(bubble->state(), B::listening);
+    keys->function(false);
+    advance(2s);
+    EXPECT_TRUE(controller->isListening()) << "the latched session ignores the release";
+    keys->function(true);  // the third press stops
+    EXPECT_FALSE(controller->isListening());
+    EXPECT_EQ(stopRequests(), 1);
+    keys->function(false);  // and its release does nothing
+    finishSession();
+    advance(2s);
+    EXPECT_EQ(stopRequests(), 1);
+    EXPECT_TRUE(isIdle());
+    // Every end of a session clears the latch: the next hold is a plain hold.
+    keys->function(true);
+    answerPermissions();
+    keys->function(false);
+    advance(340ms);
+    EXPECT_FALSE(controller->isListening());
+}
+
+TEST_F(TriggerInput, ASecondPressAfterTheStopWaitsForTheFirstDictationToFinish) {
+    keys->function(true);
+    answerPermissions();
+    keys->function(false);
+    advance(500ms);  // stopped 0.34 s after the release
+    EXPECT_FALSE(controller->isListening());
+    EXPECT_TRUE(controller->isProcessingDictation());
+    keys->function(true);  // still finishing: nothing starts
+    run();
+    EXPECT_EQ(startRequests(), 1);
+    keys->function(false);
+    finishSession();
+    keys->function(true);
+    answerPermissions();
+    EXPECT_EQ(startRequests(), 2);
+    EXPECT_TRUE(controller->isListening());
+}
+
+TEST_F(TriggerInput, AModifierOnlyPressTriggerTogglesOnEachExactMatch) {
+    store.setHoldTrigger(TriggerShortcut::key(KeyShortcut::make(space, control | shift, "Ctrl+Shift+Space")));
+    store.setPressTrigger(TriggerShortcut::modifierOnly(control | option, "Ctrl+Opt"));
+    keys->modifiers(control);
+    keys->modifiers(control | option);  // exact: start
+    answerPermissions();
+    EXPECT_TRUE(controller->isListening());
+    keys->modifiers(control | option);  // the same state again: nothing
+    keys->modifiers(control | option | shift);  // no longer exact
+    keys->modifiers(control | option);          // exact again: stop
+    EXPECT_FALSE(controller->isListening());
+    EXPECT_EQ(startRequests(), 1);
+    EXPECT_EQ(stopRequests(), 1);
+}
+
+TEST_F(TriggerInput, AModifierOnlyHoldTriggerHoldsAndTheFunctionKeyThenDoesNothing) {
+    store.setHoldTrigger(TriggerShortcut::modifierOnly(control | option, "Ctrl+Opt"));
+    keys->function(true);  // Fn is the press trigger by default, but the hold trigger is not Fn
+    run();
+    EXPECT_TRUE(controller->isProcessingDictation()) << "the Fn press trigger still starts";
+    controller->cancelDictation();
+    keys->function(false);
+    run();
+    keys->modifiers(control | option);
+    answerPermissions();
+    EXPECT_TRUE(controller->isListening());
+    keys->modifiers(control);
+    advance(340ms);
+    EXPECT_FALSE(controller->isListening());
+}
+
+TEST_F(TriggerInput, WhileAShortcutIsRecordedNoTriggerActsButTheFunctionKeyIsFollowed) {
+    controller->setShortcutCaptureActive(true);
+    EXPECT_EQ(lastLog(), "shortcut capture started; global hotkeys disabled");
+    EXPECT_TRUE(hotKeyService->registered().empty());
+    keys->function(true);
+    keys->modifiers(control | option);
+    EXPECT_FALSE(hotKeyService->press(105, 0));
+    run();
+    EXPECT_EQ(startRequests(), 0);
+
+    controller->setShortcutCaptureActive(false);
+    EXPECT_EQ(lastLog(), "shortcut capture ended; global hotkeys reloading");
+    EXPECT_TRUE(hotKeyService->isRegistered(105, 0));
+    // The key went down during the capture: its release is the next change.
+    keys->function(true);
+    run();
+    EXPECT_EQ(startRequests(), 0);
+    keys->function(false);
+    keys->function(true);
+    run();
+    EXPECT_EQ(startRequests(), 1);
+}
+
+TEST_F(TriggerInput, GlobalShortcutsToggleAndAskForARepolish) {
+    store.setPressTrigger(TriggerShortcut::key(KeyShortcut::make(c, control | shift, "Ctrl+Shift+C")));
+    controller->reloadHotKeys();
+    EXPECT_EQ(controller->shortcutStatusText(), "All shortcuts registered");
+
+    ASSERT_TRUE(hotKeyService->press(105, 0));  // the mouse trigger starts
+    answerPermissions();
+    EXPECT_TRUE(controller->isListening());
+    ASSERT_TRUE(hotKeyService->press(c, control | shift));  // the press trigger stops
+    run();
+    EXPECT_FALSE(controller->isListening());
+    EXPECT_EQ(startRequests(), 1);
+    EXPECT_EQ(stopRequests(), 1);
+
+    ASSERT_TRUE(hotKeyService->press(23, option));  // Opt+5, the clean rewrite
+    run();
+    ASSERT_FALSE(keyPoster->posted().empty());
+    EXPECT_EQ(keyPoster->posted().back().keystroke, SimKeyEventPoster::Keystroke::copy);
+    advance(std::chrono::milliseconds(220));
+    EXPECT_EQ(lastLog().rfind("repolish style=Clean", 0), 0u) << lastLog();
+}
+
+TEST_F(TriggerInput, ShortcutsThatCannotRegisterAreReportedTogether) {
+    hotKeyService->takeElsewhere(105, 0);
+    auto shortcuts = ShortcutSettings::defaults();
+    shortcuts.clean = shortcuts.professional;
+    store.setShortcuts(shortcuts);
+    controller->reloadHotKeys();
+    EXPECT_EQ(controller->shortcutStatusText(),
+              "Mouse trigger could not register. Choose a different shortcut. "
+              "Clean rewrite could not register. Choose a different shortcut.");
+}
+
+}  // namespace
+}  // namespace tavlo::testing

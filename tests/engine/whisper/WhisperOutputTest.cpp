@@ -1,0 +1,130 @@
+// What comes back from whisper.cpp: silence markers and line structure
+// cleaned away, the inference request built byte for byte, and every kind of
+// server reply read the way the user should see it.
+#include <gtest/gtest.h>
+
+#include "engine/cloud/MultipartFormBody.h"
+#include "engine/whisper/WhisperInference.h"
+#include "engine/whisper/WhisperOutput.h"
+
+namespace tavlo {
+namespace {
+
+TEST(WhisperOutputNormalization, CleansMarkersLinesAndSpaces) {
+    struct Case {
+        const char* output;
+        const char* expected;
+    };
+    for (const Case& c : {
+             Case{"[BLANK_AUDIO]", ""},
+             Case{" [BLANK_AUDIO]\n", ""},
+             Case{"Hello\n\n  world [BLANK_AUDIO]", "Hello world"},
+             Case{" Hello world.\n How are you?\n", "Hello world. How are you?"},
+             Case{"(blank audio) <|nospeech|> [ blank_audio ] (BLANK_AUDIO)", ""},
+             Case{"one [Blank Audio] two", "one two"},
+             Case{"word[BLANK_AUDIO] stays glued", "word[BLANK_AUDIO] stays glued"},
+             Case{"[BLANK_AUDIO]. is not alone", "[BLANK_AUDIO]. is not alone"},
+             Case{"a\r\nb\u2028c\u0085d", "a b c d"},
+             Case{"  spaced \t  out\u00a0\u00a0text  ", "spaced out text"},
+             Case{"", ""},
+             Case{"Grüße, 日本語 ✓", "Grüße, 日本語 ✓"},
+         }) {
+        EXPECT_EQ(normalizeWhisperOutput(c.output), c.expected) << c.output;
+    }
+}
+
+// whisper-cli prints its usage (about 75 lines) around a missing input, and
+// progress lines even with -np: only the lines reporting the error remain.
+TEST(WhisperCliErrorMessage, KeepsTheErrorLinesBounded) {
+    std::string usage = "\nusage: whisper-cli [options] file0 file1 ...\n";
+    for (int i = 0; i < 75; ++i) usage += "  -opt N,    --option N    [default] some option\n";
+    struct Case {
+        std::string standardError;
+        std::string expected;
+    };
+    const std::string longError = "error: " + std::string(400, 'x');
+    const std::string umlauts = "Error: " + std::string(292, 'a') + "üüüü";
+    for (const Case& c : {
+             Case{"error: input file not found 'a.wav'\n" + usage, "error: input file not found 'a.wav'"},
+             Case{usage + "  ERROR: no input files specified  \n", "ERROR: no input files specified"},
+             Case{"read_audio_data: read 1234 samples\nwhisper_full: failed to encode\n"
+                  "error: failed to process audio\noutput_txt: saving output\n",
+                  "error: failed to process audio"},
+             Case{"whisper_init: failed\nerror: one\nError: two\n", "error: one Error: two"},
+             Case{"first line\nonly a last line  \n\n", "only a last line"},
+             Case{"", ""},
+             Case{longError, longError.substr(0, 300) + "..."},
+             Case{umlauts, "Error: " + std::string(292, 'a') + "..."},
+         }) {
+        EXPECT_EQ(whisperCliErrorMessage(c.standardError), c.expected) << c.standardError.substr(0, 60);
+    }
+}
+
+TEST(WhisperOutputNormalization, OnlyWellFormedUtf8IsText) {
+    EXPECT_EQ(utf8TextOrEmpty("plain ü"), "plain ü");
+    EXPECT_EQ(utf8TextOrEmpty(std::string("bad \xff byte")), "");
+    EXPECT_EQ(utf8TextOrEmpty(std::string("\xc0\xaf")), "");  // overlong slash
+    EXPECT_EQ(utf8TextOrEmpty(""), "");
+}
+
+TEST(WhisperInferenceRequest, IsBuiltByteForByte) {
+    const std::string wav("RIFF\0\x01\xff", 7);
+    const HttpRequest request = whisperInferenceRequest("http://127.0.0.1:18131/", "SorvelBoundary-ABC", wav);
+    EXPECT_EQ(request.method, "POST");
+    EXPECT_EQ(request.url, "http://127.0.0.1:18131/inference");
+    EXPECT_EQ(request.timeoutSeconds, 600.0);
+    EXPECT_EQ(request.cachePolicy, HttpCachePolicy::useProtocolDefault);
+    EXPECT_EQ(request.headers, (std::vector<std::pair<std::string, std::string>>{
+                                   {"Content-Type", "multipart/form-data; boundary=SorvelBoundary-ABC"}, {"Expect", ""}, {"Connection", "close"}}));
+    EXPECT_EQ(request.body,
+              "--SorvelBoundary-ABC\r\n"
+              "Content-Disposition: form-data; name=\"response_format\"\r\n\r\n"
+              "json\r\n"
+              "--SorvelBoundary-ABC\r\n"
+              "Content-Disposition: form-data; name=\"temperature\"\r\n\r\n"
+              "0\r\n"
+              "--SorvelBoundary-ABC\r\n"
+              "Content-Disposition: form-data; name=\"file\"; filename=\"audio.wav\"\r\n"
+              "Content-Type: audio/wav\r\n\r\n" +
+                  wav + "\r\n--SorvelBoundary-ABC--\r\n");
+}
+
+TEST(WhisperInferenceReply, EachKindOfReply) {
+    auto reply = [](int status, std::string body) { return HttpResult{HttpResponse{status, {}, std::move(body)}, {}}; };
+    struct Case {
+        const char* name;
+        HttpResult result;
+        bool ok;
+        std::string text;
+    };
+    const std::vector<Case> cases{
+        {"JSON text", reply(200, "{\"text\":\" hello world\\n\"}"), true, " hello world\n"},
+        {"any 2xx", reply(201, "{\"text\":\"x\"}"), true, "x"},
+        {"JSON without text: the whole body", reply(200, "{\"other\":1}"), true, "{\"other\":1}"},
+        {"text that is not a string: the whole body", reply(200, "{\"text\":5}"), true, "{\"text\":5}"},
+        {"plain body", reply(200, " plain words"), true, " plain words"},
+        {"empty body", reply(200, ""), true, ""},
+        {"server error text", reply(500, "model not loaded"), false, "model not loaded"},
+        {"bad request", reply(400, "Invalid request"), false, "Invalid request"},
+        {"error without a body", reply(503, ""), false, ""},
+        {"invalid UTF-8 reads as empty", reply(500, "\xff\xfe"), false, ""},
+        // Nesting beyond the bound is not parsed (a parser would recurse 50,000 deep).
+        {"deep nesting: the whole body", reply(200, std::string(50000, '[') + std::string(50000, ']')), true,
+         std::string(50000, '[') + std::string(50000, ']')},
+        {"transport error", HttpResult{std::nullopt, HttpTransportError{HttpTransportError::Kind::timedOut, "The request timed out."}},
+         false, "The request timed out."},
+    };
+    for (const auto& c : cases) {
+        const auto read = readWhisperInferenceReply(c.result);
+        if (c.ok) {
+            ASSERT_TRUE(std::holds_alternative<WhisperTranscript>(read)) << c.name;
+            EXPECT_EQ(std::get<WhisperTranscript>(read).text, c.text) << c.name;
+        } else {
+            ASSERT_TRUE(std::holds_alternative<WhisperInferenceFailure>(read)) << c.name;
+            EXPECT_EQ(std::get<WhisperInferenceFailure>(read).message, c.text) << c.name;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tavlo

@@ -1,0 +1,76 @@
+// Starting at login through the user's autostart folder, on real files.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "harness/TemporaryDirectory.h"
+#include "platform/linux/desktop/XdgAutostart.h"
+#include "platform/sim/SimulatedHostEnvironment.h"
+
+namespace tavlo {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string read(const fs::path& path) {
+    std::ifstream file(path);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+class XdgAutostartTest : public ::testing::Test {
+protected:
+    XdgAutostartTest() { host.variables["XDG_CONFIG_HOME"] = (folder.path() / "config").string(); }
+    testing::TemporaryDirectory folder;
+    SimulatedHostEnvironment host;
+};
+
+TEST_F(XdgAutostartTest, TurningOnWritesAnEntryThatStartsThisProgramAndTurningOffRemovesIt) {
+    XdgAutostart autostart(host, "/opt/Tavlo 1%/bin/tavlo");
+    EXPECT_FALSE(autostart.isEnabled());
+    EXPECT_EQ(autostart.entryPath(), folder.path() / "config/autostart/app.tavlo.Tavlo.desktop");
+
+    ASSERT_TRUE(autostart.setEnabled(true));
+    EXPECT_TRUE(autostart.isEnabled());
+    const std::string entry = read(autostart.entryPath());
+    // One quoted argument, the percent sign doubled so it is no field code.
+    EXPECT_NE(entry.find("\nExec=\"/opt/Tavlo 1%%/bin/tavlo\"\n"), std::string::npos) << entry;
+    EXPECT_EQ(entry.rfind("[Desktop Entry]\nType=Application\n", 0), 0u) << entry;
+    struct stat info {};
+    ASSERT_EQ(::stat(autostart.entryPath().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
+
+    ASSERT_TRUE(autostart.setEnabled(false));
+    EXPECT_FALSE(fs::exists(autostart.entryPath()));
+    EXPECT_TRUE(autostart.setEnabled(false)) << "already off";
+}
+
+TEST_F(XdgAutostartTest, AnEntrySwitchedOffByTheDesktopOrNotAPlainFileReadsAsOff) {
+    XdgAutostart autostart(host, "/usr/bin/tavlo");
+    fs::create_directories(autostart.entryPath().parent_path());
+    for (const char* off : {"Hidden=true", "X-GNOME-Autostart-enabled=false"}) {
+        std::ofstream(autostart.entryPath()) << "[Desktop Entry]\nType=Application\nExec=tavlo\n" << off << "\n";
+        EXPECT_FALSE(autostart.isEnabled()) << off;
+    }
+    fs::remove(autostart.entryPath());
+    std::ofstream(folder.path() / "elsewhere.desktop") << XdgAutostart::entryText("/usr/bin/tavlo");
+    fs::create_symlink(folder.path() / "elsewhere.desktop", autostart.entryPath());
+    EXPECT_FALSE(autostart.isEnabled());
+    // Turning it on replaces the link with a file of our own; the target is untouched.
+    ASSERT_TRUE(autostart.setEnabled(true));
+    EXPECT_FALSE(fs::is_symlink(autostart.entryPath()));
+    EXPECT_TRUE(autostart.isEnabled());
+    EXPECT_EQ(read(folder.path() / "elsewhere.desktop"), XdgAutostart::entryText("/usr/bin/tavlo"));
+}
+
+TEST_F(XdgAutostartTest, AFolderThatCannotBeMadeIsAFailureNotASilentSuccess) {
+    std::ofstream(folder.path() / "config") << "a file where the folder should be";
+    XdgAutostart autostart(host, "/usr/bin/tavlo");
+    EXPECT_FALSE(autostart.setEnabled(true));
+    EXPECT_FALSE(autostart.isEnabled());
+}
+
+}  // namespace
+}  // namespace tavlo
