@@ -47,11 +47,37 @@ icu::UnicodeString trimmed(const icu::UnicodeString& text) {
     return text.tempSubStringBetween(start, end);
 }
 
+bool matchesWhole(const icu::RegexPattern& pattern, const icu::UnicodeString& text) {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::RegexMatcher> matcher(pattern.matcher(text, status));
+    return U_SUCCESS(status) && matcher->matches(status) && U_SUCCESS(status);
+}
+
+// Whisper describes sounds it hears instead of speech: "[Music]", "(upbeat
+// music)", "[ Silence ]", "*sigh*", "♪". A segment made only of such
+// descriptions holds no words. Square brackets never come from speech, so a
+// bracketed description standing alone goes anywhere; parentheses and
+// asterisks can be dictated, so they go only when the whole segment is marks.
+bool isOnlyNonSpeechMarks(const icu::UnicodeString& line) {
+    static const auto marksOnly = compile(
+        "(?:\\s*(?:\\([^()\\n]{1,60}\\)|\\[[^\\[\\]\\n]{1,60}\\]|\\*[^*\\n]{1,60}\\*|[\\u266a\\u266b]+))+\\s*");
+    return matchesWhole(*marksOnly, line);
+}
+
+// What Whisper is known to invent on silence or noise when nothing else was
+// said: a lone "you" and the closing lines of online videos. They are
+// dropped only when they are the whole transcript.
+bool isSilenceInvention(const icu::UnicodeString& text) {
+    static const auto inventions = compile(
+        "(?i)\\s*(?:you|thanks for watching|thank you for watching|thank you so much for watching)[.!]?\\s*");
+    return matchesWhole(*inventions, text);
+}
+
 }  // namespace
 
 std::string normalizeWhisperOutput(std::string_view output) {
     static const auto markers = compile(
-        "(?i)(?:\\s|^)(?:\\[\\s*blank[_ ]audio\\s*\\]|\\(\\s*blank[_ ]audio\\s*\\)|<\\|nospeech\\|>)(?=\\s|$)");
+        "(?i)(?:\\s|^)(?:\\[\\s*blank[_ ]audio\\s*\\]|\\(\\s*blank[_ ]audio\\s*\\)|<\\|nospeech\\|>|\\[[^\\[\\]\\n]{1,60}\\])(?=\\s|$)");
     static const auto spaceRuns = compile("\\s{2,}");
 
     const icu::UnicodeString withoutMarkers =
@@ -61,7 +87,7 @@ std::string normalizeWhisperOutput(std::string_view output) {
     int32_t lineStart = 0;
     auto takeLine = [&](int32_t end) {
         const icu::UnicodeString line = trimmed(withoutMarkers.tempSubStringBetween(lineStart, end));
-        if (line.isEmpty()) return;
+        if (line.isEmpty() || isOnlyNonSpeechMarks(line)) return;
         if (!joined.isEmpty()) joined.append(u' ');
         joined.append(line);
     };
@@ -73,8 +99,12 @@ std::string normalizeWhisperOutput(std::string_view output) {
     }
     takeLine(withoutMarkers.length());
 
+    // trimmed() aliases its argument, which must outlive the result.
+    const icu::UnicodeString collapsed = replaceAll(*spaceRuns, joined);
+    const icu::UnicodeString text = trimmed(collapsed);
+    if (isOnlyNonSpeechMarks(text) || isSilenceInvention(text)) return {};
     std::string result;
-    trimmed(replaceAll(*spaceRuns, joined)).toUTF8String(result);
+    text.toUTF8String(result);
     return result;
 }
 

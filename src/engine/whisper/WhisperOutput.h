@@ -6,9 +6,12 @@
 namespace tavlo {
 
 // Drops Whisper's silence markers ("[BLANK_AUDIO]", "(blank audio)",
-// "<|nospeech|>") where they stand alone, joins the non-empty lines with one
-// space, collapses runs of white space and trims the ends. Output of nothing
-// but markers becomes the empty text.
+// "<|nospeech|>") and other bracketed sound descriptions ("[Music]") where
+// they stand alone, drops lines that hold only such descriptions (also in
+// parentheses, asterisks or music signs: "(upbeat music)", "*sigh*"), joins
+// the remaining lines with one space, collapses runs of white space and trims
+// the ends. Output of nothing but marks, or only a known invention on silence
+// (a lone "you", "Thanks for watching!"), becomes the empty text.
 std::string normalizeWhisperOutput(std::string_view output);
 
 // What whisper-cli said about its failure: the lines that report an error

@@ -28,6 +28,19 @@ TEST(WhisperOutputNormalization, CleansMarkersLinesAndSpaces) {
              Case{"  spaced \t  out\u00a0\u00a0text  ", "spaced out text"},
              Case{"", ""},
              Case{"Grüße, 日本語 ✓", "Grüße, 日本語 ✓"},
+             // Sound descriptions and inventions on silence hold no words.
+             Case{"[Music]", ""},
+             Case{" (upbeat music)\n", ""},
+             Case{"[ Silence ]\n *sigh* \n\u266a \u266a", ""},
+             Case{" you", ""},
+             Case{"Thanks for watching!", ""},
+             Case{"Hello [Music] world", "Hello world"},
+             Case{"Hello\n (laughs)\n world", "Hello world"},
+             // Words around them, or dictated parentheses, are speech.
+             Case{"It rose (roughly 40 percent) last year.", "It rose (roughly 40 percent) last year."},
+             Case{"*sigh* I know", "*sigh* I know"},
+             Case{"you know what", "you know what"},
+             Case{"Thank you.", "Thank you."},
          }) {
         EXPECT_EQ(normalizeWhisperOutput(c.output), c.expected) << c.output;
     }
