@@ -1,5 +1,6 @@
 // Composition root: headless commands run directly; with no command the
 // desktop program starts.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <iostream>
@@ -10,7 +11,29 @@
 #include "app/cli/DescriptorOutput.h"
 #include "app/desktop/DesktopProgram.h"
 
+namespace {
+
+// A standard descriptor the caller closed (`tavlo dictate <&-`) would be
+// handed to the next file or socket the program opens, so that reading
+// "standard input" would read the program's own event loop and output would
+// land in a log. Each closed one is taken by /dev/null, opened for reading
+// only: input is at its end at once, and writing fails as it would have on
+// the closed descriptor.
+void occupyClosedStandardDescriptors() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) >= 0) continue;
+        const int null = ::open("/dev/null", O_RDONLY);
+        if (null >= 0 && null != fd) {
+            ::dup2(null, fd);
+            ::close(null);
+        }
+    }
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    occupyClosedStandardDescriptors();
     std::vector<std::string> args(argv + 1, argv + argc);
     tavlo::cli::DescriptorOutputBuffer standardOutputBuffer(STDOUT_FILENO);
     std::ostream standardOutput(&standardOutputBuffer);

@@ -12,6 +12,7 @@
 #include <ostream>
 
 #include "app/cli/DeliveryAdapters.h"
+#include "app/cli/TerminalText.h"
 #include "app/cli/RecognitionServices.h"
 #include "app/cli/UserSettings.h"
 #include "app/core/AppDelegate.h"
@@ -32,6 +33,7 @@
 #include "platform/linux/system/SystemWallClock.h"
 #include "platform/linux/desktop/XdgAutostart.h"
 #include "platform/linux/files/XdgDirectories.h"
+#include "platform/linux/instance/InstanceChannel.h"
 #include "platform/linux/x11/X11Connection.h"
 #include "platform/linux/x11/X11HotKeyService.h"
 #include "platform/linux/x11/X11KeyEventSource.h"
@@ -77,6 +79,25 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
         err << "tavlo: no X11 display: the desktop program needs an X11 session (is DISPLAY set?)\n";
         return 1;
     }
+    // Before anything else, so that two starts at the same moment end with
+    // one program: the first to claim the channel runs, any other hands its
+    // request to that one and leaves.
+    InstanceChannel instance = InstanceChannel::claim();
+    switch (instance.role()) {
+    case InstanceChannel::Role::refused:
+        err << "tavlo: " << cli::printableOnTerminal(instance.refusal()) << "\n";
+        return 1;
+    case InstanceChannel::Role::other:
+        if (!instance.send("home")) {
+            err << "tavlo: already running, but it did not take the request to open its Home window\n";
+            return 1;
+        }
+        err << "tavlo: already running; its Home window was asked to open\n";
+        return 0;
+    case InstanceChannel::Role::running:
+        break;
+    }
+
     if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "xcb", 1);
 
     QApplication app(argc, argv);
@@ -84,12 +105,6 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     QApplication::setApplicationName(QStringLiteral("Tavlo"));
     QGuiApplication::setDesktopFileName(QStringLiteral("app.tavlo.Tavlo"));
     QApplication::setWindowIcon(SorvelIcon::appIcon());
-
-    SingleInstance instance(instanceSocketPath());
-    if (instance.askRunningInstanceToOpenHome()) {
-        err << "tavlo: already running; its Home window was asked to open\n";
-        return 0;
-    }
 
     const SystemHostEnvironment host;
     const SystemWallClock wallClock;
@@ -154,7 +169,7 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     controller->setBubbleWindow(bubble);
     controller->applicationDidFinishLaunching();
     tray->show();
-    instance.listen([weak = std::weak_ptr<AppDelegate>(controller)] {
+    SingleInstance requests(instance, [weak = std::weak_ptr<AppDelegate>(controller)] {
         if (auto self = weak.lock()) self->menuOpenHub();
     });
 

@@ -1,76 +1,46 @@
 #include "app/desktop/SingleInstance.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <QLocalServer>
 #include <QLocalSocket>
-#include <cstdlib>
-#include <filesystem>
+#include <QSocketNotifier>
+
+#include "platform/linux/instance/InstanceChannel.h"
 
 namespace tavlo {
 namespace {
 
-constexpr int answerTimeoutMs = 2000;
+// A request is one short line; anything longer is not read further.
+constexpr qint64 longestRequest = 64;
 
 }  // namespace
 
-std::string instanceSocketPath() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::filesystem::path folder;
-    if (runtime && *runtime && std::filesystem::path(runtime).is_absolute()) {
-        folder = std::filesystem::path(runtime);
-    } else {
-        std::error_code ignored;
-        folder = std::filesystem::temp_directory_path(ignored) / ("tavlo-" + std::to_string(::getuid()));
-        ::mkdir(folder.c_str(), 0700);
-        // Only a folder of our own, closed to others, is used; another user's
-        // folder of that name leaves us without single-instance detection.
-        struct stat info {};
-        if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid() ||
-            (info.st_mode & 077) != 0)
-            return {};
-    }
-    return (folder / "tavlo-instance").string();
+SingleInstance::SingleInstance(InstanceChannel& channel, std::function<void()> openHome)
+    : channel_(channel),
+      openHome_(std::move(openHome)),
+      notifier_(new QSocketNotifier(channel.listeningDescriptor(), QSocketNotifier::Read, this)) {
+    connect(notifier_, &QSocketNotifier::activated, this, [this] { acceptWaiting(); });
+    // Requests that came while the program was launching wait in the queue.
+    acceptWaiting();
 }
 
-SingleInstance::SingleInstance(std::string socketPath) : socketPath_(std::move(socketPath)) {}
+SingleInstance::~SingleInstance() = default;
 
-SingleInstance::~SingleInstance() {
-    if (server_) server_->close();
-}
-
-bool SingleInstance::askRunningInstanceToOpenHome() {
-    if (socketPath_.empty()) return false;
-    QLocalSocket socket;
-    socket.connectToServer(QString::fromStdString(socketPath_));
-    if (!socket.waitForConnected(answerTimeoutMs)) return false;
-    socket.write("home\n");
-    if (!socket.waitForBytesWritten(answerTimeoutMs)) return false;
-    // The running instance closes the connection once it has read the request.
-    socket.waitForDisconnected(answerTimeoutMs);
-    return true;
-}
-
-bool SingleInstance::listen(std::function<void()> openHome) {
-    if (socketPath_.empty()) return false;
-    openHome_ = std::move(openHome);
-    server_ = std::make_unique<QLocalServer>();
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    // No instance answered: a socket left by one that crashed is stale.
-    QLocalServer::removeServer(QString::fromStdString(socketPath_));
-    if (!server_->listen(QString::fromStdString(socketPath_))) return false;
-    connect(server_.get(), &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* client = server_->nextPendingConnection()) {
-            connect(client, &QLocalSocket::readyRead, client, [this, client] {
-                const QByteArray request = client->read(64);
-                if (request.startsWith("home") && openHome_) openHome_();
-                client->disconnectFromServer();
-            });
-            connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+void SingleInstance::acceptWaiting() {
+    for (Descriptor connection = channel_.accept(); connection.get() >= 0; connection = channel_.accept()) {
+        auto* client = new QLocalSocket(this);
+        if (!client->setSocketDescriptor(connection.release())) {
+            delete client;
+            continue;
         }
-    });
-    return true;
+        client->setReadBufferSize(longestRequest);
+        auto answer = [this, client] {
+            if (!client->canReadLine() && client->bytesAvailable() < longestRequest) return;
+            const QByteArray request = client->readLine(longestRequest).trimmed();
+            if (request == "home" && openHome_) openHome_();
+            client->disconnectFromServer();
+        };
+        connect(client, &QLocalSocket::readyRead, client, answer);
+        connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+    }
 }
 
 }  // namespace tavlo

@@ -1,36 +1,30 @@
 #pragma once
-// One desktop program per user and session: the first one listens on a
-// socket in the user's private runtime folder; a second one started later
-// asks it to open its Home window and leaves, so the shortcuts are never
-// registered twice.
+// One desktop program per user and session: the program that holds the
+// instance channel (taken at the very start of its launch) answers requests
+// from later starts here, on Qt's event loop; a later start asks it to open
+// its Home window and leaves, so the shortcuts are never registered twice.
 #include <QObject>
 #include <functional>
-#include <memory>
-#include <string>
 
-class QLocalServer;
+class QSocketNotifier;
 
 namespace tavlo {
 
+class InstanceChannel;
+
 class SingleInstance final : public QObject {
 public:
-    // `socketPath` lies in a folder only this user can open.
-    explicit SingleInstance(std::string socketPath);
+    // `channel` is the running one's and outlives this object; `openHome`
+    // runs for each "home" request.
+    SingleInstance(InstanceChannel& channel, std::function<void()> openHome);
     ~SingleInstance() override;
 
-    // True when another instance answered and took the request.
-    bool askRunningInstanceToOpenHome();
-    // Becomes the running instance; `openHome` runs for each later request.
-    bool listen(std::function<void()> openHome);
-
 private:
-    std::string socketPath_;
-    std::unique_ptr<QLocalServer> server_;
-    std::function<void()> openHome_;
-};
+    void acceptWaiting();
 
-// The socket's path: under $XDG_RUNTIME_DIR when it is set, else in a
-// folder of the temporary directory named for the user and made private.
-std::string instanceSocketPath();
+    InstanceChannel& channel_;
+    std::function<void()> openHome_;
+    QSocketNotifier* notifier_;
+};
 
 }  // namespace tavlo

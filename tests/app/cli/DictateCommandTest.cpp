@@ -36,17 +36,23 @@ std::string read(const fs::path& file) {
 }
 
 // The program running in the background with its standard input on a pipe
-// the test writes to, like a user at a terminal that is not one.
+// the test writes to, like a user at a terminal that is not one, or with no
+// standard input at all (`<&-` in a shell).
+enum class Input { pipe, closed };
+
 class RunningProgram {
 public:
     // Standard output goes to `output` when given (a device, say).
     RunningProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
-                   const fs::path& output = {}) {
+                   const fs::path& output = {}, Input given = Input::pipe) {
         int input[2];
         if (::pipe2(input, O_CLOEXEC) != 0) return;
         pid_ = ::fork();
         if (pid_ == 0) {
-            ::dup2(input[0], 0);
+            if (given == Input::closed)
+                ::close(0);
+            else
+                ::dup2(input[0], 0);
             auto redirect = [](const fs::path& path, int fd) {
                 const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
                 if (file < 0 || ::dup2(file, fd) < 0) ::_exit(127);
@@ -266,6 +272,17 @@ TEST_F(DictateCommandSerially, SilenceAndTheEndOfInputPrintNothing) {
     // soon as it listens; nothing was said.
     const auto result = run({"dictate"});
     EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "");
+}
+
+TEST_F(DictateCommandSerially, ClosedStandardInputCountsAsItsEnd) {
+    setSetting("speechModel", "Apple on-device");
+    // With descriptor 0 closed, the next one the program opens (its event
+    // loop's, say) must not be taken for standard input and waited on.
+    RunningProgram program(tavlo({"dictate"}), environment, {}, Input::closed);
+    const auto result = program.finish(60s);
+    EXPECT_EQ(result.status, 0) << "still running after a minute: " << result.err;
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, "");
 }

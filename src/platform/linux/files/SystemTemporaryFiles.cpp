@@ -103,6 +103,12 @@ void removeLeftovers(const std::filesystem::path& root) {
 
 }  // namespace
 
+std::filesystem::path SystemTemporaryFiles::privateFolder() {
+    std::filesystem::path folder = SystemTemporaryFiles().temporaryDirectory();
+    makePrivateFolder(folder);
+    return folder;
+}
+
 std::shared_ptr<SystemTemporaryFiles> SystemTemporaryFiles::forThisProcess() {
     return forThisProcess(SystemTemporaryFiles().temporaryDirectory());
 }

@@ -22,6 +22,9 @@ public:
     static std::shared_ptr<SystemTemporaryFiles> forThisProcess();
     // Same, inside a chosen folder (for tests).
     static std::shared_ptr<SystemTemporaryFiles> forThisProcess(const std::filesystem::path& root);
+    // The private folder itself, made when missing; throws PlatformError
+    // when it is not a real folder of this user's closed to everyone else.
+    static std::filesystem::path privateFolder();
     ~SystemTemporaryFiles() override;
     SystemTemporaryFiles(const SystemTemporaryFiles&) = delete;
     SystemTemporaryFiles& operator=(const SystemTemporaryFiles&) = delete;
