@@ -2,7 +2,9 @@
 // The one diagnostic trail of the application: each entry is one line,
 // "[<UTC time>] <message>", echoed to the system log and appended to a file;
 // control characters inside the message are escaped.
-// Logging never fails towards the caller.
+// Logging never fails towards the caller. The file and any folder made for it
+// are private to the user whatever the umask; a log path that is a link, not
+// a plain file or someone else's is refused with a message to the system log.
 #include <filesystem>
 #include <functional>
 #include <string>
