@@ -41,6 +41,7 @@ int runPaste(const std::vector<std::string>& args, Streams streams) {
     SystemHostEnvironment host;
     DiagnosticsLog log(stateHome(host) / "tavlo" / "Tavlo.log", DiagnosticsLog::defaultClock(),
                        [](std::string_view) {});
+    log.setSecrets([&store = settings->store()] { return store.secretsSeen(); });
 
     std::optional<PasteOutcome> outcome;
     bool displayOpened = true;

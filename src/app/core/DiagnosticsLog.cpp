@@ -9,6 +9,8 @@
 #include <ctime>
 #include <iostream>
 
+#include "base/SecretRedaction.h"
+
 namespace tavlo {
 
 std::string iso8601Timestamp(Date date) {
@@ -84,7 +86,7 @@ bool makePrivateFolders(const std::filesystem::path& folder, std::string& reason
 
 void DiagnosticsLog::logDiagnostic(std::string_view message) const {
     std::string line = "[" + iso8601Timestamp(clock_()) + "] ";
-    line += logSafeMessage(message);
+    line += logSafeMessage(redactSecrets(message, secrets_ ? secrets_() : std::vector<std::string>{}));
     line += '\n';
     systemLog_("Tavlo " + line);
 
