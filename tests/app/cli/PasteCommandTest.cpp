@@ -96,6 +96,42 @@ TEST_F(PasteCommandSerially, WithTheAccessibilityBusOffTheKeystrokeStillGoesOutB
     EXPECT_EQ(state->text, "hello world");
 }
 
+// Options are never typed into the user's application: --help and -h print
+// the usage, an unknown option is a usage error, and text that begins with a
+// dash is delivered only after "--".
+TEST_F(PasteCommandSerially, OptionsAreNotTypedAndDashTextNeedsTheSeparator) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        bool usageOnStandardOutput;
+        std::string fieldAfter;
+    };
+    const Case cases[] = {
+        {{"paste", "--help"}, 0, true, "hello"},
+        {{"paste", "-h"}, 0, true, "hello"},
+        {{"paste", "--typo"}, 2, false, "hello"},
+        {{"paste", "-5 degrees"}, 2, false, "hello"},
+        {{"paste", "--", "-5 degrees"}, 0, false, "hello-5 degrees"},
+        {{"paste", "--", "--help"}, 0, false, "hello--help"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        TextFieldApplication application(Toolkit::gtk3, {"hello", 5, 5});
+        ASSERT_TRUE(application.running()) << application.error();
+        const ProgramResult result = runProgram(TAVLO_BINARY, c.args, "", environment);
+        EXPECT_EQ(result.status, c.status) << result.err;
+        const std::string& usageStream = c.usageOnStandardOutput ? result.out : result.err;
+        if (c.status == 0 && !c.usageOnStandardOutput) {
+            EXPECT_EQ(result.out, "keyboardConfirmed\n") << result.err;
+        } else {
+            EXPECT_EQ(usageStream.rfind("usage: tavlo paste [--] TEXT", 0), 0u) << usageStream;
+        }
+        const auto state = application.fieldState();
+        ASSERT_TRUE(state);
+        EXPECT_EQ(state->text, c.fieldAfter);
+    }
+}
+
 TEST_F(PasteCommandSerially, WithoutADisplayTheCommandsSaySo) {
     environment["DISPLAY"] = "";
     for (const std::vector<std::string>& args :
