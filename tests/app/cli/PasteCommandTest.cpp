@@ -7,6 +7,7 @@
 
 #include <map>
 #include <string>
+#include <thread>
 
 #include "harness/AccessibilityBus.h"
 #include "harness/RunProgram.h"
@@ -130,6 +131,38 @@ TEST_F(PasteCommandSerially, OptionsAreNotTypedAndDashTextNeedsTheSeparator) {
         ASSERT_TRUE(state);
         EXPECT_EQ(state->text, c.fieldAfter);
     }
+}
+
+// Two deliveries at once share one clipboard and one focused field: each
+// text lands exactly once, and no command reports a text as delivered that
+// did not arrive.
+TEST_F(PasteCommandSerially, TwoPastesAtOnceEachLandOnceOrReportHonestly) {
+    TextFieldApplication application(Toolkit::gtk3, {"", 0, 0});
+    ASSERT_TRUE(application.running()) << application.error();
+    const std::string texts[] = {"[alpha]", "[bravo]"};
+    ProgramResult results[2];
+    {
+        std::thread first([&] { results[0] = paste(texts[0]); });
+        std::thread second([&] { results[1] = paste(texts[1]); });
+        first.join();
+        second.join();
+    }
+    const auto state = application.fieldState();
+    ASSERT_TRUE(state);
+    auto occurrences = [&](const std::string& text) {
+        std::size_t count = 0;
+        for (auto at = state->text.find(text); at != std::string::npos; at = state->text.find(text, at + 1)) ++count;
+        return count;
+    };
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(texts[i]);
+        EXPECT_LE(occurrences(texts[i]), 1u) << state->text;
+        const bool reportedDelivered = results[i].status == 0;
+        if (reportedDelivered) EXPECT_EQ(occurrences(texts[i]), 1u) << results[i].out << state->text;
+        // Both take their turn: neither is pushed aside.
+        EXPECT_EQ(results[i].out, "keyboardConfirmed\n") << results[i].err;
+    }
+    EXPECT_EQ(state->text.size(), texts[0].size() + texts[1].size()) << state->text;
 }
 
 TEST_F(PasteCommandSerially, WithoutADisplayTheCommandsSaySo) {
