@@ -347,7 +347,25 @@ void SettingsStore::setLastPromptedUpdateIdentifier(const std::optional<std::str
 // ---- secrets
 
 std::optional<std::string> SettingsStore::readSecret(const SecretIdentity& identity) const {
-    return secrets_.secret(identity);
+    auto secret = secrets_.secret(identity);
+    if (secret) {
+        // Requests send it trimmed; a server echoes what was sent.
+        rememberSecret(*secret);
+        rememberSecret(trimmedWhitespaceAndNewlines(*secret));
+    }
+    return secret;
+}
+
+void SettingsStore::rememberSecret(const std::string& secret) const {
+    if (secret.empty()) return;
+    const std::lock_guard lock(secretsSeenMutex_);
+    if (std::find(secretsSeen_.begin(), secretsSeen_.end(), secret) == secretsSeen_.end())
+        secretsSeen_.push_back(secret);
+}
+
+std::vector<std::string> SettingsStore::secretsSeen() const {
+    const std::lock_guard lock(secretsSeenMutex_);
+    return secretsSeen_;
 }
 
 bool SettingsStore::isStorableSecret(std::string_view trimmed) {
@@ -366,6 +384,7 @@ bool SettingsStore::writeSecret(const SecretIdentity& identity, const std::optio
     const std::string trimmed = text ? trimmedWhitespaceAndNewlines(*text) : std::string();
     if (trimmed.empty()) return secrets_.deleteSecret(identity);
     if (!isStorableSecret(trimmed)) return false;
+    rememberSecret(trimmed);
     return secrets_.replaceSecret(identity, trimmed);
 }
 

@@ -11,6 +11,7 @@
 // stored value that could not be read whole, the preference store keeps the
 // old value aside, so nothing the user had is lost by that write. Writes are
 // fire-and-forget. Not thread-safe: use it from the main thread.
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -105,6 +106,10 @@ public:
     std::optional<std::string> serviceAccessToken() const;
     bool setServiceAccessToken(const std::optional<std::string>& token);
     bool hasServiceAccessToken() const;
+    // Every key and token this store has read or written so far, for taking
+    // them out of messages before those are logged or shown. Kept in memory
+    // only; asking never reaches the secret store.
+    std::vector<std::string> secretsSeen() const;
 
     std::optional<std::string> microphoneUniqueID() const;
     // Absent or empty text removes the key.
@@ -166,8 +171,12 @@ private:
     std::optional<std::string> readSecret(const SecretIdentity& identity) const;
     bool writeSecret(const SecretIdentity& identity, const std::optional<std::string>& text);
 
+    void rememberSecret(const std::string& secret) const;
+
     PreferenceStore& preferences_;
     SecretStore& secrets_;
+    mutable std::mutex secretsSeenMutex_;
+    mutable std::vector<std::string> secretsSeen_;
     const HostEnvironment& host_;
     const WallClock& clock_;
 };

@@ -1,6 +1,7 @@
 #include "app/cli/DeliveryAdapters.h"
 
 #include "platform/linux/atspi/AtspiAccessibility.h"
+#include "platform/linux/files/FileDeliveryLock.h"
 #include "platform/linux/x11/X11KeyEventPoster.h"
 #include "platform/linux/x11/X11Pasteboard.h"
 #include "platform/linux/x11/X11Workspace.h"
@@ -14,7 +15,8 @@ DeliveryAdapters makeX11DeliveryAdapters(std::shared_ptr<x11::X11Connection> con
     options.self.bundleIdentifier = "app.tavlo.Tavlo";
     auto workspace = x11::X11Workspace::create(connection, options);
     auto keys = x11::X11KeyEventPoster::create(connection, workspace, pasteboard);
-    return {pasteboard, workspace, std::make_shared<atspi::AtspiAccessibility>(), keys};
+    return {pasteboard, workspace, std::make_shared<atspi::AtspiAccessibility>(), keys,
+            std::make_shared<FileDeliveryLock>()};
 }
 
 void DeliveryAdapters::addTo(AppDelegatePorts& ports) const {
@@ -22,6 +24,7 @@ void DeliveryAdapters::addTo(AppDelegatePorts& ports) const {
     ports.workspace = workspace;
     ports.accessibility = accessibility;
     ports.keyEventPoster = keyEventPoster;
+    ports.deliveryLock = deliveryLock;
     ports.identity.canPostEvents = [keys = keyEventPoster] { return keys->isPostingPermitted(); };
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The desktop side of delivering text into other applications on X11: the
 // clipboard, the windows, the keystrokes and the accessibility bus. The
-// desktop program and `tavlo paste` compose them the same way.
+// desktop program and `tavlo paste` compose them the same way, and their
+// deliveries take turns through one lock of the user's.
 #include <memory>
 
 #include "app/core/AppDelegate.h"
@@ -18,6 +19,7 @@ struct DeliveryAdapters {
     std::shared_ptr<Workspace> workspace;
     std::shared_ptr<Accessibility> accessibility;
     std::shared_ptr<KeyEventPoster> keyEventPoster;
+    std::shared_ptr<DeliveryLock> deliveryLock;
 
     void addTo(AppDelegatePorts& ports) const;
 };

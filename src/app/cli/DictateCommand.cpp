@@ -17,6 +17,7 @@
 #include "app/cli/UserSettings.h"
 #include "app/core/AppDelegate.h"
 #include "app/core/DiagnosticsLog.h"
+#include "base/SecretRedaction.h"
 #include "platform/linux/system/SystemHostEnvironment.h"
 #include "platform/linux/files/XdgDirectories.h"
 #include "platform/sim/InMemoryPasteboard.h"
@@ -160,6 +161,7 @@ int runDictate(const std::vector<std::string>& args, Streams streams) {
     // program's trail without repeating it there.
     DiagnosticsLog log(stateHome(host) / "tavlo" / "Tavlo.log", DiagnosticsLog::defaultClock(),
                        [](std::string_view) {});
+    log.setSecrets([&store = settings->store()] { return store.secretsSeen(); });
     // Without a desktop there is no clipboard to share; the text is printed.
     auto pasteboard = std::make_shared<InMemoryPasteboard>();
     LiveLine live(streams.err);
@@ -250,7 +252,9 @@ int runDictate(const std::vector<std::string>& args, Streams streams) {
         streams.err << "tavlo: dictation cancelled\n";
         return 130;
     case DictationEnd::Kind::failed:
-        streams.err << "tavlo: " << printableOnTerminal(outcome->errorMessage) << "\n";
+        // A server's message may echo the key or token it was sent.
+        streams.err << "tavlo: " << printableOnTerminal(redactSecrets(outcome->errorMessage, settings->store().secretsSeen()))
+                    << "\n";
         return 1;
     }
     return 1;

@@ -18,16 +18,32 @@
 namespace tavlo::cli {
 namespace {
 
-constexpr const char* usage = "usage: tavlo paste TEXT     put TEXT into the focused application";
+constexpr const char* usage =
+    "usage: tavlo paste [--] TEXT     put TEXT into the focused application\n"
+    "                                 (text that begins with a dash goes after --)";
+
+// The text to deliver: the one argument, or the one after "--". Anything else
+// that begins with a dash is an option, never text typed into the user's
+// application.
+std::optional<std::string> textArgument(const std::vector<std::string>& args) {
+    if (args.size() == 3 && args[1] == "--") return args[2];
+    if (args.size() == 2 && !args[1].starts_with("-")) return args[1];
+    return std::nullopt;
+}
 
 }  // namespace
 
 int runPaste(const std::vector<std::string>& args, Streams streams) {
-    if (args.size() != 2 || args[1].empty()) {
+    if (args.size() == 2 && (args[1] == "--help" || args[1] == "-h")) {
+        streams.out << usage << "\n";
+        return 0;
+    }
+    const auto argument = textArgument(args);
+    if (!argument || argument->empty()) {
         streams.err << usage << "\n";
         return 2;
     }
-    const std::string& text = args[1];
+    const std::string& text = *argument;
     if (!isValidUtf8(text)) {
         streams.err << "tavlo: the text is not valid UTF-8\n";
         return 2;
@@ -41,6 +57,7 @@ int runPaste(const std::vector<std::string>& args, Streams streams) {
     SystemHostEnvironment host;
     DiagnosticsLog log(stateHome(host) / "tavlo" / "Tavlo.log", DiagnosticsLog::defaultClock(),
                        [](std::string_view) {});
+    log.setSecrets([&store = settings->store()] { return store.secretsSeen(); });
 
     std::optional<PasteOutcome> outcome;
     bool displayOpened = true;

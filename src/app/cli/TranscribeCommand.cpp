@@ -11,6 +11,7 @@
 #include "app/cli/UserSettings.h"
 #include "app/core/AppDelegate.h"
 #include "app/core/DiagnosticsLog.h"
+#include "base/SecretRedaction.h"
 #include "platform/linux/system/SystemHostEnvironment.h"
 #include "platform/linux/files/XdgDirectories.h"
 #include "platform/sim/InMemoryPasteboard.h"
@@ -32,6 +33,7 @@ int runTranscribe(const std::vector<std::string>& args, Streams streams) {
     // program's trail without repeating it there.
     DiagnosticsLog log(stateHome(host) / "tavlo" / "Tavlo.log", DiagnosticsLog::defaultClock(),
                        [](std::string_view) {});
+    log.setSecrets([&store = settings->store()] { return store.secretsSeen(); });
     // Without a desktop there is no clipboard to share; the text is printed.
     auto pasteboard = std::make_shared<InMemoryPasteboard>();
 
@@ -56,7 +58,11 @@ int runTranscribe(const std::vector<std::string>& args, Streams streams) {
         AppDelegatePorts ports = commandControllerPorts(settings->store(), services, mainQueue, pasteboard, host, log);
         controller = AppDelegate::create(std::move(ports));
 
-        controller->transcribeFile(source, [&, finished](const FileTranscriptionResult& result) {
+        // Nor the key or token a server's message may echo.
+        auto shown = [&store = settings->store()](const std::string& message) {
+            return redactSecrets(message, store.secretsSeen());
+        };
+        controller->transcribeFile(source, [&, finished, shown](const FileTranscriptionResult& result) {
             if (stopped) return;  // a cancellation the stop itself caused
             // The transcript and the messages come from a server or a tool:
             // their control characters are not let loose on the terminal.
@@ -69,9 +75,9 @@ int runTranscribe(const std::vector<std::string>& args, Streams streams) {
                 // text where the user sees it.
                 streams.out << printableOnTerminal(*copied) << "\n" << std::flush;
                 streams.err << "tavlo: the transcript could not be saved: "
-                            << printableOnTerminal(errorDescription(result.error())) << "\n";
+                            << printableOnTerminal(shown(errorDescription(result.error()))) << "\n";
             } else {
-                streams.err << "tavlo: " << printableOnTerminal(errorDescription(result.error())) << "\n";
+                streams.err << "tavlo: " << printableOnTerminal(shown(errorDescription(result.error()))) << "\n";
             }
             // Stops a warm server this run may have started.
             services.engine->shutdown();

@@ -32,6 +32,7 @@ AppDelegate::AppDelegate(AppDelegatePorts ports)
       hotKeyManager(std::move(ports.hotKeyManager)),
       keyEventSource(std::move(ports.keyEventSource)),
       keyEventPoster(std::move(ports.keyEventPoster)),
+      deliveryLock(std::move(ports.deliveryLock)),
       alerts(std::move(ports.alerts)),
       desktop(std::move(ports.desktop)),
       updateChecker(std::move(ports.updateChecker)),

@@ -24,6 +24,7 @@
 #include "platform/Accessibility.h"
 #include "platform/Alerts.h"
 #include "platform/BubbleDisplay.h"
+#include "platform/DeliveryLock.h"
 #include "platform/DesktopServices.h"
 #include "platform/FeedbackTones.h"
 #include "platform/KeyEventPoster.h"
@@ -66,6 +67,9 @@ struct AppDelegatePorts {
     // Synthesised paste, copy and Return keystrokes; null where there is no
     // desktop (nothing is then typed into other applications).
     std::shared_ptr<KeyEventPoster> keyEventPoster;
+    // Deliveries of separate processes take turns through it; null where
+    // nothing else can deliver at the same time (tests with stand-ins).
+    std::shared_ptr<DeliveryLock> deliveryLock;
     // The desktop program's surroundings: alerts, screens, links and quitting,
     // update checks with the wall clock they are timed by, and the home
     // window. Null for commands.
@@ -218,9 +222,12 @@ public:
                      PasteCompletion completion = {});
     // Brings `target` to the front, checking up to `attempts` more times.
     void activateTarget(const RunningApplication& target, int attempts, std::function<void()> completion);
-    // Keystroke, check and fallback, once the target is (or should be) in front.
+    // Keystroke, check and fallback, once the target is (or should be) in
+    // front; `clipboardChange` is the clipboard's change count right after
+    // the text was put on it.
     void deliverPaste(const std::string& text, const RunningApplication& target,
-                      std::optional<FocusedTextSnapshot> preferredSnapshot, PasteCompletion completion);
+                      std::optional<FocusedTextSnapshot> preferredSnapshot, std::int64_t clipboardChange,
+                      PasteCompletion completion);
     void applyPasteOutcomeState(PasteOutcome outcome);
     std::optional<std::string> focusedTextValue(const AccessibilityElement& element) const;
     std::optional<TextRange> selectedTextRange(const AccessibilityElement& element) const;
@@ -264,12 +271,21 @@ private:
     void cancelDictationCompletionWatchdog();
 
     // Delivery steps (AppDelegateDelivery.cpp).
+    // Waits (up to `waitsLeft` more times) for another process's delivery
+    // to end, then delivers.
+    void pasteOrCopyInTurn(const std::string& text, bool shouldPressEnter,
+                           std::optional<FocusedTextSnapshot> preferredSnapshot, PasteCompletion completion,
+                           int waitsLeft);
+    void deliverWithTurn(const std::string& text, bool shouldPressEnter,
+                         std::optional<FocusedTextSnapshot> preferredSnapshot, PasteCompletion completion);
+    // Whether the clipboard still holds `text` put there at `clipboardChange`.
+    bool clipboardStillHolds(const std::string& text, std::int64_t clipboardChange) const;
     void checkActivation(const RunningApplication& target, int remaining, std::function<void()> completion);
     void finishPaste(PasteOutcome outcome, const std::string& name, const RunningApplication& target,
                      bool shouldPressEnter, const PasteCompletion& completion);
     void verifyPaste(const std::string& text, const RunningApplication& target,
                      const std::optional<FocusedTextSnapshot>& snapshot, bool trusted, bool canPost,
-                     bool shortcutSent, const PasteCompletion& completion);
+                     bool shortcutSent, bool clipboardHeldText, const PasteCompletion& completion);
     void pressReturnIfTargetInFront(const RunningApplication& target);
     // Repolish steps (AppDelegateRepolish.cpp).
     struct RepolishRequest {
@@ -295,6 +311,10 @@ private:
     std::shared_ptr<HotKeyManager> hotKeyManager;
     std::shared_ptr<KeyEventSource> keyEventSource;
     std::shared_ptr<KeyEventPoster> keyEventPoster;
+    std::shared_ptr<DeliveryLock> deliveryLock;
+    // Deliveries of this process under way; the turn is given back when the
+    // last one ends.
+    int deliveriesUnderway_ = 0;
     std::shared_ptr<Alerts> alerts;
     std::shared_ptr<DesktopServices> desktop;
     std::shared_ptr<UpdateChecker> updateChecker;

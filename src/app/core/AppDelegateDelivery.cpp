@@ -17,6 +17,11 @@ constexpr int activationAttempts = 7;
 constexpr MainQueue::Duration verificationDelay = 380ms;
 constexpr MainQueue::Duration returnKeyDelay = 220ms;
 constexpr MainQueue::Duration failureStateDuration = 1800ms;
+// Another process's delivery is waited for this often, and at most this many
+// times (a delivery takes about a second; one that hangs must not keep the
+// text from the user for good, so after that it goes ahead regardless).
+constexpr MainQueue::Duration deliveryTurnInterval = 50ms;
+constexpr int deliveryTurnWaits = 200;
 
 const char* flag(bool value) { return value ? "true" : "false"; }
 
@@ -66,9 +71,50 @@ bool AppDelegate::insertText(const std::string& text, const FocusedTextSnapshot&
 
 void AppDelegate::pasteOrCopy(const std::string& text, bool shouldPressEnter,
                               std::optional<FocusedTextSnapshot> preferredSnapshot, PasteCompletion completion) {
+    pasteOrCopyInTurn(text, shouldPressEnter, std::move(preferredSnapshot), std::move(completion), deliveryTurnWaits);
+}
+
+void AppDelegate::pasteOrCopyInTurn(const std::string& text, bool shouldPressEnter,
+                                    std::optional<FocusedTextSnapshot> preferredSnapshot, PasteCompletion completion,
+                                    int waitsLeft) {
+    // Two processes delivering at once would swap each other's text on the
+    // shared clipboard between copy and keystroke: one paste would carry the
+    // other's text and its own would never arrive.
+    if (deliveryLock && deliveriesUnderway_ == 0 && !deliveryLock->tryAcquire()) {
+        if (waitsLeft == deliveryTurnWaits) logDiagnostic("paste waiting for another delivery to end");
+        if (waitsLeft > 0) {
+            mainQueue->postAfter(deliveryTurnInterval, [weak = weak_from_this(), text, shouldPressEnter,
+                                                        snapshot = std::move(preferredSnapshot),
+                                                        completion = std::move(completion), waitsLeft]() mutable {
+                if (auto self = weak.lock())
+                    self->pasteOrCopyInTurn(text, shouldPressEnter, std::move(snapshot), std::move(completion),
+                                            waitsLeft - 1);
+            });
+            return;
+        }
+        logDiagnostic("paste another delivery still runs; going ahead");
+    }
+    ++deliveriesUnderway_;
+    deliverWithTurn(text, shouldPressEnter, std::move(preferredSnapshot),
+                    [weak = weak_from_this(), completion = std::move(completion)](PasteOutcome outcome) {
+                        if (auto self = weak.lock())
+                            if (--self->deliveriesUnderway_ == 0 && self->deliveryLock) self->deliveryLock->release();
+                        if (completion) completion(outcome);
+                    });
+}
+
+bool AppDelegate::clipboardStillHolds(const std::string& text, std::int64_t clipboardChange) const {
+    // Unchanged since it was put there, or changed to the same text (a
+    // clipboard manager taking over what it was offered).
+    return pasteboard->changeCount() == clipboardChange || pasteboard->string() == text;
+}
+
+void AppDelegate::deliverWithTurn(const std::string& text, bool shouldPressEnter,
+                                  std::optional<FocusedTextSnapshot> preferredSnapshot, PasteCompletion completion) {
     // The text stays on the clipboard whatever happens next.
     pasteboard->clearContents();
     pasteboard->setString(text);
+    const std::int64_t clipboardChange = pasteboard->changeCount();
 
     std::optional<RunningApplication> target;
     if (workspace) {
@@ -89,7 +135,7 @@ void AppDelegate::pasteOrCopy(const std::string& text, bool shouldPressEnter,
         targetApplication.reset();
         logDiagnostic("paste no-target chars=" + std::to_string(characterCount(text)));
         applyPasteOutcomeState(PasteOutcome::noTarget);
-        if (completion) completion(PasteOutcome::noTarget);
+        completion(PasteOutcome::noTarget);
         return;
     }
 
@@ -110,10 +156,10 @@ void AppDelegate::pasteOrCopy(const std::string& text, bool shouldPressEnter,
 
     activateTarget(*target, activationAttempts,
                    [weak = weak_from_this(), text, target = *target, snapshot = std::move(preferredSnapshot),
-                    shouldPressEnter, name, completion = std::move(completion)] {
+                    clipboardChange, shouldPressEnter, name, completion = std::move(completion)] {
                        auto self = weak.lock();
                        if (!self) return;
-                       self->deliverPaste(text, target, snapshot,
+                       self->deliverPaste(text, target, snapshot, clipboardChange,
                                           [weak, name, target, shouldPressEnter, completion](PasteOutcome outcome) {
                                               if (auto self = weak.lock())
                                                   self->finishPaste(outcome, name, target, shouldPressEnter,
@@ -154,7 +200,8 @@ void AppDelegate::checkActivation(const RunningApplication& target, int remainin
 }
 
 void AppDelegate::deliverPaste(const std::string& text, const RunningApplication& target,
-                               std::optional<FocusedTextSnapshot> preferredSnapshot, PasteCompletion completion) {
+                               std::optional<FocusedTextSnapshot> preferredSnapshot, std::int64_t clipboardChange,
+                               PasteCompletion completion) {
     const bool trusted = accessibility && accessibility->isProcessTrusted();
     bool canPost = keyEventPoster && keyEventPoster->isPostingPermitted();
     if (!canPost && keyEventPoster && !hasRequestedPostEventThisSession) {
@@ -174,16 +221,21 @@ void AppDelegate::deliverPaste(const std::string& text, const RunningApplication
                   " canInspect=" + flag(canInspect) + " startSnapshot=" + flag(hadPreferredSnapshot) +
                   " snapshot=" + flag(snapshot.has_value()));
 
-    auto afterKeystroke = [weak = weak_from_this(), text, target, snapshot, trusted, canPost,
+    auto afterKeystroke = [weak = weak_from_this(), text, target, snapshot, trusted, canPost, clipboardChange,
                            completion = std::move(completion)](bool shortcutSent) {
         auto self = weak.lock();
         if (!self) return;
         self->logDiagnostic(std::string("paste shortcutSent=") + flag(shortcutSent) +
                             " pid=" + std::to_string(target.processIdentifier));
         self->mainQueue->postAfter(verificationDelay, [weak, text, target, snapshot, trusted, canPost, shortcutSent,
-                                                       completion] {
-            if (auto self = weak.lock())
-                self->verifyPaste(text, target, snapshot, trusted, canPost, shortcutSent, completion);
+                                                       clipboardChange, completion] {
+            auto self = weak.lock();
+            if (!self) return;
+            // Checked once the application has had the time to ask for the
+            // clipboard: until then another client taking it over would
+            // have its text pasted in place of ours.
+            const bool held = !shortcutSent || self->clipboardStillHolds(text, clipboardChange);
+            self->verifyPaste(text, target, snapshot, trusted, canPost, shortcutSent, held, completion);
         });
     };
     if (!canPost) {
@@ -196,12 +248,18 @@ void AppDelegate::deliverPaste(const std::string& text, const RunningApplication
 
 void AppDelegate::verifyPaste(const std::string& text, const RunningApplication& /*target*/,
                               const std::optional<FocusedTextSnapshot>& snapshot, bool trusted, bool canPost,
-                              bool shortcutSent, const PasteCompletion& completion) {
+                              bool shortcutSent, bool clipboardHeldText, const PasteCompletion& completion) {
     auto holdsText = [&] {
         const auto current = snapshot->element ? focusedTextValue(*snapshot->element) : std::nullopt;
         return current && valueHoldsText(*current, *snapshot, text);
     };
     if (snapshot && holdsText()) return completion(PasteOutcome::keyboardConfirmed);
+    if (shortcutSent && !clipboardHeldText) {
+        // The keystroke pasted whatever the clipboard held then: not our
+        // text, so it is not reported as sent.
+        logDiagnostic("paste clipboardReplaced=true");
+        return completion(PasteOutcome::clipboardOnly);
+    }
     if (shortcutSent) return completion(trusted ? PasteOutcome::keyboardSent : PasteOutcome::accessibilityRequired);
     if (snapshot && insertText(text, *snapshot)) {
         if (holdsText()) {

@@ -2,11 +2,16 @@
 // The one diagnostic trail of the application: each entry is one line,
 // "[<UTC time>] <message>", echoed to the system log and appended to a file;
 // control characters inside the message are escaped.
-// Logging never fails towards the caller.
+// Logging never fails towards the caller. The file and any folder made for it
+// are private to the user whatever the umask; a log path that is a link, not
+// a plain file or someone else's is refused with a message to the system log.
+// No entry carries a secret: "Bearer" credentials and the secrets the program
+// knows of are replaced by "[redacted]".
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/Date.h"
 
@@ -31,6 +36,10 @@ public:
     explicit DiagnosticsLog(std::filesystem::path file, Clock clock = defaultClock(),
                             SystemLog systemLog = standardErrorLog());
 
+    // The stored key and token known so far, taken out of every entry.
+    using Secrets = std::function<std::vector<std::string>()>;
+    void setSecrets(Secrets secrets) { secrets_ = std::move(secrets); }
+
     void logDiagnostic(std::string_view message) const;
 
     const std::filesystem::path& file() const { return file_; }
@@ -42,6 +51,7 @@ private:
     std::filesystem::path file_;
     Clock clock_;
     SystemLog systemLog_;
+    Secrets secrets_;
 };
 
 }  // namespace tavlo

@@ -110,6 +110,7 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     const SystemWallClock wallClock;
     auto settings = openUserSettings(err);
     DiagnosticsLog log(stateHome(host) / "tavlo" / "Tavlo.log");
+    log.setSecrets([&store = settings->store()] { return store.secretsSeen(); });
     auto logLine = [&log](std::string_view message) { log.logDiagnostic(message); };
 
     auto mainQueue = std::make_shared<QtMainQueue>();

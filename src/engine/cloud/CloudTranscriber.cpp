@@ -4,6 +4,7 @@
 #include <system_error>
 #include <utility>
 
+#include "base/SecretRedaction.h"
 #include "engine/cloud/CloudReplies.h"
 #include "engine/cloud/CloudRequests.h"
 #include "engine/support/FileBytes.h"
@@ -32,6 +33,15 @@ std::optional<std::string> trimmedCredential(const std::optional<std::string>& c
     std::string trimmed = trimWhitespaceAndLineBreaks(*credential);
     if (trimmed.empty()) return std::nullopt;
     return trimmed;
+}
+
+// A server's message can echo the request's Authorization header.
+DictationResult withoutCredential(DictationResult result, const std::string& credential) {
+    if (result.isSuccess()) return result;
+    const auto* error = std::get_if<DictationEngineError>(&result.error());
+    if (!error || error->errorCase() != DictationEngineError::Case::cloudTranscriptionFailed) return result;
+    return DictationResult::failure(
+        DictationEngineError::cloudTranscriptionFailed(redactSecrets(error->payload(), {credential})));
 }
 
 CloudTranscriptionHints hintsFor(const DelayedTranscriptionJob& job) {
@@ -81,7 +91,7 @@ void CloudTranscriber::transcribeDirectlyWithOpenAI(const fs::path& audioURL, co
         session.finish(DictationResult::failure(error));
         return;
     }
-    send(std::move(request), audioURL, &openAITranscriptionOutcome, session);
+    send(std::move(request), apiKey, audioURL, &openAITranscriptionOutcome, session);
 }
 
 void CloudTranscriber::transcribeWithTavloCloud(const fs::path& audioURL, const DelayedTranscriptionJob& job,
@@ -101,18 +111,19 @@ void CloudTranscriber::transcribeWithTavloCloud(const fs::path& audioURL, const 
         session.finish(DictationResult::failure(error));
         return;
     }
-    send(std::move(request), audioURL, &tavloCloudTranscriptionOutcome, session);
+    send(std::move(request), *accessToken, audioURL, &tavloCloudTranscriptionOutcome, session);
 }
 
-void CloudTranscriber::send(HttpRequest request, const fs::path& audioURL, ReplyReader readReply,
-                            const SessionCompletion& session) {
+void CloudTranscriber::send(HttpRequest request, std::string credential, const fs::path& audioURL,
+                            ReplyReader readReply, const SessionCompletion& session) {
     request.timeoutSeconds = settings_.timeoutSeconds;
     request.followRedirects = false;
     auto sent = std::make_shared<std::weak_ptr<HttpTask>>();
     auto task = settings_.httpClient->dataTask(
         std::move(request),
-        [weak = weak_from_this(), queue = settings_.mainQueue, sent, audioURL, readReply, session](HttpResult result) {
-            queue->post([weak, sent, audioURL, readReply, session, result = std::move(result)] {
+        [weak = weak_from_this(), queue = settings_.mainQueue, sent, credential = std::move(credential), audioURL,
+         readReply, session](HttpResult result) {
+            queue->post([weak, sent, credential, audioURL, readReply, session, result = std::move(result)] {
                 auto self = weak.lock();
                 if (!self || !session.engineExists()) return;
                 // An abandoned session's recording is of no use to anyone, and
@@ -126,10 +137,10 @@ void CloudTranscriber::send(HttpRequest request, const fs::path& audioURL, Reply
                 removeIgnoringErrors(audioURL);
                 if (auto refusal = unusableCloudReply(result)) {
                     session.finish(DictationResult::failure(
-                        DictationEngineError::cloudTranscriptionFailed(std::move(*refusal))));
+                        DictationEngineError::cloudTranscriptionFailed(redactSecrets(*refusal, {credential}))));
                     return;
                 }
-                session.finish(readReply(result));
+                session.finish(withoutCredential(readReply(result), credential));
             });
         });
     *sent = task;

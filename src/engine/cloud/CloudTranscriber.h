@@ -62,8 +62,10 @@ private:
                                       const DelayedTranscriptionJob& job, const SessionCompletion& session);
     void transcribeWithTavloCloud(const std::filesystem::path& audioURL, const DelayedTranscriptionJob& job,
                                   const SessionCompletion& session);
-    void send(HttpRequest request, const std::filesystem::path& audioURL, ReplyReader readReply,
-              const SessionCompletion& session);
+    // `credential` is what the request authenticates with: a server's
+    // message that echoes it is shown and logged without it.
+    void send(HttpRequest request, std::string credential, const std::filesystem::path& audioURL,
+              ReplyReader readReply, const SessionCompletion& session);
 
     CloudTranscriberSettings settings_;
     std::shared_ptr<HttpTask> cloudTranscriptionTask_;

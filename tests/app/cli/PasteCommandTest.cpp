@@ -7,6 +7,7 @@
 
 #include <map>
 #include <string>
+#include <thread>
 
 #include "harness/AccessibilityBus.h"
 #include "harness/RunProgram.h"
@@ -94,6 +95,74 @@ TEST_F(PasteCommandSerially, WithTheAccessibilityBusOffTheKeystrokeStillGoesOutB
     const auto state = application.fieldState();
     ASSERT_TRUE(state);
     EXPECT_EQ(state->text, "hello world");
+}
+
+// Options are never typed into the user's application: --help and -h print
+// the usage, an unknown option is a usage error, and text that begins with a
+// dash is delivered only after "--".
+TEST_F(PasteCommandSerially, OptionsAreNotTypedAndDashTextNeedsTheSeparator) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        bool usageOnStandardOutput;
+        std::string fieldAfter;
+    };
+    const Case cases[] = {
+        {{"paste", "--help"}, 0, true, "hello"},
+        {{"paste", "-h"}, 0, true, "hello"},
+        {{"paste", "--typo"}, 2, false, "hello"},
+        {{"paste", "-5 degrees"}, 2, false, "hello"},
+        {{"paste", "--", "-5 degrees"}, 0, false, "hello-5 degrees"},
+        {{"paste", "--", "--help"}, 0, false, "hello--help"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        TextFieldApplication application(Toolkit::gtk3, {"hello", 5, 5});
+        ASSERT_TRUE(application.running()) << application.error();
+        const ProgramResult result = runProgram(TAVLO_BINARY, c.args, "", environment);
+        EXPECT_EQ(result.status, c.status) << result.err;
+        const std::string& usageStream = c.usageOnStandardOutput ? result.out : result.err;
+        if (c.status == 0 && !c.usageOnStandardOutput) {
+            EXPECT_EQ(result.out, "keyboardConfirmed\n") << result.err;
+        } else {
+            EXPECT_EQ(usageStream.rfind("usage: tavlo paste [--] TEXT", 0), 0u) << usageStream;
+        }
+        const auto state = application.fieldState();
+        ASSERT_TRUE(state);
+        EXPECT_EQ(state->text, c.fieldAfter);
+    }
+}
+
+// Two deliveries at once share one clipboard and one focused field: each
+// text lands exactly once, and no command reports a text as delivered that
+// did not arrive.
+TEST_F(PasteCommandSerially, TwoPastesAtOnceEachLandOnceOrReportHonestly) {
+    TextFieldApplication application(Toolkit::gtk3, {"", 0, 0});
+    ASSERT_TRUE(application.running()) << application.error();
+    const std::string texts[] = {"[alpha]", "[bravo]"};
+    ProgramResult results[2];
+    {
+        std::thread first([&] { results[0] = paste(texts[0]); });
+        std::thread second([&] { results[1] = paste(texts[1]); });
+        first.join();
+        second.join();
+    }
+    const auto state = application.fieldState();
+    ASSERT_TRUE(state);
+    auto occurrences = [&](const std::string& text) {
+        std::size_t count = 0;
+        for (auto at = state->text.find(text); at != std::string::npos; at = state->text.find(text, at + 1)) ++count;
+        return count;
+    };
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(texts[i]);
+        EXPECT_LE(occurrences(texts[i]), 1u) << state->text;
+        const bool reportedDelivered = results[i].status == 0;
+        if (reportedDelivered) EXPECT_EQ(occurrences(texts[i]), 1u) << results[i].out << state->text;
+        // Both take their turn: neither is pushed aside.
+        EXPECT_EQ(results[i].out, "keyboardConfirmed\n") << results[i].err;
+    }
+    EXPECT_EQ(state->text.size(), texts[0].size() + texts[1].size()) << state->text;
 }
 
 TEST_F(PasteCommandSerially, WithoutADisplayTheCommandsSaySo) {

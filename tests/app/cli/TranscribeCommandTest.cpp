@@ -310,6 +310,50 @@ TEST_F(TranscribeCommand, AServersMessageIsMadeSafeForTheTerminalAndTheLog) {
     EXPECT_EQ(log.find("\n[2026-01-01"), std::string::npos) << log;
 }
 
+// A server that echoes what it was sent puts the key into its message: what
+// is printed and what is logged carry neither the key nor any other Bearer
+// credential, for the own key and for the service's token alike.
+TEST_F(TranscribeCommand, AServersMessageEchoingTheCredentialIsRedactedOnTheTerminalAndInTheLog) {
+    struct Case {
+        const char* name;
+        const char* urlVariable;
+        std::vector<std::string> mode;
+        const char* secretName;
+        std::string secret;
+        std::string body;
+        std::string shown;
+    };
+    const Case cases[] = {
+        {"OwnKey", "TAVLO_OPENAI_BASE_URL", {"openAICloudMode", "Own OpenAI key"}, "openai-key",
+         "sk-proj-Zq81TestKey",
+         R"j({"error":{"message":"Incorrect API key provided: sk-proj-Zq81TestKey. Received header Authorization: Bearer sk-proj-Zq81TestKey; upstream wanted bearer eyJhbGciOi.J9.sig"}})j",
+         "Incorrect API key provided: [redacted]. Received header Authorization: Bearer [redacted]; upstream wanted "
+         "bearer [redacted]"},
+        {"ServiceToken", "TAVLO_SERVICE_URL", {"openAICloudMode", "Tavlo service"}, "service-token", "tok-7781-secret",
+         R"j({"error":"token tok-7781-secret was refused (Authorization: Bearer tok-7781-secret)"})j",
+         "token [redacted] was refused (Authorization: Bearer [redacted])"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedHttpServer server;
+        environment["TAVLO_OPENAI_BASE_URL"] = environment["TAVLO_SERVICE_URL"] = server.baseURL();
+        server.answerNext({401, c.body});
+        setSetting("speechModel", "OpenAI cloud");
+        setSetting(c.mode[0], c.mode[1]);
+        ASSERT_EQ(run({"secret", "set", c.secretName}, c.secret + "\n").status, 0);
+
+        const auto result = run({"transcribe", source.string()});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, "tavlo: " + c.shown + "\n");
+        ASSERT_EQ(server.requests().size(), 1u);
+        EXPECT_EQ(server.requests()[0].header("Authorization"), "Bearer " + c.secret) << "the request itself is unchanged";
+        const std::string log = read(home.path() / ".local/state/tavlo/Tavlo.log");
+        EXPECT_NE(log.find("] present error=" + c.shown + "\n"), std::string::npos) << log;
+        EXPECT_EQ(log.find(c.secret), std::string::npos) << log;
+        EXPECT_EQ(log.find("eyJhbGciOi"), std::string::npos) << log;
+    }
+}
+
 TEST_F(TranscribeCommand, NeedsExactlyOneFile) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"transcribe"}, std::vector<std::string>{"transcribe", "a.m4a", "b.m4a"}}) {

@@ -152,6 +152,33 @@ TEST(OutputDeliveryTest, EachOutcomeWithItsIndicationAndLogLines) {
     }
 }
 
+// The paste keystroke pastes whatever the clipboard holds when the
+// application asks for it. When another client put a different text there in
+// the meantime, the keystroke carried that text, so an unconfirmed delivery
+// is not reported as sent; the same text offered again (a clipboard manager
+// taking over) changes nothing.
+TEST(OutputDeliveryTest, AKeystrokeWhileTheClipboardHeldAnotherTextIsNotReportedAsSent) {
+    struct Case {
+        const char* name;
+        std::string clipboardAtKeystroke;
+        PasteOutcome expected;
+    };
+    const Case cases[] = {
+        {"AnotherText", "someone else's copy", PasteOutcome::clipboardOnly},
+        {"TheSameTextAgain", "Hello.", PasteOutcome::keyboardSent},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        OutputDelivery t;
+        t.keyPoster->setOnPost([&t, &c](const SimKeyEventPoster::Posted& posted) {
+            if (posted.keystroke == Keystroke::paste) t.pasteboard->setString(c.clipboardAtKeystroke);
+        });
+        EXPECT_EQ(t.deliver("Hello."), c.expected);
+        EXPECT_EQ(t.editorField->value(), "Dear Ann, ");
+        EXPECT_EQ(t.logged("paste clipboardReplaced=true"), c.expected == PasteOutcome::clipboardOnly);
+    }
+}
+
 TEST_F(OutputDelivery, NoTargetLeavesTheTextOnTheClipboardWithTheFailureIndication) {
     // Only this program was ever in front.
     OutputDelivery t;

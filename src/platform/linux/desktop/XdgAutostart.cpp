@@ -11,17 +11,32 @@
 namespace tavlo {
 namespace {
 
-// A path as one argument of an Exec line: quoted, with the characters the
-// desktop entry format reserves inside quotes escaped.
-std::string execArgument(const std::string& path) {
+// A path as the value of an Exec key, in two layers as the desktop entry
+// format reads it back: first the Exec quoting (the whole path in double
+// quotes, with ", `, $ and \ inside escaped by a backslash, and % doubled so
+// it starts no field code), then the escaping of any string value of the
+// key file (every backslash doubled, line breaks and tabs written as \n, \r
+// and \t). Without the second layer a path with one of those characters
+// gives an entry that desktops refuse or read as another path.
+std::string execValue(const std::string& path) {
     std::string quoted = "\"";
     for (const char c : path) {
         if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
-        // A percent sign would start a field code.
         if (c == '%') quoted += '%';
         quoted += c;
     }
-    return quoted + "\"";
+    quoted += '"';
+    std::string value;
+    for (const char c : quoted) {
+        switch (c) {
+        case '\\': value += "\\\\"; break;
+        case '\n': value += "\\n"; break;
+        case '\r': value += "\\r"; break;
+        case '\t': value += "\\t"; break;
+        default: value += c;
+        }
+    }
+    return value;
 }
 
 bool switchedOff(const std::string& text) {
@@ -44,7 +59,7 @@ std::string XdgAutostart::entryText(const std::filesystem::path& program) {
            "Type=Application\n"
            "Name=Tavlo\n"
            "Comment=Start Tavlo when you log in\n"
-           "Exec=" + execArgument(program.string()) + "\n"
+           "Exec=" + execValue(program.string()) + "\n"
            "Icon=app.tavlo.Tavlo\n"
            "Terminal=false\n"
            "NoDisplay=true\n"

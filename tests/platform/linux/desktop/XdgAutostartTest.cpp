@@ -1,6 +1,7 @@
 // Starting at login through the user's autostart folder, on real files.
 #include <gtest/gtest.h>
 
+#include <glib.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -45,6 +46,48 @@ TEST_F(XdgAutostartTest, TurningOnWritesAnEntryThatStartsThisProgramAndTurningOf
     ASSERT_TRUE(autostart.setEnabled(false));
     EXPECT_FALSE(fs::exists(autostart.entryPath()));
     EXPECT_TRUE(autostart.setEnabled(false)) << "already off";
+}
+
+// The written entry read back the way desktops read it (GLib's key file
+// reader, then its shell-style argument parser): one argument, the path
+// exactly, whatever characters the install path has.
+TEST_F(XdgAutostartTest, TheEntryNamesTheExactProgramForAnyInstallPath) {
+    const std::string paths[] = {
+        "/opt/My Apps/tavlo",
+        "/opt/say \"hi\"/tavlo",
+        "/opt/$HOME/tavlo",
+        "/opt/`id`/tavlo",
+        "/opt/back\\slash\\/tavlo",
+        "/opt/all \" $ ` \\ ' ; & | < > ~ * ? # ( ) 100%/tavlo",
+        "/opt/tab\there/line\nbreak/tavlo",
+    };
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        XdgAutostart autostart(host, path);
+        ASSERT_TRUE(autostart.setEnabled(true));
+
+        GKeyFile* file = g_key_file_new();
+        GError* error = nullptr;
+        ASSERT_TRUE(g_key_file_load_from_file(file, autostart.entryPath().c_str(), G_KEY_FILE_NONE, &error))
+            << error->message;
+        gchar* exec = g_key_file_get_string(file, "Desktop Entry", "Exec", &error);
+        ASSERT_NE(exec, nullptr) << error->message;
+        // The one field code rule that applies to a line without codes.
+        std::string command = exec;
+        for (std::size_t at = command.find("%%"); at != std::string::npos; at = command.find("%%", at + 1))
+            command.erase(at, 1);
+        gint argc = 0;
+        gchar** argv = nullptr;
+        EXPECT_TRUE(g_shell_parse_argv(command.c_str(), &argc, &argv, &error)) << (error ? error->message : "") << exec;
+        if (argv) {
+            ASSERT_EQ(argc, 1) << exec;
+            EXPECT_EQ(std::string(argv[0]), path) << exec;
+        }
+        g_strfreev(argv);
+        g_free(exec);
+        g_clear_error(&error);
+        g_key_file_free(file);
+    }
 }
 
 TEST_F(XdgAutostartTest, AnEntrySwitchedOffByTheDesktopOrNotAPlainFileReadsAsOff) {
