@@ -3,6 +3,7 @@
 // that survives restarts. Writes are fire-and-forget; a missing key reads as
 // absent and a value of another kind reads as absent too.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,6 +37,16 @@ public:
     // not be read whole, so the entries that could not be read are not lost.
     // True when the copy was kept or nothing is stored under the key.
     virtual bool keepAside(std::string_view key) = 0;
+    // Runs `body` as one step against every other program sharing the store:
+    // its reads see the store as it is then, and no other change lands
+    // between them and its writes, so reading a list, changing it and writing
+    // it back loses nothing another program added meanwhile. A step inside
+    // `body` joins this one. `what` names the change in messages; a store
+    // that cannot take its lock says so and skips `body`.
+    virtual void transaction(std::string_view what, const std::function<void()>& body) {
+        (void)what;
+        body();
+    }
 
     // Typed reads: absent when the key is missing or holds another kind.
     std::optional<std::string> string(std::string_view key) { return read<std::string>(key); }

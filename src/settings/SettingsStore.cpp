@@ -52,6 +52,12 @@ SettingsStore::SettingsStore(PreferenceStore& preferences, SecretStore& secrets,
 }
 
 void SettingsStore::initialise() {
+    // One step, so what is missing is decided on the file as it is when the
+    // first-run values are written.
+    preferences_.transaction("the first-run settings", [this] { writeFirstRunValues(); });
+}
+
+void SettingsStore::writeFirstRunValues() {
     namespace Key = PreferenceKey;
     auto missing = [&](std::string_view key) { return !preferences_.object(key).has_value(); };
 
@@ -412,37 +418,63 @@ bool SettingsStore::hasServiceAccessToken() const {
     return token && !token->empty();
 }
 
+// ---- lists changed in place
+
+void SettingsStore::updateRecent(const std::function<void(std::vector<RecentDictation>&)>& edit) {
+    preferences_.transaction(PreferenceKey::recent, [&] {
+        auto entries = recent();
+        edit(entries);
+        setRecent(entries);
+    });
+}
+
+void SettingsStore::updateDictionaryWords(const std::function<void(std::vector<std::string>&)>& edit) {
+    preferences_.transaction(PreferenceKey::dictionaryWords, [&] {
+        auto words = dictionaryWords();
+        edit(words);
+        setDictionaryWords(words);
+    });
+}
+
+void SettingsStore::updateSnippets(const std::function<void(std::vector<VoiceSnippet>&)>& edit) {
+    preferences_.transaction(PreferenceKey::snippets, [&] {
+        auto entries = snippets();
+        edit(entries);
+        setSnippets(entries);
+    });
+}
+
 // ---- logic
 
 void SettingsStore::setShortcut(const KeyShortcut& shortcut, ShortcutAction action) {
-    ShortcutSettings all = shortcuts();
-    all.set(shortcut, action);
-    setShortcuts(all);
+    preferences_.transaction(PreferenceKey::shortcuts, [&] {
+        ShortcutSettings all = shortcuts();
+        all.set(shortcut, action);
+        setShortcuts(all);
+    });
 }
 
 void SettingsStore::addRecent(std::string_view text, std::string_view appName) {
     const std::string trimmed = trimmedWhitespaceAndNewlines(text);
     if (trimmed.empty()) return;
-    std::vector<RecentDictation> entries = recent();
     const Date now = clock_.now();
-    if (!entries.empty()) {
-        RecentDictation& newest = entries.front();
-        if (newest.appName == appName && newest.text == trimmed && now < newest.date + recentMergeWindow) {
-            newest = RecentDictation{now, std::string(appName), trimmed};
-            setRecent(entries);
-            return;
+    updateRecent([&](std::vector<RecentDictation>& entries) {
+        if (!entries.empty()) {
+            RecentDictation& newest = entries.front();
+            if (newest.appName == appName && newest.text == trimmed && now < newest.date + recentMergeWindow) {
+                newest = RecentDictation{now, std::string(appName), trimmed};
+                return;
+            }
         }
-    }
-    entries.insert(entries.begin(), RecentDictation{now, std::string(appName), trimmed});
-    setRecent(entries);
+        entries.insert(entries.begin(), RecentDictation{now, std::string(appName), trimmed});
+    });
 }
 
 void SettingsStore::learnLikelyTerms(std::string_view text) {
     const auto terms = likelyTerms(text);
     if (terms.empty()) return;
-    std::vector<std::string> words = dictionaryWords();
-    words.insert(words.end(), terms.begin(), terms.end());
-    setDictionaryWords(words);
+    updateDictionaryWords(
+        [&](std::vector<std::string>& words) { words.insert(words.end(), terms.begin(), terms.end()); });
 }
 
 TransformStyle SettingsStore::style(std::optional<std::string_view> bundleIdentifier,

@@ -11,6 +11,7 @@
 // stored value that could not be read whole, the preference store keeps the
 // old value aside, so nothing the user had is lost by that write. Writes are
 // fire-and-forget. Not thread-safe: use it from the main thread.
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -57,6 +58,13 @@ public:
     std::vector<RecentDictation> recent() const;
     // Keeps the first recentLimit entries.
     void setRecent(const std::vector<RecentDictation>& entries);
+
+    // Change a stored list as it is at that moment, in one step against other
+    // programs writing the same settings (two dictations finishing together),
+    // so neither loses what the other added.
+    void updateRecent(const std::function<void(std::vector<RecentDictation>&)>& edit);
+    void updateDictionaryWords(const std::function<void(std::vector<std::string>&)>& edit);
+    void updateSnippets(const std::function<void(std::vector<VoiceSnippet>&)>& edit);
 
     TransformStyle transformStyle() const;
     void setTransformStyle(TransformStyle style);
@@ -151,6 +159,7 @@ public:
 
 private:
     void initialise();
+    void writeFirstRunValues();
     SpeechModel engineRule(std::string_view languageIdentifier) const;
     std::string currentLocale() const;
 

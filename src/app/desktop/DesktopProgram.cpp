@@ -137,6 +137,8 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
         return x11::X11KeyEventSource::create(connection);
     });
 
+    hubLauncher->watchSettingsFile(settings->preferences().path());
+
     AppDelegatePorts ports;
     ports.store = &settings->store();
     ports.dictationEngine = services.engine;

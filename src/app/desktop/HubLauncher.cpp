@@ -1,5 +1,7 @@
 #include "app/desktop/HubLauncher.h"
 
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QLocale>
 #include <QTimeZone>
 
@@ -8,6 +10,31 @@
 #include "hub/QtHubFeedback.h"
 
 namespace tavlo {
+
+// Watches the settings file and its folder: a save replaces the file (a new
+// one is renamed into place), an editor may write it in place.
+class SettingsFileWatcher {
+public:
+    SettingsFileWatcher(const std::filesystem::path& file, std::function<void()> changed)
+        : file_(QString::fromStdString(file.string())) {
+        watcher_.addPath(QString::fromStdString(file.parent_path().string()));
+        watchFile();
+        auto onChange = [this, changed = std::move(changed)](const QString&) {
+            watchFile();  // a replaced file is no longer watched
+            changed();
+        };
+        QObject::connect(&watcher_, &QFileSystemWatcher::directoryChanged, &watcher_, onChange);
+        QObject::connect(&watcher_, &QFileSystemWatcher::fileChanged, &watcher_, onChange);
+    }
+
+private:
+    void watchFile() {
+        if (!watcher_.files().contains(file_) && QFileInfo::exists(file_)) watcher_.addPath(file_);
+    }
+
+    QString file_;
+    QFileSystemWatcher watcher_;
+};
 
 HubLauncher::HubLauncher(HubEnvironmentPorts environment,
                          std::function<std::shared_ptr<KeyEventSource>()> makeKeySource)
@@ -29,6 +56,9 @@ void HubLauncher::open() {
                                                     std::move(locale));
         model->setHost(host_);
         window_ = std::make_unique<hub::HubWindow>(std::move(model), makeKeySource_ ? makeKeySource_() : nullptr);
+        if (!settingsFile_.empty())
+            watcher_ = std::make_unique<SettingsFileWatcher>(
+                settingsFile_, [window = window_.get()] { window->model().storedSettingsChanged(); });
     }
     window_->showHub();
 }

@@ -2,6 +2,7 @@
 // Opens the Home window: made on first use, then only shown and hidden, so
 // it keeps its state for the whole run. Recording keys in it needs its own
 // view of the desktop's keys, on its own display connection.
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -14,6 +15,7 @@ namespace tavlo {
 namespace hub {
 class HubWindow;
 }
+class SettingsFileWatcher;
 class ControllerHubHost;
 
 class HubLauncher {
@@ -22,6 +24,9 @@ public:
     ~HubLauncher();
 
     void setController(std::weak_ptr<AppDelegate> controller);
+    // Once the window exists, a change of this file by anyone (another
+    // program, an editor) shows in Home at once.
+    void watchSettingsFile(std::filesystem::path file) { settingsFile_ = std::move(file); }
     void open();
     // The window, once it was opened.
     hub::HubWindow* window() const { return window_.get(); }
@@ -31,6 +36,8 @@ private:
     std::function<std::shared_ptr<KeyEventSource>()> makeKeySource_;
     std::shared_ptr<ControllerHubHost> host_;
     std::unique_ptr<hub::HubWindow> window_;
+    std::filesystem::path settingsFile_;
+    std::unique_ptr<SettingsFileWatcher> watcher_;
 };
 
 }  // namespace tavlo

@@ -39,9 +39,8 @@ void DictionaryViewModel::store(const std::vector<std::string>& words) {
 bool DictionaryViewModel::addWord(std::string_view fieldText) {
     std::string term = trimmedWhitespaceAndNewlines(fieldText);
     if (term.empty()) return false;
-    std::vector<std::string> words = context_.store().dictionaryWords();
-    words.push_back(std::move(term));
-    store(words);
+    context_.store().updateDictionaryWords([&](std::vector<std::string>& words) { words.push_back(term); });
+    context_.refresh();
     return true;
 }
 

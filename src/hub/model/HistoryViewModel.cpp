@@ -160,10 +160,11 @@ void HistoryViewModel::deleteSelected() {
     const std::size_t oldRow = *selectedRow_;
     context_.feedback().hapticTick();
 
-    std::vector<RecentDictation> entries = context_.store().recent();
-    // Identical entries (same date, application and text) go together.
-    std::erase_if(entries, [&](const RecentDictation& candidate) { return candidate == *entry; });
-    context_.store().setRecent(entries);
+    // Identical entries (same date, application and text) go together; a
+    // dictation another program added meanwhile stays.
+    context_.store().updateRecent([&](std::vector<RecentDictation>& entries) {
+        std::erase_if(entries, [&](const RecentDictation& candidate) { return candidate == *entry; });
+    });
 
     reload();
     setSelection(shown_.empty() ? std::nullopt : std::optional<std::size_t>(std::min(oldRow, shown_.size() - 1)));

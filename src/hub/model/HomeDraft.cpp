@@ -8,16 +8,40 @@ HomeDraft HomeDraft::load(const SettingsStore& store) {
                      store.updateCheckFrequency(), store.holdTrigger(),  store.pressTrigger()};
 }
 
-void HomeDraft::save(SettingsStore& store) const {
-    store.setSpeechModel(speechModel);
-    store.setOpenAICloudMode(openAICloudMode);
-    store.setSpeechLanguageIdentifier(speechLanguageIdentifier);
-    store.setMicrophoneUniqueID(microphoneUniqueID);
-    store.setCleanupEnabled(cleanupEnabled);
-    store.setStorageMode(storageMode);
-    store.setUpdateCheckFrequency(updateCheckFrequency);
-    store.setHoldTrigger(holdTrigger);
-    store.setPressTrigger(pressTrigger);
+namespace {
+
+// Calls `visit` with each field of the three drafts, in declaration order.
+template <class Visit> void forEachField(Visit&& visit) {
+    visit(&HomeDraft::speechModel);
+    visit(&HomeDraft::openAICloudMode);
+    visit(&HomeDraft::speechLanguageIdentifier);
+    visit(&HomeDraft::microphoneUniqueID);
+    visit(&HomeDraft::cleanupEnabled);
+    visit(&HomeDraft::storageMode);
+    visit(&HomeDraft::updateCheckFrequency);
+    visit(&HomeDraft::holdTrigger);
+    visit(&HomeDraft::pressTrigger);
+}
+
+}  // namespace
+
+void HomeDraft::saveChanges(SettingsStore& store, const HomeDraft& base) const {
+    if (speechModel != base.speechModel) store.setSpeechModel(speechModel);
+    if (openAICloudMode != base.openAICloudMode) store.setOpenAICloudMode(openAICloudMode);
+    if (speechLanguageIdentifier != base.speechLanguageIdentifier)
+        store.setSpeechLanguageIdentifier(speechLanguageIdentifier);
+    if (microphoneUniqueID != base.microphoneUniqueID) store.setMicrophoneUniqueID(microphoneUniqueID);
+    if (cleanupEnabled != base.cleanupEnabled) store.setCleanupEnabled(cleanupEnabled);
+    if (storageMode != base.storageMode) store.setStorageMode(storageMode);
+    if (updateCheckFrequency != base.updateCheckFrequency) store.setUpdateCheckFrequency(updateCheckFrequency);
+    if (holdTrigger != base.holdTrigger) store.setHoldTrigger(holdTrigger);
+    if (pressTrigger != base.pressTrigger) store.setPressTrigger(pressTrigger);
+}
+
+void HomeDraft::follow(const HomeDraft& base, const HomeDraft& stored) {
+    forEachField([&](auto field) {
+        if (this->*field == base.*field) this->*field = stored.*field;
+    });
 }
 
 }  // namespace tavlo

@@ -22,8 +22,13 @@ struct HomeDraft {
     TriggerShortcut pressTrigger;
 
     static HomeDraft load(const SettingsStore& store);
-    // Writes the nine fields in declaration order.
-    void save(SettingsStore& store) const;
+    // Writes the fields that differ from `base` (the stored values the draft
+    // started from), in declaration order; the others stay as stored, so a
+    // change made elsewhere meanwhile is not undone.
+    void saveChanges(SettingsStore& store, const HomeDraft& base) const;
+    // The stored values moved from `base` to `stored`: every field the user
+    // left as it was in `base` takes the stored value; edited ones stay.
+    void follow(const HomeDraft& base, const HomeDraft& stored);
 
     bool operator==(const HomeDraft&) const = default;
 };

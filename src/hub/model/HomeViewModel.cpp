@@ -41,16 +41,29 @@ std::string triggerText(TriggerRole role, const TriggerShortcut& trigger) {
 }  // namespace
 
 HomeViewModel::HomeViewModel(HubContext& context, KeyCapture& capture)
-    : context_(context), capture_(capture), draft_(HomeDraft::load(context.store())) {}
+    : context_(context), capture_(capture), draft_(HomeDraft::load(context.store())), stored_(draft_) {}
 
 // --- Draft ---------------------------------------------------------------------
 
-bool HomeViewModel::hasUnsavedChanges() const { return draft_ != HomeDraft::load(context_.store()); }
+bool HomeViewModel::hasUnsavedChanges() const { return draft_ != stored_; }
 
-void HomeViewModel::reloadDraft() { draft_ = HomeDraft::load(context_.store()); }
+void HomeViewModel::reloadDraft() {
+    stored_ = HomeDraft::load(context_.store());
+    draft_ = stored_;
+}
+
+bool HomeViewModel::followStoredValues() {
+    const HomeDraft before = draft_;
+    const HomeDraft stored = HomeDraft::load(context_.store());
+    draft_.follow(stored_, stored);
+    stored_ = stored;
+    return draft_ != before;
+}
 
 void HomeViewModel::saveDraft() {
-    draft_.save(context_.store());
+    // Only what the user changed: a value changed elsewhere since Home read
+    // it stays as it is now.
+    draft_.saveChanges(context_.store(), stored_);
     if (const auto host = context_.host()) {
         host->reloadHotKeys();
         host->prepareLocalWhisperIfNeeded();

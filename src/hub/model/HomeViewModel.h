@@ -31,12 +31,17 @@ public:
 
     // --- Draft ---------------------------------------------------------------
     const HomeDraft& draft() const { return draft_; }
-    // The draft differs from what the store holds now.
+    // The user changed a field of the draft from the stored value it started from.
     bool hasUnsavedChanges() const;
     // Draft = the stored values.
     void reloadDraft();
-    // Writes the draft to the store, asks the host to reload its hot keys and
-    // prepare local Whisper, and ticks. The close question uses it too.
+    // The stored values may have changed elsewhere (`tavlo settings set`, an
+    // editor): the fields the user has not changed show them now, the
+    // changed ones stay. True when the draft changed.
+    bool followStoredValues();
+    // Writes the fields the user changed to the store, asks the host to
+    // reload its hot keys and prepare local Whisper, and ticks. The close
+    // question uses it too.
     void saveDraft();
 
     // --- Header --------------------------------------------------------------
@@ -134,6 +139,7 @@ private:
     HubContext& context_;
     KeyCapture& capture_;
     HomeDraft draft_;
+    HomeDraft stored_;  // the stored values the draft started from
     mutable std::vector<LanguageOption> languageOptions_;
     mutable std::string languageOptionsFor_;
 };

@@ -59,6 +59,17 @@ bool HubViewModel::answerCloseQuestion(CloseAnswer answer) {
     return true;
 }
 
+void HubViewModel::refresh() {
+    if (home_.followStoredValues() && selectedSection() == HubSection::home)
+        render(HubSection::home);  // refreshes too
+    else
+        context_.refresh();
+}
+
+void HubViewModel::storedSettingsChanged() {
+    if (home_.followStoredValues() && selectedSection() == HubSection::home) render(HubSection::home);
+}
+
 void HubViewModel::windowClosed() { capture_.cancel(); }
 
 }  // namespace tavlo

@@ -42,8 +42,13 @@ public:
     HubSection selectedSection() const { return context_.selectedSection(); }
     // Shows a section: rebuilds it and refreshes (see HubViewCallbacks).
     void render(HubSection section) { context_.render(section); }
-    // The window is about to show: rewrite the reusable views.
-    void refresh() { context_.refresh(); }
+    // The window is about to show: Home reads the stored values again (see
+    // storedSettingsChanged), and the reusable views are rewritten.
+    void refresh();
+    // The settings file changed (another program, an editor): the Home
+    // fields the user has not changed show the stored values, and Home is
+    // drawn again when it is shown and something changed.
+    void storedSettingsChanged();
     void showShortcuts() { render(HubSection::shortcuts); }
     void showSnippets() { render(HubSection::snippets); }
     // A sidebar button (tag 0 to 3; others do nothing): tick and render.

@@ -19,9 +19,8 @@ bool SnippetsViewModel::addSnippet(std::string_view phraseField, std::string_vie
     std::string phrase = trimmedWhitespaceAndNewlines(phraseField);
     std::string expansion = trimmedWhitespaceAndNewlines(expansionField);
     if (phrase.empty() || expansion.empty()) return false;
-    std::vector<VoiceSnippet> snippets = context_.store().snippets();
-    snippets.push_back({std::move(phrase), std::move(expansion)});
-    context_.store().setSnippets(snippets);
+    context_.store().updateSnippets(
+        [&](std::vector<VoiceSnippet>& snippets) { snippets.push_back({phrase, expansion}); });
     context_.refresh();
     return true;
 }

@@ -191,6 +191,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SettingsCommand, ADamagedFileIsKeptAsideAndDefaultsAreShown) {
     fs::create_directories(settingsFile.parent_path());
     std::ofstream(settingsFile) << R"({"transformStyle": "Casual", )";
+    // Nobody has written to it for an hour: no write of it is going on.
+    fs::last_write_time(settingsFile, fs::file_time_type::clock::now() - std::chrono::hours(1));
     const auto result = run({"settings"});
     ASSERT_EQ(result.status, 0);
     EXPECT_EQ(json::parse(result.out)["transformStyle"], "Clean");
@@ -202,6 +204,39 @@ TEST_F(SettingsCommand, ADamagedFileIsKeptAsideAndDefaultsAreShown) {
             EXPECT_EQ(readFile(entry.path()), R"({"transformStyle": "Casual", )");
         }
     EXPECT_EQ(kept, 1);
+}
+
+// An editor rewriting the settings file in place has written half of it when
+// the commands run: they neither move it aside nor write over it, and once the
+// editor is done its values are the ones in use.
+TEST_F(SettingsCommand, AFileBeingWrittenIsNeverMovedAsideNorWrittenOver) {
+    printed();
+    auto edited = json::parse(readFile(settingsFile));
+    edited["transformStyle"] = "Professional";
+    edited["dictionaryWords"] = {"Acme"};
+    const std::string text = edited.dump(2);
+    const int editor = ::open(settingsFile.c_str(), O_WRONLY | O_TRUNC);
+    ASSERT_GE(editor, 0);
+    const std::size_t half = text.size() / 2;
+    ASSERT_EQ(::write(editor, text.data(), half), ssize_t(half));
+
+    const auto shown = run({"settings"});
+    EXPECT_EQ(shown.status, 0) << shown.err;
+    EXPECT_NE(shown.err.find("could not be read"), std::string::npos) << shown.err;
+    EXPECT_NE(shown.err.find("it is left as it is"), std::string::npos) << shown.err;
+    const auto changed = run({"settings", "set", "autoPaste", "false"});
+    EXPECT_EQ(changed.status, 1);
+    EXPECT_NE(changed.err.find("autoPaste could not be saved"), std::string::npos) << changed.err;
+    EXPECT_EQ(readFile(settingsFile), text.substr(0, half));
+
+    ASSERT_EQ(::write(editor, text.data() + half, text.size() - half), ssize_t(text.size() - half));
+    ::close(editor);
+    const auto settings = printed();
+    EXPECT_EQ(settings["transformStyle"], "Professional");
+    EXPECT_EQ(json(settings["dictionaryWords"]), json::parse(R"(["Acme"])"));
+    EXPECT_EQ(readFile(settingsFile), text);
+    for (const auto& entry : fs::directory_iterator(settingsFile.parent_path()))
+        EXPECT_FALSE(entry.path().filename().string().starts_with("settings.json.")) << entry.path();
 }
 
 // Another writer holds the settings lock and is stopped: the command waits

@@ -9,15 +9,13 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <optional>
 #include <thread>
 
 #include "base/BoundedJson.h"
 
 namespace tavlo {
-namespace {
-
-using Json = nlohmann::ordered_json;
 
 // Holds an advisory lock on the settings folder while one process reads,
 // changes and writes the file, so two programs saving at once do not drop each
@@ -68,6 +66,10 @@ private:
     State state_ = State::refused;
     std::string problem_;
 };
+
+namespace {
+
+using Json = nlohmann::ordered_json;
 
 std::string base64(const std::string& bytes) {
     gchar* encoded = g_base64_encode(reinterpret_cast<const guchar*>(bytes.data()), bytes.size());
@@ -141,7 +143,7 @@ FilePreferenceStore::FilePreferenceStore(std::filesystem::path directory, Report
 
 bool FilePreferenceStore::keepsChangesInMemory() const {
     std::lock_guard lock(mutex_);
-    return unsaved_;
+    return unsaved_ || changedWhileUnreadable_;
 }
 
 int FilePreferenceStore::refusedChanges() const {
@@ -165,7 +167,7 @@ bool FilePreferenceStore::keepAside(std::string_view key) {
     std::lock_guard lock(mutex_);
     refresh();
     // A file that is never written over keeps the value itself.
-    if (protectFile_) return true;
+    if (protectFile_ || unreadable_) return true;
     const auto found = document_.find(std::string(key));
     if (found == document_.end()) return true;
     std::string error;
@@ -182,22 +184,36 @@ bool FilePreferenceStore::keepAside(std::string_view key) {
     return true;
 }
 
+bool FilePreferenceStore::lockFolder(std::string_view what, std::optional<FolderLock>& held) {
+    if (protectFile_ || transactionDepth_ > 0) return true;
+    // The folder must exist to be locked; if it cannot be made, save()
+    // says so and the change lives in memory.
+    std::string ignored;
+    ensureDirectory(directory_, 0700, ignored);
+    held.emplace(directory_, lockWait_);
+    if (held->state() != FolderLock::State::refused) return true;
+    ++refusedChanges_;
+    report_("cannot save settings: the lock on " + directory_.string() + " could not be taken (" + held->problem() +
+            "); " + std::string(what) + " was not changed");
+    return false;
+}
+
+void FilePreferenceStore::transaction(std::string_view what, const std::function<void()>& body) {
+    std::lock_guard lock(mutex_);
+    std::optional<FolderLock> folderLock;
+    if (!lockFolder(what, folderLock)) return;
+    struct Depth {
+        int& depth;
+        explicit Depth(int& d) : depth(d) { ++depth; }
+        ~Depth() { --depth; }
+    } depth(transactionDepth_);
+    body();
+}
+
 void FilePreferenceStore::change(std::string_view key, const std::optional<PreferenceValue>& value) {
     std::lock_guard lock(mutex_);
     std::optional<FolderLock> folderLock;
-    if (!protectFile_) {
-        // The folder must exist to be locked; if it cannot be made, save()
-        // says so and the change lives in memory.
-        std::string ignored;
-        ensureDirectory(directory_, 0700, ignored);
-        folderLock.emplace(directory_, lockWait_);
-        if (folderLock->state() == FolderLock::State::refused) {
-            ++refusedChanges_;
-            report_("cannot save settings: the lock on " + directory_.string() + " could not be taken (" +
-                    folderLock->problem() + "); " + std::string(key) + " was not changed");
-            return;
-        }
-    }
+    if (!lockFolder(key, folderLock)) return;
     refresh();
     if (value)
         document_[std::string(key)] = toFileForm(*value);
@@ -211,8 +227,32 @@ void FilePreferenceStore::refresh() {
     if (unsaved_) return;
     const auto identity = currentIdentity(path_);
     if (identity == loaded_) return;
+    // Still the version that could not be read: it was judged already.
+    if (identity && identity == unreadable_) return;
 
-    const FileRead read = readWholeFile(path_);
+    // An editor rewriting the file in place leaves it half written for a
+    // moment: a file that does not read is read again before it is judged.
+    FileRead read;
+    std::string problem;
+    std::optional<Json> parsed;
+    for (int attempt = 0;; ++attempt) {
+        read = readWholeFile(path_);
+        if (read.status == FileRead::Status::missing || read.status == FileRead::Status::cannotOpen) break;
+        problem = read.error;
+        if (read.status == FileRead::Status::ok) {
+            parsed = parseBoundedJson<Json>(read.contents, &problem);
+            if (parsed && !parsed->is_object()) {
+                parsed.reset();
+                problem = "it does not hold a JSON object";
+            }
+        }
+        if (parsed || attempt == unreadableRereads) break;
+        std::this_thread::sleep_for(unreadableRereadWait);
+    }
+
+    const bool wasUnreadable = unreadable_.has_value();
+    unreadable_.reset();
+    changedWhileUnreadable_ = false;  // the file as it is now wins
     if (read.status == FileRead::Status::missing) {
         document_ = Json::object();
         loaded_.reset();
@@ -231,36 +271,53 @@ void FilePreferenceStore::refresh() {
                 "program runs");
         return;
     }
-    std::string problem = read.error;
-    if (read.status == FileRead::Status::ok) {
-        if (auto parsed = parseBoundedJson<Json>(read.contents, &problem)) {
-            if (parsed->is_object()) {
-                document_ = std::move(*parsed);
-                loaded_ = read.identity;
-                return;
-            }
-            problem = "it does not hold a JSON object";
-        }
-    }
-
-    document_ = Json::object();
-    loaded_.reset();
-    std::string error;
-    if (const auto keptAs = tavlo::keepAside(path_, error)) {
-        report_("the settings file " + path_.string() + " could not be read (" + problem +
-                "); it was kept as " + keptAs->string() + " and the defaults are used");
+    if (parsed) {
+        document_ = std::move(*parsed);
+        loaded_ = read.identity;
         return;
     }
-    // It could not be moved: never write over it, so nothing of it is lost.
-    unsaved_ = true;
-    protectFile_ = true;
-    reportedUnsaved_ = true;
+
+    // Not written to for a long time: no write is going on, the file is
+    // damaged. It is moved aside (nothing of it is lost) and the program goes
+    // on with the values it last read whole, or the defaults.
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const bool recentlyWritten = now.tv_sec - read.identity.modified.tv_sec <
+                                 std::chrono::duration_cast<std::chrono::seconds>(damagedFileAge).count();
+    if (!recentlyWritten) {
+        loaded_.reset();
+        std::string error;
+        if (const auto keptAs = tavlo::keepAside(path_, error)) {
+            report_("the settings file " + path_.string() + " could not be read (" + problem +
+                    "); it was kept as " + keptAs->string() + " and the defaults are used");
+            return;
+        }
+        // It could not be moved: never write over it, so nothing of it is lost.
+        unsaved_ = true;
+        protectFile_ = true;
+        reportedUnsaved_ = true;
+        report_("the settings file " + path_.string() + " could not be read (" + problem +
+                ") nor kept aside (" + error + "); the defaults are used and changes are kept in memory");
+        return;
+    }
+
+    // Written to lately (an editor or a script may be writing it now): it is
+    // left as it is and never written over; the values last read whole stay
+    // in use, and changes live in memory until the file reads whole again.
+    unreadable_ = read.identity;
+    if (wasUnreadable) return;  // said already
     report_("the settings file " + path_.string() + " could not be read (" + problem +
-            ") nor kept aside (" + error + "); the defaults are used and changes are kept in memory");
+            "); it is left as it is, " +
+            (loaded_ ? "the values last read from it are used" : std::string("the defaults are used")) +
+            " and changes are kept in memory until it can be read again");
 }
 
 void FilePreferenceStore::save() {
     if (protectFile_) return;  // already said that changes stay in memory
+    if (unreadable_) {
+        changedWhileUnreadable_ = true;  // already said too
+        return;
+    }
     std::string error;
     if (ensureDirectory(directory_, 0700, error)) {
         const std::string text = document_.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";

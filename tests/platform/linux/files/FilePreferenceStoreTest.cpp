@@ -36,6 +36,11 @@ void writeFile(const fs::path& path, const std::string& contents) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << contents;
 }
 
+// A file nobody has written to for an hour: no write of it is going on.
+void makeOld(const fs::path& path) {
+    fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(1));
+}
+
 std::vector<std::string> namesIn(const fs::path& folder) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
@@ -197,6 +202,7 @@ class DamagedSettingsFile : public FilePreferenceStoreTest, public ::testing::Wi
 TEST_P(DamagedSettingsFile, IsKeptAsideAndTheProgramStartsWithDefaults) {
     fs::create_directories(folder);
     writeFile(file, GetParam().contents);
+    makeOld(file);
 
     InMemorySecretStore secrets;
     SimulatedHostEnvironment host;
@@ -230,10 +236,63 @@ INSTANTIATE_TEST_SUITE_P(
                                                     std::string(50'000, ']') + "}"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// An editor rewriting the file in place: it truncates it, writes half, and
+// writes the rest a moment later. Whoever reads it meanwhile never moves it
+// aside nor writes over it; once whole, the editor's values are read.
+struct HalfWritten {
+    const char* name;
+    bool readBefore;  // the store had read the whole file before the editor began
+};
+
+class HalfWrittenSettingsFile : public FilePreferenceStoreTest, public ::testing::WithParamInterface<HalfWritten> {};
+
+TEST_P(HalfWrittenSettingsFile, IsNeverMovedAsideNorWrittenOver) {
+    fs::create_directories(folder);
+    writeFile(file, R"({"transformStyle": "Casual", "autoPaste": false})");
+    std::optional<FilePreferenceStore> store;
+    const auto start = [&] { store.emplace(folder, [this](const std::string& line) { reports.push_back(line); }); };
+    if (GetParam().readBefore) start();
+
+    const std::string edited = R"({"transformStyle": "Professional", "speechLanguage": "de_DE"})";
+    const int editor = ::open(file.c_str(), O_WRONLY | O_TRUNC);
+    ASSERT_GE(editor, 0);
+    const std::size_t half = edited.size() / 2;
+    ASSERT_EQ(::write(editor, edited.data(), half), ssize_t(half));
+
+    if (!store) start();
+    // The values last read whole, or the defaults when there are none.
+    EXPECT_EQ(store->string("transformStyle"),
+              GetParam().readBefore ? std::optional<std::string>("Casual") : std::nullopt);
+    store->set("bubbleVisible", true);
+    store->remove("transformStyle");
+    EXPECT_TRUE(store->keepsChangesInMemory());
+    EXPECT_FALSE(store->object("transformStyle"));
+    EXPECT_EQ(readFile(file), edited.substr(0, half));
+    ASSERT_EQ(reports.size(), 1u) << ::testing::PrintToString(reports);
+    EXPECT_NE(reports[0].find("could not be read"), std::string::npos) << reports[0];
+    EXPECT_NE(reports[0].find("it is left as it is"), std::string::npos) << reports[0];
+
+    ASSERT_EQ(::write(editor, edited.data() + half, edited.size() - half), ssize_t(edited.size() - half));
+    ::close(editor);
+    EXPECT_EQ(store->string("transformStyle"), "Professional");
+    EXPECT_FALSE(store->keepsChangesInMemory());
+    store->set("autoPaste", true);  // saved again, over the editor's whole file
+    EXPECT_EQ(json::parse(readFile(file)),
+              json::parse(R"({"transformStyle": "Professional", "speechLanguage": "de_DE", "autoPaste": true})"));
+    EXPECT_EQ(namesIn(folder), std::vector<std::string>{"settings.json"});
+    EXPECT_EQ(reports.size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Moments, HalfWrittenSettingsFile,
+                         ::testing::Values(HalfWritten{"WhileTheProgramRuns", true},
+                                           HalfWritten{"WhenTheProgramStarts", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(FilePreferenceStoreTest, TwoDamagedFilesInOneSecondBothSurvive) {
     fs::create_directories(folder);
     for (const char* contents : {"first {", "second {"}) {
         writeFile(file, contents);
+        makeOld(file);
         auto store = open();
         EXPECT_FALSE(store.object("anything"));
     }
@@ -332,6 +391,92 @@ TEST_F(FilePreferenceStoreTest, AListThatCannotBeReadWholeIsKeptAsideBeforeItIsR
               std::string::npos)
         << reports[0];
 }
+
+// Programs finishing dictations at the same moment each read a stored list,
+// add to it and write it back: every addition of every program is kept.
+struct ConcurrentAddition {
+    const char* name;
+    void (*add)(SettingsStore& store, const std::string& unique);
+    std::vector<std::string> (*stored)(SettingsStore& store);
+};
+
+class ConcurrentAdditions : public FilePreferenceStoreTest,
+                            public ::testing::WithParamInterface<ConcurrentAddition> {};
+
+TEST_P(ConcurrentAdditions, AreAllKept) {
+    constexpr int processes = 4;
+    constexpr int additionsEach = 7;  // 28 history entries: all within the kept 30
+    int start[2];
+    ASSERT_EQ(::pipe(start), 0);
+    std::vector<pid_t> children;
+    for (int process = 0; process < processes; ++process) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::close(start[1]);
+            char go = 0;
+            if (::read(start[0], &go, 1) < 0) ::_exit(2);  // all start together when the pipe closes
+            InMemorySecretStore secrets;
+            SimulatedHostEnvironment host;
+            ManualWallClock clock;
+            FilePreferenceStore preferences(folder, [](const std::string&) {});
+            SettingsStore store(preferences, secrets, host, clock);
+            for (int round = 0; round < additionsEach; ++round)
+                GetParam().add(store, "Term" + std::string(1, char('A' + process)) + char('a' + round));
+            ::_exit(0);
+        }
+        children.push_back(child);
+    }
+    ::close(start[0]);
+    ::close(start[1]);
+    for (const pid_t child : children) {
+        int status = -1;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+
+    InMemorySecretStore secrets;
+    SimulatedHostEnvironment host;
+    ManualWallClock clock;
+    auto preferences = open();
+    SettingsStore store(preferences, secrets, host, clock);
+    const auto stored = GetParam().stored(store);
+    std::vector<std::string> missing;
+    for (int process = 0; process < processes; ++process)
+        for (int round = 0; round < additionsEach; ++round) {
+            const std::string unique = "Term" + std::string(1, char('A' + process)) + char('a' + round);
+            if (std::find(stored.begin(), stored.end(), unique) == stored.end()) missing.push_back(unique);
+        }
+    EXPECT_TRUE(missing.empty()) << ::testing::PrintToString(missing);
+    EXPECT_TRUE(reports.empty()) << ::testing::PrintToString(reports);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, ConcurrentAdditions,
+    ::testing::Values(
+        ConcurrentAddition{"History", [](SettingsStore& store, const std::string& unique) { store.addRecent(unique, "Notes"); },
+                           [](SettingsStore& store) {
+                               std::vector<std::string> texts;
+                               for (const auto& entry : store.recent()) texts.push_back(entry.text);
+                               return texts;
+                           }},
+        ConcurrentAddition{"LearnedWords",
+                           [](SettingsStore& store, const std::string& unique) {
+                               store.learnLikelyTerms("we met " + unique + " today");
+                           },
+                           [](SettingsStore& store) { return store.dictionaryWords(); }},
+        ConcurrentAddition{"Snippets",
+                           [](SettingsStore& store, const std::string& unique) {
+                               store.updateSnippets([&](std::vector<VoiceSnippet>& snippets) {
+                                   snippets.push_back({unique, "expansion"});
+                               });
+                           },
+                           [](SettingsStore& store) {
+                               std::vector<std::string> phrases;
+                               for (const auto& snippet : store.snippets()) phrases.push_back(snippet.phrase);
+                               return phrases;
+                           }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FilePreferenceStoreTest, AnUnwritableFolderKeepsWorkingInMemoryAndSaysSoOnce) {
     // A regular file where a parent folder should be stops even root.
