@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/linux/process/PeerCredentials.h"
+
 namespace tavlo {
 namespace {
 
@@ -62,9 +64,22 @@ bool SingleInstance::listen(std::function<void()> openHome) {
     if (!server_->listen(QString::fromStdString(socketPath_))) return false;
     connect(server_.get(), &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* client = server_->nextPendingConnection()) {
+            // The folder is the user's own, but a request is only taken from
+            // a program running as this user.
+            if (!peerIsThisUser(static_cast<int>(client->socketDescriptor()))) {
+                client->abort();
+                client->deleteLater();
+                continue;
+            }
             connect(client, &QLocalSocket::readyRead, client, [this, client] {
+                // One line of at most 64 bytes, which may come in pieces.
+                if (!client->canReadLine() && client->bytesAvailable() < 64) return;
                 const QByteArray request = client->read(64);
-                if (request.startsWith("home") && openHome_) openHome_();
+                if (request.startsWith("home") && openHome_)
+                    openHome_();
+                else if (requestHandler_)
+                    client->write(QByteArray::fromStdString(
+                        requestHandler_(std::string_view(request.constData(), static_cast<std::size_t>(request.size())))));
                 client->disconnectFromServer();
             });
             connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);

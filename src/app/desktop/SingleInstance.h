@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 class QLocalServer;
 
@@ -22,11 +23,17 @@ public:
     bool askRunningInstanceToOpenHome();
     // Becomes the running instance; `openHome` runs for each later request.
     bool listen(std::function<void()> openHome);
+    // Answers every other request line (the trigger commands'); what it
+    // returns goes back to the sender.
+    void setRequestHandler(std::function<std::string(std::string_view request)> handler) {
+        requestHandler_ = std::move(handler);
+    }
 
 private:
     std::string socketPath_;
     std::unique_ptr<QLocalServer> server_;
     std::function<void()> openHome_;
+    std::function<std::string(std::string_view)> requestHandler_;
 };
 
 // The socket's path: under $XDG_RUNTIME_DIR when it is set, else in a
