@@ -1,7 +1,7 @@
 #pragma once
-// The desktop side of delivering text into other applications on X11: the
-// clipboard, the windows, the keystrokes and the accessibility bus. The
-// desktop program and `tavlo paste` compose them the same way.
+// The desktop side of delivering text into other applications: the
+// clipboard, the windows, the keystrokes and the accessibility bus, on X11 or
+// on Wayland. The desktop program and `tavlo paste` compose them the same way.
 #include <memory>
 
 #include "app/core/AppDelegate.h"
@@ -24,5 +24,10 @@ struct DeliveryAdapters {
 
 // Needs Qt's application object (the connection's events arrive through its loop).
 DeliveryAdapters makeX11DeliveryAdapters(std::shared_ptr<x11::X11Connection> connection);
+
+// On Wayland: the focused field and its application from the accessibility
+// bus, text written at the caret through it, Qt's clipboard, and no
+// keystrokes (a Wayland client cannot type into another).
+DeliveryAdapters makeWaylandDeliveryAdapters();
 
 }  // namespace tavlo::cli
