@@ -28,8 +28,8 @@ struct TextFieldSetup {
     // On a Wayland desktop of the tests: the command that runs it as that
     // session's user (empty: as this process) and the session's environment.
     // Empty `waylandSession`: on this process's X11 display.
-    std::vector<std::string> runAs;
-    std::map<std::string, std::string> waylandSession;
+    std::vector<std::string> runAs = {};
+    std::map<std::string, std::string> waylandSession = {};
 };
 
 class TextFieldApplication {

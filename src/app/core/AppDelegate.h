@@ -88,9 +88,9 @@ struct AppDelegatePorts {
         // The desktop session ("x11", "wayland") and how triggers reach the
         // program and text reaches other applications, for the launch line;
         // empty where the program runs without a desktop.
-        std::string session;
-        std::string triggerMethods;
-        std::string deliveryMethods;
+        std::string session = {};
+        std::string triggerMethods = {};
+        std::string deliveryMethods = {};
         // No way to watch the triggers here: the user has to bind the
         // trigger commands in the desktop, and is told so at launch.
         bool triggersNeedBinding = false;
