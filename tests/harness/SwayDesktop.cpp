@@ -165,7 +165,7 @@ bool SwayDesktop::start() {
         return false;
     }
     keyboardPid_ = spawn(withPrefix(asUser(), {findProgram("wtype"), "-s", "86400000"}),
-                         sessionEnvironment(environment()), folder_ / "keyboard.log", nullptr);
+                         sessionEnvironment(this->environment()), folder_ / "keyboard.log", nullptr);
     if (keyboardPid_ <= 0) {
         error_ = "cannot start the virtual keyboard";
         return false;

@@ -32,10 +32,10 @@ TEST(TriggerRequestTest, EachCommandWordTravelsAsOneLineAndComesBack) {
 }
 
 TEST(TriggerRequestTest, AnythingButOneKnownRequestLineIsRefused) {
-    for (const std::string request :
-         {"home\n", "trigger\n", "trigger \n", "trigger Start\n", "trigger start", "trigger start\nextra",
+    const std::vector<std::string> requests = {"home\n", "trigger\n", "trigger \n", "trigger Start\n", "trigger start", "trigger start\nextra",
           "trigger start now\n", "trigger verbatim\n", " trigger start\n", "trigger start\r\n",
-          std::string("trigger start\0\n", 15)}) {
+          std::string("trigger start\0\n", 15)};
+    for (const std::string& request : requests) {
         SCOPED_TRACE(request);
         EXPECT_EQ(parseTriggerRequest(request), std::nullopt);
     }
