@@ -63,8 +63,7 @@ TEST_F(TriggerCommands, StartAndStopHoldLikeTheTriggerKeyAndADoubleTapLatches) {
     command(TriggerAction::start);
     answerPermissions();
     EXPECT_TRUE(controller->isListening());
-    EXPECT_EQ(log.front().rfind("trigger command=start listening=false processing=false capturing=false", 0), 0u)
-        << log.front();
+    EXPECT_EQ(linesStartingWith("trigger command=start listening=false processing=false capturing=false"), 1);
     // The release stops a moment later, as the key's does.
     command(TriggerAction::stop);
     advance(339ms);

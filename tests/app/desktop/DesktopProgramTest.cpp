@@ -114,9 +114,10 @@ TEST_F(DesktopProgramSerially, TheTriggerCommandsReachTheRunningProgramInAnX11Se
         ASSERT_TRUE(waitFor([&] { return diagnostics().find(std::string("trigger command=") + word) != std::string::npos; },
                             10s))
             << diagnostics();
-        if (std::string(word) == "toggle")
+        if (std::string(word) == "toggle") {
             ASSERT_TRUE(waitFor([&] { return diagnostics().find("record start requested") != std::string::npos; }, 10s))
                 << diagnostics();
+        }
     }
     ::kill(program.pid(), SIGTERM);
 }
