@@ -72,6 +72,11 @@ PulseAudioServer::PulseAudioServer() {
     if (!start()) stop();
 }
 
+bool PulseAudioServer::openToOtherUsers() const {
+    return ::chmod(folder().c_str(), 0711) == 0 && ::chmod((folder() / "native").c_str(), 0666) == 0 &&
+           ::chmod((folder() / "client.conf").c_str(), 0644) == 0;
+}
+
 PulseAudioServer::~PulseAudioServer() {
     stop();
     for (const auto& [name, value] : savedEnvironment_) {

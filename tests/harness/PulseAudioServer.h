@@ -37,6 +37,11 @@ public:
     const std::string& error() const { return error_; }
     const std::filesystem::path& folder() const { return folder_.path(); }
 
+    // Lets every local user's programs reach the server (the tests' Wayland
+    // desktop runs its programs as another user): its folder can be passed
+    // through and its socket opened; nothing else in it can be listed.
+    bool openToOtherUsers() const;
+
     // Kills the server at once, as a crash would, and starts it again.
     void kill();
     bool restart();

@@ -71,9 +71,18 @@ TextFieldApplication::TextFieldApplication(Toolkit toolkit, const TextFieldSetup
     if (setup.password) argv.push_back("--password");
     // Both toolkits join the accessibility bus only when nothing says not to;
     // Qt also only when told it is wanted.
-    const auto environment = childEnvironment(
-        {{"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"}, {"QT_QPA_PLATFORM", "xcb"}, {"GSETTINGS_BACKEND", "memory"}},
-        {"NO_AT_BRIDGE", "QT_ACCESSIBILITY", "GTK_A11Y", "WAYLAND_DISPLAY"});
+    std::vector<std::pair<std::string, std::string>> replaced = {
+        {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"}, {"QT_QPA_PLATFORM", "xcb"}, {"GSETTINGS_BACKEND", "memory"}};
+    std::vector<std::string> removed = {"NO_AT_BRIDGE", "QT_ACCESSIBILITY", "GTK_A11Y", "WAYLAND_DISPLAY"};
+    if (!setup.waylandSession.empty()) {
+        // A native Wayland client of the test desktop, and nothing of X11.
+        replaced = {{"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1"}, {"QT_QPA_PLATFORM", "wayland"},
+                    {"GDK_BACKEND", "wayland"}, {"GSETTINGS_BACKEND", "memory"}};
+        replaced.insert(replaced.end(), setup.waylandSession.begin(), setup.waylandSession.end());
+        removed = {"NO_AT_BRIDGE", "QT_ACCESSIBILITY", "GTK_A11Y", "DISPLAY", "XAUTHORITY", "AT_SPI_BUS_ADDRESS"};
+        argv.insert(argv.begin(), setup.runAs.begin(), setup.runAs.end());
+    }
+    const auto environment = childEnvironment(replaced, removed);
 
     int toChild[2], fromChild[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, toChild) != 0 ||

@@ -8,6 +8,8 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <map>
+#include <vector>
 #include <optional>
 #include <string>
 
@@ -23,6 +25,11 @@ struct TextFieldSetup {
     int selectionEnd = 0;
     bool refusesPaste = false;  // the paste keystroke and menu do nothing
     bool password = false;
+    // On a Wayland desktop of the tests: the command that runs it as that
+    // session's user (empty: as this process) and the session's environment.
+    // Empty `waylandSession`: on this process's X11 display.
+    std::vector<std::string> runAs = {};
+    std::map<std::string, std::string> waylandSession = {};
 };
 
 class TextFieldApplication {

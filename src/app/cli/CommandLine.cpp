@@ -40,7 +40,9 @@ int runNamedCommand(const std::vector<std::string>& args, Streams streams) {
                        "  transcribe    transcribe an audio or video file (transcribe FILE)\n"
                        "  dictate       dictate from the microphone (dictate [--seconds N] [--paste], dictate --list-microphones)\n"
                        "  paste         put text into the focused application as a dictation would (paste TEXT)\n"
-                       "  check-updates ask the update servers whether a newer Tavlo is published\n";
+                       "  check-updates ask the update servers whether a newer Tavlo is published\n"
+                       "  trigger       act in the running program as its trigger or a rewrite shortcut\n"
+                       "                (trigger start|stop|toggle|cancel|professional|casual|list|clean)\n";
         return 0;
     }
     streams.err << "tavlo: unknown command \"" << command << "\" (try tavlo --help)\n";

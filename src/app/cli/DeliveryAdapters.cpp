@@ -2,6 +2,8 @@
 
 #include "platform/linux/atspi/AtspiAccessibility.h"
 #include "platform/linux/files/FileDeliveryLock.h"
+#include "platform/linux/wayland/AccessibleWorkspace.h"
+#include "platform/linux/wayland/QtClipboard.h"
 #include "platform/linux/x11/X11KeyEventPoster.h"
 #include "platform/linux/x11/X11Pasteboard.h"
 #include "platform/linux/x11/X11Workspace.h"
@@ -19,13 +21,22 @@ DeliveryAdapters makeX11DeliveryAdapters(std::shared_ptr<x11::X11Connection> con
             std::make_shared<FileDeliveryLock>()};
 }
 
+DeliveryAdapters makeWaylandDeliveryAdapters() {
+    auto accessibility = std::make_shared<atspi::AtspiAccessibility>();
+    wayland::AccessibleWorkspace::Options options;
+    options.self.bundleIdentifier = "app.tavlo.Tavlo";
+    auto workspace = std::make_shared<wayland::AccessibleWorkspace>(accessibility, std::move(options));
+    return {std::make_shared<wayland::QtClipboard>(), workspace, accessibility, nullptr,
+            std::make_shared<FileDeliveryLock>()};
+}
+
 void DeliveryAdapters::addTo(AppDelegatePorts& ports) const {
     ports.pasteboard = pasteboard;
     ports.workspace = workspace;
     ports.accessibility = accessibility;
     ports.keyEventPoster = keyEventPoster;
     ports.deliveryLock = deliveryLock;
-    ports.identity.canPostEvents = [keys = keyEventPoster] { return keys->isPostingPermitted(); };
+    ports.identity.canPostEvents = [keys = keyEventPoster] { return keys && keys->isPostingPermitted(); };
 }
 
 }  // namespace tavlo::cli

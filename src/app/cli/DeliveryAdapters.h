@@ -1,8 +1,8 @@
 #pragma once
-// The desktop side of delivering text into other applications on X11: the
-// clipboard, the windows, the keystrokes and the accessibility bus. The
-// desktop program and `tavlo paste` compose them the same way, and their
-// deliveries take turns through one lock of the user's.
+// The desktop side of delivering text into other applications: the
+// clipboard, the windows, the keystrokes and the accessibility bus, on X11 or
+// on Wayland. The desktop program and `tavlo paste` compose them the same way,
+// and their deliveries take turns through one lock of the user's.
 #include <memory>
 
 #include "app/core/AppDelegate.h"
@@ -26,5 +26,10 @@ struct DeliveryAdapters {
 
 // Needs Qt's application object (the connection's events arrive through its loop).
 DeliveryAdapters makeX11DeliveryAdapters(std::shared_ptr<x11::X11Connection> connection);
+
+// On Wayland: the focused field and its application from the accessibility
+// bus, text written at the caret through it, Qt's clipboard, and no
+// keystrokes (a Wayland client cannot type into another).
+DeliveryAdapters makeWaylandDeliveryAdapters();
 
 }  // namespace tavlo::cli

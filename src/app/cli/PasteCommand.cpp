@@ -12,6 +12,7 @@
 #include "platform/linux/system/SystemHostEnvironment.h"
 #include "platform/linux/files/SystemUserFiles.h"
 #include "platform/linux/files/XdgDirectories.h"
+#include "platform/linux/wayland/DisplayServer.h"
 // Last: Xlib's macros clash with names in the headers above.
 #include "platform/linux/x11/X11Connection.h"
 
@@ -48,13 +49,15 @@ int runPaste(const std::vector<std::string>& args, Streams streams) {
         streams.err << "tavlo: the text is not valid UTF-8\n";
         return 2;
     }
-    if (!x11::X11Connection::displayAvailable()) {
+    SystemHostEnvironment host;
+    const wayland::DisplayServerChoice session = wayland::chooseDisplayServer(host);
+    const bool onWayland = session.server == wayland::DisplayServer::wayland;
+    if (!onWayland && !x11::X11Connection::displayAvailable()) {
         streams.err << "tavlo: no X11 display: pasting needs an X11 session (is DISPLAY set?)\n";
         return 1;
     }
 
     auto settings = openUserSettings(streams.err);
-    SystemHostEnvironment host;
     DiagnosticsLog log(stateHome(host) / "tavlo" / "Tavlo.log", DiagnosticsLog::defaultClock(),
                        [](std::string_view) {});
     log.setSecrets([&store = settings->store()] { return store.secretsSeen(); });
@@ -63,11 +66,14 @@ int runPaste(const std::vector<std::string>& args, Streams streams) {
     bool displayOpened = true;
     std::shared_ptr<AppDelegate> controller;
     runCommandEventLoop([&](std::shared_ptr<MainQueue> mainQueue, Finished finished) {
-        auto connection = x11::X11Connection::open();
-        if (!connection) {
-            displayOpened = false;
-            finished();
-            return;
+        std::shared_ptr<x11::X11Connection> connection;
+        if (!onWayland) {
+            connection = x11::X11Connection::open();
+            if (!connection) {
+                displayOpened = false;
+                finished();
+                return;
+            }
         }
         AppDelegatePorts ports;
         ports.store = &settings->store();
@@ -75,7 +81,7 @@ int runPaste(const std::vector<std::string>& args, Streams streams) {
         ports.userFiles = std::make_shared<SystemUserFiles>(host);
         ports.logDiagnostic = [&log](std::string_view message) { log.logDiagnostic(message); };
         ports.identity.bundleIdentifier = "app.tavlo.Tavlo";
-        makeX11DeliveryAdapters(connection).addTo(ports);
+        (onWayland ? makeWaylandDeliveryAdapters() : makeX11DeliveryAdapters(connection)).addTo(ports);
         controller = AppDelegate::create(std::move(ports));
         controller->followActiveApplications();
         // As at the start of a dictation: the focused field, to check against.
@@ -89,6 +95,11 @@ int runPaste(const std::vector<std::string>& args, Streams streams) {
         return 1;
     }
     streams.out << name(*outcome) << "\n";
+    // A command is never the focused client, so the Wayland compositor never
+    // takes its clipboard: say so rather than let the user look for it there.
+    if (onWayland && !isSuccess(*outcome))
+        streams.err << "tavlo: on Wayland the text could not be put into the focused field, and the clipboard only "
+                       "takes text from the focused application: it is not on the clipboard\n";
     return isSuccess(*outcome) ? 0 : 1;
 }
 

@@ -38,6 +38,7 @@ AppDelegate::AppDelegate(AppDelegatePorts ports)
       updateChecker(std::move(ports.updateChecker)),
       wallClock(ports.wallClock),
       openHub(std::move(ports.openHub)),
+      notifications(std::move(ports.notifications)),
       identity(std::move(ports.identity)),
       canDeliverIntoApplications(ports.canDeliverIntoApplications),
       alwaysAutoPaste(ports.alwaysAutoPaste) {}

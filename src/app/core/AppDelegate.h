@@ -18,6 +18,7 @@
 #include "engine/FileTranscriptionResult.h"
 #include "app/core/PasteOutcome.h"
 #include "app/core/StatusMenu.h"
+#include "app/core/TriggerRequest.h"
 #include "engine/DictationEngine.h"
 #include "base/BubbleState.h"
 #include "indicator/model/BubbleViewDelegate.h"
@@ -30,6 +31,7 @@
 #include "platform/KeyEventPoster.h"
 #include "platform/KeyEventSource.h"
 #include "platform/MainQueue.h"
+#include "platform/Notifications.h"
 #include "platform/Pasteboard.h"
 #include "platform/RecordingHotKeys.h"
 #include "platform/RunningApplication.h"
@@ -78,6 +80,8 @@ struct AppDelegatePorts {
     std::shared_ptr<UpdateChecker> updateChecker;
     const WallClock* wallClock = nullptr;
     std::function<void()> openHub;
+    // Messages that must not take the focus (null: none are shown).
+    std::shared_ptr<Notifications> notifications;
     // How the program names itself in the launch line.
     struct Identity {
         std::string bundleIdentifier;
@@ -85,6 +89,15 @@ struct AppDelegatePorts {
         // Whether keystrokes may be synthesised, where no key event poster
         // is given; the poster's own answer wins.
         std::function<bool()> canPostEvents;
+        // The desktop session ("x11", "wayland") and how triggers reach the
+        // program and text reaches other applications, for the launch line;
+        // empty where the program runs without a desktop.
+        std::string session = {};
+        std::string triggerMethods = {};
+        std::string deliveryMethods = {};
+        // No way to watch the triggers here: the user has to bind the
+        // trigger commands in the desktop, and is told so at launch.
+        bool triggersNeedBinding = false;
     } identity;
     // False for commands that run without a desktop: a finished dictation is
     // then only copied, as with auto-paste off, whatever the setting says.
@@ -149,6 +162,9 @@ public:
     void applicationDidFinishLaunching();
     void applicationWillTerminate();
     void requestAccessibilityPromptIfNeeded();
+    // Tells the user, without taking the focus, which commands to bind where
+    // the program cannot watch the triggers itself.
+    void presentTriggerBindingNotice();
     void prepareLocalWhisperIfNeeded();
     void setBubbleVisible(bool visible);
     // The bubble: a click toggles the dictation, a drag moves it for good.
@@ -190,6 +206,12 @@ public:
     void hotKeyManagerDidPressRepolish(TransformStyle style) override;
     void hotKeyManagerDidPressEscape() override;
     void hotKeyManagerDidPressReturn() override;
+
+    // A request of `tavlo trigger ...` (a key bound in the compositor): acts
+    // as the hold trigger's press or release, the press trigger, Escape
+    // while listening, or a rewrite shortcut. Ignored, like every trigger,
+    // while the hub records a shortcut.
+    void performTriggerAction(TriggerAction action);
 
     // Rewrites the selected text of the focused application in a style.
     void repolishSelection(TransformStyle style);
@@ -320,6 +342,7 @@ private:
     std::shared_ptr<UpdateChecker> updateChecker;
     const WallClock* wallClock;
     std::function<void()> openHub;
+    std::shared_ptr<Notifications> notifications;
     AppDelegatePorts::Identity identity;
     const bool canDeliverIntoApplications;
     const bool alwaysAutoPaste;

@@ -269,7 +269,9 @@ void AppDelegate::verifyPaste(const std::string& text, const RunningApplication&
         logDiagnostic("paste directInsert=unverified");
         return completion(PasteOutcome::clipboardOnly);
     }
-    completion(canPost ? PasteOutcome::clipboardOnly : PasteOutcome::inputControlRequired);
+    // Without any way to type here (no key event poster on this desktop)
+    // there is no permission to ask for: the clipboard is all there is.
+    completion(canPost || !keyEventPoster ? PasteOutcome::clipboardOnly : PasteOutcome::inputControlRequired);
 }
 
 void AppDelegate::finishPaste(PasteOutcome outcome, const std::string& name, const RunningApplication& target,

@@ -51,7 +51,11 @@ void AppDelegate::applicationDidFinishLaunching() {
                   " path=" + identity.bundlePath + " axTrusted=" +
                   flag(accessibility && accessibility->isProcessTrusted()) +
                   " postEvent=" + flag(canPostEvents()) +
-                  " frontmost=" + applicationName(frontmost));
+                  " frontmost=" + applicationName(frontmost) +
+                  (identity.session.empty() ? std::string()
+                                            : " session=" + identity.session + " triggers=" + identity.triggerMethods +
+                                                  " delivery=" + identity.deliveryMethods));
+    if (identity.triggersNeedBinding) presentTriggerBindingNotice();
 
     std::weak_ptr<AppDelegate> weak = weak_from_this();
     mainQueue->postAfter(accessibilityPromptDelay, [weak] {
@@ -86,6 +90,17 @@ void AppDelegate::requestAccessibilityPromptIfNeeded() {
     if (!accessibility->requestTrustWithPrompt())
         logDiagnostic("accessibility unavailable: turn on the desktop's accessibility support (assistive "
                       "technologies) so that pasted text can be checked");
+}
+
+void AppDelegate::presentTriggerBindingNotice() {
+    const std::string summary = "Bind Tavlo's trigger to a key";
+    const std::string body =
+        "This desktop does not let Tavlo watch the keyboard. In your desktop's keyboard settings, bind a key to "
+        "\"tavlo trigger start\" when pressed and \"tavlo trigger stop\" when released (or one key to "
+        "\"tavlo trigger toggle\"). The README shows the lines for sway, Hyprland and GNOME.";
+    const bool shown = notifications && notifications->notify(summary, body);
+    logDiagnostic(std::string("trigger notice shown=") + flag(shown) +
+                  ": no key watching here; bind tavlo trigger start/stop (or toggle) in the desktop");
 }
 
 void AppDelegate::prepareLocalWhisperIfNeeded() {

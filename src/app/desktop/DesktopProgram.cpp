@@ -17,11 +17,13 @@
 #include "app/cli/UserSettings.h"
 #include "app/core/AppDelegate.h"
 #include "app/core/DiagnosticsLog.h"
+#include "app/desktop/DBusNotifications.h"
 #include "app/desktop/HubLauncher.h"
 #include "app/desktop/QtAlerts.h"
 #include "app/desktop/QtDesktopServices.h"
 #include "app/desktop/QtTray.h"
 #include "app/desktop/SingleInstance.h"
+#include "app/desktop/TriggerChannel.h"
 #include "hub/HubWindow.h"
 #include "indicator/BubbleWindow.h"
 #include "indicator/SorvelIcon.h"
@@ -34,6 +36,7 @@
 #include "platform/linux/desktop/XdgAutostart.h"
 #include "platform/linux/files/XdgDirectories.h"
 #include "platform/linux/instance/InstanceChannel.h"
+#include "platform/linux/wayland/DisplayServer.h"
 #include "platform/linux/x11/X11Connection.h"
 #include "platform/linux/x11/X11HotKeyService.h"
 #include "platform/linux/x11/X11KeyEventSource.h"
@@ -74,8 +77,18 @@ void installQuitSignals(QObject* owner) {
 }  // namespace
 
 int runDesktopProgram(int argc, char** argv, std::ostream& err) {
-    // Global shortcuts, key monitoring and pasting all speak X11.
-    if (!x11::X11Connection::displayAvailable()) {
+    // The session decides the adapters, once: on X11 global shortcuts, key
+    // monitoring and pasting speak X11; on Wayland the program runs as a
+    // native client, hears its triggers from the trigger commands, and
+    // delivers through the accessibility bus.
+    const SystemHostEnvironment host;
+    const wayland::DisplayServerChoice session = wayland::chooseDisplayServer(host);
+    if (!session.server) {
+        err << session.problem << "\n";
+        return 1;
+    }
+    const bool onWayland = *session.server == wayland::DisplayServer::wayland;
+    if (!onWayland && !x11::X11Connection::displayAvailable()) {
         err << "tavlo: no X11 display: the desktop program needs an X11 session (is DISPLAY set?)\n";
         return 1;
     }
@@ -98,7 +111,12 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
         break;
     }
 
-    if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    // A native client on Wayland, whatever Qt was told for other programs:
+    // through XWayland nothing would reach the native windows.
+    if (onWayland)
+        ::setenv("QT_QPA_PLATFORM", "wayland", 1);
+    else if (!std::getenv("QT_QPA_PLATFORM"))
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
 
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
@@ -106,7 +124,6 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     QGuiApplication::setDesktopFileName(QStringLiteral("app.tavlo.Tavlo"));
     QApplication::setWindowIcon(SorvelIcon::appIcon());
 
-    const SystemHostEnvironment host;
     const SystemWallClock wallClock;
     auto settings = openUserSettings(err);
     DiagnosticsLog log(stateHome(host) / "tavlo" / "Tavlo.log");
@@ -115,23 +132,29 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
 
     auto mainQueue = std::make_shared<QtMainQueue>();
     const RecognitionServices services = makeLiveRecognitionServices(mainQueue, host);
-    auto x11 = x11::X11Connection::open();
-    if (!x11) {
-        err << "tavlo: the X11 display could not be opened\n";
-        return 1;
+    std::shared_ptr<x11::X11Connection> x11;
+    if (!onWayland) {
+        x11 = x11::X11Connection::open();
+        if (!x11) {
+            err << "tavlo: the X11 display could not be opened\n";
+            return 1;
+        }
     }
-    auto hotKeyManager = HotKeyManager::create(x11::X11HotKeyService::create(x11), mainQueue);
+    // Wayland gives a client no global keys: no shortcuts, no key monitor.
+    auto hotKeyManager =
+        onWayland ? nullptr : HotKeyManager::create(x11::X11HotKeyService::create(x11), mainQueue);
     const UpdateSources sources = updateSources(host);
     auto tray = std::make_shared<QtTray>(SorvelIcon::statusIcon, logLine);
 
-    cli::DeliveryAdapters delivery = cli::makeX11DeliveryAdapters(x11);
+    cli::DeliveryAdapters delivery = onWayland ? cli::makeWaylandDeliveryAdapters() : cli::makeX11DeliveryAdapters(x11);
     // The Home window records keys through a display connection of its own,
     // so that its key reports never disturb the triggers'.
     HubEnvironmentPorts hubEnvironment{&settings->store(), services.audioCapture, services.speechRecognizer,
                                        services.engine, delivery.accessibility,
                                        std::make_shared<XdgAutostart>(
                                            host, QCoreApplication::applicationFilePath().toStdString())};
-    auto hubLauncher = std::make_shared<HubLauncher>(std::move(hubEnvironment), []() -> std::shared_ptr<KeyEventSource> {
+    auto hubLauncher = std::make_shared<HubLauncher>(std::move(hubEnvironment), [onWayland]() -> std::shared_ptr<KeyEventSource> {
+        if (onWayland) return nullptr;
         auto connection = x11::X11Connection::open();
         if (!connection) return nullptr;
         return x11::X11KeyEventSource::create(connection);
@@ -147,7 +170,7 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     ports.logDiagnostic = logLine;
     ports.recordingHotKeys = hotKeyManager;
     ports.hotKeyManager = hotKeyManager;
-    ports.keyEventSource = x11::X11KeyEventSource::create(x11);
+    if (!onWayland) ports.keyEventSource = x11::X11KeyEventSource::create(x11);
     ports.feedbackTones = std::make_shared<FeedbackSound>(std::make_shared<PulseSoundPlayer>());
     delivery.addTo(ports);
     ports.openHub = [weak = std::weak_ptr<HubLauncher>(hubLauncher)] {
@@ -160,21 +183,32 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     ports.wallClock = &wallClock;
     ports.identity.bundleIdentifier = "app.tavlo.Tavlo";
     ports.identity.bundlePath = QCoreApplication::applicationFilePath().toStdString();
+    ports.identity.session = std::string(wayland::name(*session.server));
+    ports.identity.triggerMethods = onWayland ? "commands" : "x11-keys,commands";
+    ports.identity.deliveryMethods = onWayland ? "accessibility,clipboard" : "keystroke,accessibility,clipboard";
+    ports.identity.triggersNeedBinding = onWayland;
+    ports.notifications = std::make_shared<DBusNotifications>();
     auto controller = AppDelegate::create(std::move(ports));
     hubLauncher->setController(controller);
 
     tray->setController(controller);
     controller->setStatusItem(tray);
     // The bubble goes before the application object: its window must not
-    // outlive it.
-    auto bubble = std::make_shared<BubbleWindow>(controller->placeBubble());
-    bubble->bubbleView().setDelegate(controller);
-    controller->setBubbleWindow(bubble);
+    // outlive it. On Wayland it would be an ordinary window that the
+    // compositor places and focuses, taking the keyboard from the field the
+    // user dictates into: there the tray icon alone shows the state.
+    std::shared_ptr<BubbleWindow> bubble;
+    if (!onWayland) {
+        bubble = std::make_shared<BubbleWindow>(controller->placeBubble());
+        bubble->bubbleView().setDelegate(controller);
+        controller->setBubbleWindow(bubble);
+    }
     controller->applicationDidFinishLaunching();
     tray->show();
     SingleInstance requests(instance, [weak = std::weak_ptr<AppDelegate>(controller)] {
         if (auto self = weak.lock()) self->menuOpenHub();
     });
+    requests.setRequestHandler(triggerRequestHandler(controller));
 
     installQuitSignals(&app);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&controller] { controller->applicationWillTerminate(); });

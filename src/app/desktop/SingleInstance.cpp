@@ -34,8 +34,13 @@ void SingleInstance::acceptWaiting() {
         client->setReadBufferSize(longestRequest);
         auto answer = [this, client] {
             if (!client->canReadLine() && client->bytesAvailable() < longestRequest) return;
-            const QByteArray request = client->readLine(longestRequest).trimmed();
-            if (request == "home" && openHome_) openHome_();
+            const QByteArray line = client->readLine(longestRequest);
+            if (line.trimmed() == "home") {
+                if (openHome_) openHome_();
+            } else if (requestHandler_) {
+                client->write(QByteArray::fromStdString(
+                    requestHandler_(std::string_view(line.constData(), static_cast<std::size_t>(line.size())))));
+            }
             client->disconnectFromServer();
         };
         connect(client, &QLocalSocket::readyRead, client, answer);

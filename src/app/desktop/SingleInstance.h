@@ -5,6 +5,8 @@
 // its Home window and leaves, so the shortcuts are never registered twice.
 #include <QObject>
 #include <functional>
+#include <string>
+#include <string_view>
 
 class QSocketNotifier;
 
@@ -19,11 +21,18 @@ public:
     SingleInstance(InstanceChannel& channel, std::function<void()> openHome);
     ~SingleInstance() override;
 
+    // Answers every other request line (the trigger commands', with its line
+    // feed); what it returns goes back to the sender.
+    void setRequestHandler(std::function<std::string(std::string_view request)> handler) {
+        requestHandler_ = std::move(handler);
+    }
+
 private:
     void acceptWaiting();
 
     InstanceChannel& channel_;
     std::function<void()> openHome_;
+    std::function<std::string(std::string_view)> requestHandler_;
     QSocketNotifier* notifier_;
 };
 

@@ -98,6 +98,30 @@ TEST_F(DesktopProgramSerially, HoldingTheTriggerDictatesIntoTheFocusedEntryAndTh
     ::kill(program.pid(), SIGTERM);
 }
 
+TEST_F(DesktopProgramSerially, TheTriggerCommandsReachTheRunningProgramInAnX11SessionToo) {
+    ScopedEnvironment environment(userEnvironment());
+    BackgroundProgram program(TAVLO_BINARY, {});
+    ASSERT_TRUE(launched()) << diagnostics();
+    EXPECT_NE(diagnostics().find(" session=x11 triggers=x11-keys,commands"), std::string::npos) << diagnostics();
+    EXPECT_EQ(diagnostics().find("trigger notice"), std::string::npos) << "X11 has its own keys: no notice";
+
+    // Toggle asks for a dictation; cancel reaches the program as well.
+    for (const char* word : {"toggle", "cancel"}) {
+        SCOPED_TRACE(word);
+        const auto result = runTavlo({"trigger", word});
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.out + result.err, "");
+        ASSERT_TRUE(waitFor([&] { return diagnostics().find(std::string("trigger command=") + word) != std::string::npos; },
+                            10s))
+            << diagnostics();
+        if (std::string(word) == "toggle") {
+            ASSERT_TRUE(waitFor([&] { return diagnostics().find("record start requested") != std::string::npos; }, 10s))
+                << diagnostics();
+        }
+    }
+    ::kill(program.pid(), SIGTERM);
+}
+
 TEST_F(DesktopProgramSerially, TheCleanShortcutRewritesTheSelectionAndWithoutOneLeavesTheClipboardAlone) {
     for (const char* tool : {"xclip"})
         if (findProgram(tool).empty()) GTEST_SKIP() << tool << " is not installed";

@@ -17,6 +17,7 @@
 
 #include "platform/PlatformError.h"
 #include "platform/linux/files/SystemTemporaryFiles.h"
+#include "platform/linux/process/PeerCredentials.h"
 
 namespace tavlo {
 namespace {
@@ -42,15 +43,6 @@ std::optional<sockaddr_un> addressOf(const std::filesystem::path& path) {
     return address;
 }
 
-// Whether the process at the other end of a connected socket (for a
-// listening one: the process that listens) runs as this user.
-bool thisUsersPeer(int socket) {
-    ucred peer{};
-    socklen_t size = sizeof peer;
-    return ::getsockopt(socket, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && size == sizeof peer &&
-           peer.uid == ::geteuid();
-}
-
 std::string quoted(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
 
 }  // namespace
@@ -69,6 +61,14 @@ InstanceChannel InstanceChannel::claim() {
         return refused(error.what());
     }
     return claim(folder);
+}
+
+std::filesystem::path InstanceChannel::socketPath() {
+    try {
+        return SystemTemporaryFiles::privateFolder() / socketName;
+    } catch (const PlatformError&) {
+        return {};
+    }
 }
 
 InstanceChannel InstanceChannel::claim(const std::filesystem::path& folder) {
@@ -92,7 +92,7 @@ InstanceChannel InstanceChannel::claim(const std::filesystem::path& folder) {
         Descriptor connection(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
         if (connection.get() < 0) return refused(std::string("Could not make a socket: ") + std::strerror(errno) + ".");
         if (::connect(connection.get(), reinterpret_cast<const sockaddr*>(&*address), sizeof *address) == 0) {
-            if (!thisUsersPeer(connection.get()))
+            if (!peerIsThisUser(connection.get()))
                 return refused("The socket " + quoted(socketPath) +
                                " is answered by a process of another user; nothing was sent to it.");
             InstanceChannel channel(Role::other);
@@ -138,7 +138,7 @@ Descriptor InstanceChannel::accept() {
             if (errno == EINTR || errno == ECONNABORTED) continue;
             return connection;
         }
-        if (thisUsersPeer(connection.get())) return connection;
+        if (peerIsThisUser(connection.get())) return connection;
     }
 }
 

@@ -26,6 +26,10 @@ public:
     static InstanceChannel claim();
     // In a chosen folder, which the caller has checked (for tests).
     static InstanceChannel claim(const std::filesystem::path& folder);
+    // Where the running program listens, for clients that only send it a
+    // request (never claim): in the user's private work folder, or empty
+    // when that folder cannot be used.
+    static std::filesystem::path socketPath();
 
     // The running one removes its socket before it lets go of the lock.
     ~InstanceChannel();

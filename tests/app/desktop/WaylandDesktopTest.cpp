@@ -1,0 +1,193 @@
+// The whole program on a private Wayland desktop: sway without a screen,
+// its own session and accessibility buses, native Wayland applications, and
+// the program itself as a native client run by the session's user. Keys go
+// through sway's own bindings, as a user's would: the program hears its
+// trigger from the `tavlo trigger` commands the bindings run.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <map>
+#include <thread>
+
+#include "app/desktop/DesktopProgramFixture.h"
+#include "harness/BackgroundProgram.h"
+#include "harness/ChildProcesses.h"
+#include "harness/PulseAudioServer.h"
+#include "harness/RunProgram.h"
+#include "harness/SwayDesktop.h"
+#include "harness/TextFieldApplication.h"
+
+namespace tavlo::testing {
+namespace {
+
+class WaylandDesktopSerially : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const auto& missing : {SwayDesktop::missingPrograms(), TextFieldApplication::missingPrograms(Toolkit::gtk3)})
+            if (!missing.empty()) GTEST_SKIP() << "not installed: " << missing;
+        if (!sway().running()) GTEST_SKIP() << "sway cannot start here: " << sway().error();
+        // Each test starts with an empty home: no settings, no history.
+        for (const char* sub : {".config/tavlo", ".local/state/tavlo", ".local/share/tavlo"}) {
+            std::error_code ignored;
+            std::filesystem::remove_all(sway().home() / sub, ignored);
+        }
+    }
+    static SwayDesktop& sway() { return SwayDesktop::shared(); }
+
+    TextFieldSetup onSway(TextFieldSetup setup) const {
+        setup.runAs = sway().asUser();
+        setup.waylandSession = sway().environment();
+        return setup;
+    }
+    // As the session's user, and without this process's X11 display: the
+    // accessibility library would look for its bus there.
+    std::vector<std::string> asUser(const std::vector<std::string>& argv) const {
+        auto command = sway().asUser();
+        command.insert(command.end(), {"/usr/bin/env", "-u", "DISPLAY", "-u", "XAUTHORITY"});
+        command.insert(command.end(), argv.begin(), argv.end());
+        return command;
+    }
+    // Runs tavlo as the session's user; the first word of the result is the program.
+    ProgramResult tavlo(const std::vector<std::string>& args) const {
+        auto command = asUser({TAVLO_BINARY});
+        command.insert(command.end(), args.begin(), args.end());
+        const std::string program = command.front();
+        command.erase(command.begin());
+        return runProgram(program, command, "", sway().environment());
+    }
+    std::string diagnostics() const { return readFile(sway().home() / ".local/state/tavlo/Tavlo.log"); }
+    bool logged(const std::string& text, std::chrono::milliseconds limit = 30s) const {
+        return waitFor([&] { return diagnostics().find(text) != std::string::npos; }, limit);
+    }
+};
+
+TEST_F(WaylandDesktopSerially, ASwayBindingHoldsTheTriggerAndTheSpeechLandsInTheNativeGtkEntryAndTheHistory) {
+    if (const auto missing = PulseAudioServer::missingPrograms(); !missing.empty())
+        GTEST_SKIP() << "not installed: " << missing;
+    PulseAudioServer sound;
+    ASSERT_TRUE(sound.running()) << sound.error();
+    ASSERT_TRUE(sound.openToOtherUsers());
+    const auto speech = sound.speechFile("hello world, this is a test");
+    TextFieldApplication field(Toolkit::gtk3, onSway({"", 0, 0}));
+    ASSERT_TRUE(field.running()) << field.error();
+
+    // The lines a user puts in the sway configuration.
+    const std::string tavloPath = TAVLO_BINARY;
+    ASSERT_TRUE(sway().command("bindsym --no-repeat F9 exec " + tavloPath + " trigger start"));
+    ASSERT_TRUE(sway().command("bindsym --release F9 exec " + tavloPath + " trigger stop"));
+
+    ScopedEnvironment scoped(sway().environment());
+    const auto command = asUser({TAVLO_BINARY});
+    BackgroundProgram program(command.front(), {command.begin() + 1, command.end()});
+    ASSERT_TRUE(logged("launch bundle=")) << diagnostics();
+    const std::string launch = diagnostics();
+    EXPECT_NE(launch.find(" session=wayland triggers=commands delivery=accessibility,clipboard"), std::string::npos)
+        << launch;
+    // No notification service on this desktop: the notice is in the log at least.
+    EXPECT_NE(launch.find("trigger notice shown=false"), std::string::npos) << launch;
+
+    ASSERT_TRUE(sway().holdKey("F9", 7s));
+    ASSERT_TRUE(logged("trigger command=start", 10s)) << diagnostics();
+    // The first dictation loads the recogniser's model; give it a moment.
+    std::this_thread::sleep_for(1500ms);
+    ASSERT_TRUE(sound.startPlaying(speech));
+    sound.waitForPlayback();
+    ASSERT_TRUE(sway().waitForKeyRelease());
+    ASSERT_TRUE(logged("trigger command=stop", 10s)) << diagnostics();
+
+    ASSERT_TRUE(logged("record complete chars=")) << diagnostics();
+    const std::string log = diagnostics();
+    EXPECT_EQ(log.find("record complete chars=0 "), std::string::npos) << "nothing was heard: " << log;
+    // The general model gets synthetic speech's words wrong: only that text
+    // arrived is checked, in the entry and in the history.
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const auto state = field.fieldState();
+            return state && !state->text.empty();
+        },
+        10s))
+        << log;
+    EXPECT_TRUE(logged("paste outcome=accessibilityInserted", 5s)) << diagnostics();
+    EXPECT_TRUE(waitFor([&] { return readFile(sway().home() / ".config/tavlo/settings.json").find("\"appName\"") !=
+                                      std::string::npos; },
+                        5s))
+        << readFile(sway().home() / ".config/tavlo/settings.json");
+    ::kill(program.pid(), SIGTERM);
+}
+
+TEST_F(WaylandDesktopSerially, PasteWritesAtTheCaretOfTheNativeGtkEntry) {
+    struct Case {
+        const char* name;
+        TextFieldSetup setup;
+        std::string text;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"AtTheEnd", {"Dear Ann, ", 10, 10}, "the report is done", "Dear Ann, the report is done"},
+        // "café" with a combining acute, and an emoji of two UTF-16 units, over a selection.
+        {"OverASelectionWithEmojiAndCombiningMarks", {"I like tea a lot", 7, 10}, "cafe\xcc\x81 \xf0\x9f\x98\x80",
+         "I like cafe\xcc\x81 \xf0\x9f\x98\x80 a lot"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TextFieldApplication field(Toolkit::gtk3, onSway(c.setup));
+        ASSERT_TRUE(field.running()) << field.error();
+        const auto result = tavlo({"paste", c.text});
+        EXPECT_EQ(result.status, 0) << result.err << diagnostics();
+        EXPECT_EQ(result.out, "accessibilityInserted\n") << result.err;
+        const auto state = field.fieldState();
+        ASSERT_TRUE(state);
+        EXPECT_EQ(state->text, c.expected);
+    }
+}
+
+TEST_F(WaylandDesktopSerially, PasteWithNothingFocusedSaysTheTextIsNotOnTheClipboard) {
+    const auto result = tavlo({"paste", "nobody will see this"});
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_EQ(result.out, "noTarget\n");
+    EXPECT_NE(result.err.find("it is not on the clipboard"), std::string::npos) << result.err;
+    EXPECT_NE(sway().clipboard().value_or(""), "nobody will see this");
+    EXPECT_NE(diagnostics().find("paste no-target chars=20"), std::string::npos) << diagnostics();
+}
+
+// Without a running program the commands say so, on any desktop.
+TEST(TriggerCommandTest, WithoutARunningProgramEachCommandSaysSoAndFails) {
+    TemporaryDirectory home;
+    ASSERT_TRUE(std::filesystem::create_directories(home.path() / "runtime"));
+    std::filesystem::permissions(home.path() / "runtime", std::filesystem::perms::owner_all);
+    auto environment = freshUserEnvironment(home.path());
+    environment["XDG_RUNTIME_DIR"] = (home.path() / "runtime").string();
+    for (const char* word : {"start", "stop", "toggle", "cancel", "professional", "casual", "list", "clean"}) {
+        SCOPED_TRACE(word);
+        const auto result = runTavlo({"trigger", word}, "", environment);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, "tavlo: Tavlo is not running; start it first\n");
+    }
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"trigger"},
+                                                 {"trigger", "verbatim"},
+                                                 {"trigger", "start", "now"}}) {
+        const auto result = runTavlo(args, "", environment);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.err.rfind("usage: tavlo trigger start|stop|toggle|cancel|professional|casual|list|clean\n", 0),
+                  0u)
+            << result.err;
+    }
+    // A socket left by a program that is gone is not a running program.
+    const auto folder = home.path() / "runtime" / "tavlo";
+    std::filesystem::create_directories(folder);
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all, std::filesystem::perm_options::replace);
+    const auto stale = folder / "instance";
+    const auto listener = runProgram("/usr/bin/python3",
+                                     {"-c", "import socket,sys; s=socket.socket(socket.AF_UNIX); s.bind(sys.argv[1])",
+                                      stale.string()});
+    ASSERT_EQ(listener.status, 0) << listener.err;
+    const auto result = runTavlo({"trigger", "start"}, "", environment);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "tavlo: Tavlo is not running; start it first\n");
+}
+
+}  // namespace
+}  // namespace tavlo::testing
