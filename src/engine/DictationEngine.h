@@ -73,6 +73,10 @@ public:
     // The one outcome of a session. The handler set when the outcome is
     // issued is the one called.
     CompletionHandler onComplete;
+    // The microphone stopped giving sound while the session listened (it was
+    // unplugged, or the sound server went away). The session keeps what it
+    // heard and waits for stopAndCommit or cancel like any other.
+    std::function<void()> onInputLost;
 
     // Asks for what `model` needs: speech recognition and then the microphone
     // for the on-device model, only the microphone otherwise.
@@ -143,6 +147,7 @@ private:
                                const std::optional<PlatformError>& error);
     void handlePreviewRecognition(std::uint64_t id, const std::optional<RecognitionResult>& result);
     void ingestRecognitionResult(const RecognitionResult& result);
+    AudioInput::LossHandler lossHandler(std::uint64_t id);
 
     // Microphone and recording (DictationEngineRecording.cpp).
     void startLocalWhisperRecording(const std::vector<std::string>& contextualStrings,

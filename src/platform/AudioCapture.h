@@ -24,6 +24,7 @@ struct AudioDeviceInfo {
 class AudioInput {
 public:
     using TapBlock = std::function<void(const AudioBuffer&)>;
+    using LossHandler = std::function<void()>;
 
     virtual ~AudioInput() = default;
 
@@ -39,8 +40,14 @@ public:
     // on the capture thread, replacing any earlier one.
     virtual void installTap(std::size_t bufferFrames, TapBlock block) = 0;
 
-    // Once this returns the block is not running and will not be called again,
-    // and it has been released.
+    // Installs the block told, on the capture thread and at most once per
+    // start, that capture ended by itself while running: the device went away
+    // or the sound server stopped. No buffers follow; isRunning() stays true
+    // until stop(). The block should only pass the news on.
+    virtual void installLossHandler(LossHandler handler) = 0;
+
+    // Once this returns neither the tap nor the loss handler is running or
+    // will be called again, and both have been released.
     virtual void removeTap() = 0;
 
     virtual void prepare() = 0;

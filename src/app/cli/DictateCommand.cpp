@@ -241,11 +241,20 @@ int runDictate(const std::vector<std::string>& args, Streams streams) {
             streams.err << "tavlo: could not write the dictated text\n";
             return 1;
         }
-        if (pasteOutcome) {
-            streams.err << "delivery: " << name(*pasteOutcome) << "\n";
-            return isSuccess(*pasteOutcome) ? 0 : 1;
+        {
+            int status = 0;
+            if (pasteOutcome) {
+                streams.err << "delivery: " << name(*pasteOutcome) << "\n";
+                if (!isSuccess(*pasteOutcome)) status = 1;
+            }
+            // The text heard before something went wrong (the microphone went
+            // away) is printed, and the dictation still counts as failed.
+            if (!outcome->errorMessage.empty()) {
+                streams.err << "tavlo: " << printableOnTerminal(outcome->errorMessage) << "\n";
+                status = 1;
+            }
+            return status;
         }
-        return 0;
     case DictationEnd::Kind::nothingDelivered:
         return 0;
     case DictationEnd::Kind::cancelled:
@@ -255,6 +264,9 @@ int runDictate(const std::vector<std::string>& args, Streams streams) {
         // A server's message may echo the key or token it was sent.
         streams.err << "tavlo: " << printableOnTerminal(redactSecrets(outcome->errorMessage, settings->store().secretsSeen()))
                     << "\n";
+        // Never printed as the result: the user chooses whether to use it.
+        if (!outcome->keptPreview.empty())
+            streams.err << "tavlo: the on-device text was kept in your history\n";
         return 1;
     }
     return 1;

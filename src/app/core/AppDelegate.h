@@ -125,6 +125,9 @@ public:
     // --- Session state shared by every concern ---------------------------
     // Ends the current session with the error indication and a log line.
     void presentError(const std::string& message);
+    // The error indication and its log line alone, for a problem noticed
+    // after the session has ended (a text delivered despite it).
+    void showErrorState(const std::string& message);
     // Every change of the dictation state shown to the user goes through here.
     void setBubbleState(BubbleState state);
     // Shows success, and idle again a moment later.
@@ -281,6 +284,12 @@ private:
     // Dictation steps (AppDelegateDictation.cpp).
     void handleDictationPermission(std::uint64_t session, const std::optional<DictationEngineError>& denial);
     void installEngineCallbacks(std::uint64_t session);
+    // The microphone went away while listening: the dictation stops with
+    // what was heard, and its end says what happened.
+    void handleInputLost();
+    // A failed Whisper or cloud transcription leaves only the on-device
+    // preview; it goes to the history, marked, for the user to paste or not.
+    void keepPreviewInHistory(const std::string& preview);
     DictationStartOptions currentStartOptions() const;
     void notifyDictationEnded(DictationEnd end);
     bool autoPasteApplies() const;
@@ -366,6 +375,8 @@ private:
     std::uint64_t lastDictationSession = 0;
     std::optional<RunningApplication> lastExternalApplication_;
     std::string currentPartialTranscript_;
+    // The microphone of the current session went away while it listened.
+    bool inputLost_ = false;
     std::shared_ptr<WorkItem> dictationCompletionWatchdog;
     std::shared_ptr<WorkItem> successResetWorkItem;
 

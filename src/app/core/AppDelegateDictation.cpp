@@ -21,6 +21,10 @@ constexpr MainQueue::Duration completionWatchdogDelay = 3200ms;
 // this long after listening begins.
 constexpr MainQueue::Duration pendingReleaseStopDelay = 80ms;
 
+constexpr const char* microphoneDisconnectedMessage = "The microphone was disconnected.";
+// How a failed transcription's on-device preview is named in the history.
+constexpr const char* previewHistoryMark = " (on-device text)";
+
 const char* flag(bool value) { return value ? "true" : "false"; }
 
 }  // namespace
@@ -39,7 +43,7 @@ void AppDelegate::startDictation() {
         const std::string message = "Save your OpenAI API key in Home before using Own OpenAI key mode.";
         setBubbleState(BubbleState::idle);
         presentError(message);
-        notifyDictationEnded({DictationEnd::Kind::failed, {}, message});
+        notifyDictationEnded({DictationEnd::Kind::failed, {}, message, {}});
         return;
     }
     isProcessingDictation_ = true;
@@ -49,6 +53,7 @@ void AppDelegate::startDictation() {
 
     targetTextSnapshot = focusedTextSnapshot();
     currentPartialTranscript_.clear();
+    inputLost_ = false;
     cancelDictationCompletionWatchdog();
     targetApplication = preferredDictationTarget(targetTextSnapshot);
     targetAppName_ = targetApplication && targetApplication->localizedName && !targetApplication->localizedName->empty()
@@ -75,7 +80,7 @@ void AppDelegate::handleDictationPermission(std::uint64_t session, const std::op
     if (denial) {
         const std::string message = denial->errorDescription();
         presentError(message);
-        notifyDictationEnded({DictationEnd::Kind::failed, {}, message});
+        notifyDictationEnded({DictationEnd::Kind::failed, {}, message, {}});
         return;
     }
 
@@ -92,7 +97,7 @@ void AppDelegate::handleDictationPermission(std::uint64_t session, const std::op
         isProcessingDictation_ = false;
         const std::string message = errorDescription(*failure);
         presentError(message);
-        notifyDictationEnded({DictationEnd::Kind::failed, {}, message});
+        notifyDictationEnded({DictationEnd::Kind::failed, {}, message, {}});
         return;
     }
 
@@ -128,6 +133,21 @@ void AppDelegate::installEngineCallbacks(std::uint64_t session) {
         }
         self->completeDictation(result);
     };
+    dictationEngine->onInputLost = [weak, session] {
+        auto self = weak.lock();
+        if (self && session == self->activeDictationSession) self->handleInputLost();
+    };
+}
+
+void AppDelegate::handleInputLost() {
+    if (!isListening_) return;
+    logDiagnostic("record microphone lost target=" + targetAppName_);
+    inputLost_ = true;
+    stopDictation();
+}
+
+void AppDelegate::keepPreviewInHistory(const std::string& preview) {
+    store.addRecent(preview, targetAppName_ + previewHistoryMark);
 }
 
 DictationStartOptions AppDelegate::currentStartOptions() const {
@@ -159,7 +179,7 @@ void AppDelegate::cancelDictation() {
     dictationEngine->cancel();
     setBubbleState(BubbleState::idle);
     if (feedbackTones) feedbackTones->playCancel();
-    notifyDictationEnded({DictationEnd::Kind::cancelled, {}, {}});
+    notifyDictationEnded({DictationEnd::Kind::cancelled, {}, {}, {}});
 }
 
 void AppDelegate::installDictationCompletionWatchdog() {
@@ -186,22 +206,30 @@ void AppDelegate::completeDictation(const DictationResult& result) {
     isProcessingDictation_ = false;
     endSessionInput();
 
+    const bool inputLost = std::exchange(inputLost_, false);
+    // With local Whisper and the cloud the live text was only a preview: their
+    // own result (or failure) is what counts, and the preview never stands in.
+    const bool previewOnly = dictationEngine->usesDelayedExternalTranscription();
+
     std::string transcript;
     if (!result.isSuccess()) {
         const std::string message = errorDescription(result.error());
         const std::string partial = trimWhitespaceAndLineBreaks(currentPartialTranscript_);
         logDiagnostic("record failure error=" + message + " partialChars=" + std::to_string(characterCount(partial)));
-        if (partial.empty()) {
+        if (partial.empty() || previewOnly) {
+            // The words are not lost: the preview waits in the history, never
+            // pasted without the user asking for it.
+            if (!partial.empty()) keepPreviewInHistory(partial);
             targetTextSnapshot.reset();
             currentPartialTranscript_.clear();
             presentError(message);
-            notifyDictationEnded({DictationEnd::Kind::failed, {}, message});
+            notifyDictationEnded({DictationEnd::Kind::failed, {}, message, partial});
             return;
         }
         // What was heard before the failure is still the user's text.
         transcript = partial;
     } else {
-        transcript = result.text().empty() ? currentPartialTranscript_ : result.text();
+        transcript = result.text().empty() && !previewOnly ? currentPartialTranscript_ : result.text();
     }
 
     transcript = trimWhitespaceAndLineBreaks(transcript);
@@ -211,8 +239,13 @@ void AppDelegate::completeDictation(const DictationResult& result) {
     if (transcript.empty()) {
         targetTextSnapshot.reset();
         currentPartialTranscript_.clear();
+        if (inputLost) {
+            presentError(microphoneDisconnectedMessage);
+            notifyDictationEnded({DictationEnd::Kind::failed, {}, microphoneDisconnectedMessage, {}});
+            return;
+        }
         setBubbleState(BubbleState::idle);
-        notifyDictationEnded({DictationEnd::Kind::nothingDelivered, {}, {}});
+        notifyDictationEnded({DictationEnd::Kind::nothingDelivered, {}, {}, {}});
         return;
     }
 
@@ -226,7 +259,7 @@ void AppDelegate::completeDictation(const DictationResult& result) {
         // The spoken cancel command ends here, as does text that cleans up to nothing.
         targetTextSnapshot.reset();
         setBubbleState(BubbleState::idle);
-        notifyDictationEnded({DictationEnd::Kind::nothingDelivered, {}, {}});
+        notifyDictationEnded({DictationEnd::Kind::nothingDelivered, {}, {}, {}});
         return;
     }
 
@@ -234,18 +267,27 @@ void AppDelegate::completeDictation(const DictationResult& result) {
     store.addRecent(processed.text, targetAppName_);
     store.learnLikelyTerms(processed.text);
     std::optional<FocusedTextSnapshot> snapshot = std::exchange(targetTextSnapshot, std::nullopt);
+    // What was heard before the microphone went away is delivered, and the
+    // bubble then says that something went wrong.
+    const std::string problem = inputLost ? microphoneDisconnectedMessage : "";
     if (autoPaste) {
         pasteOrCopy(processed.text, processed.shouldPressEnter, std::move(snapshot),
-                    [weak = weak_from_this()](PasteOutcome outcome) {
+                    [weak = weak_from_this(), problem](PasteOutcome outcome) {
                         auto self = weak.lock();
-                        if (self && self->observer_.pasteFinished) self->observer_.pasteFinished(outcome);
+                        if (!self) return;
+                        if (self->observer_.pasteFinished) self->observer_.pasteFinished(outcome);
+                        // Unless a new dictation has begun meanwhile.
+                        if (!problem.empty() && !self->isProcessingDictation_) self->showErrorState(problem);
                     });
     } else {
         pasteboard->clearContents();
         pasteboard->setString(processed.text);
-        showSuccessTick();
+        if (problem.empty())
+            showSuccessTick();
+        else
+            showErrorState(problem);
     }
-    notifyDictationEnded({DictationEnd::Kind::delivered, processed.text, {}});
+    notifyDictationEnded({DictationEnd::Kind::delivered, processed.text, problem, {}});
 }
 
 bool AppDelegate::autoPasteApplies() const {

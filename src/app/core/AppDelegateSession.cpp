@@ -34,12 +34,17 @@ void AppDelegate::endCurrentSession() {
     endSessionInput();
     targetTextSnapshot.reset();
     currentPartialTranscript_.clear();
+    inputLost_ = false;
     cancelDictationCompletionWatchdog();
 }
 
 void AppDelegate::presentError(const std::string& message) {
-    logDiagnostic("present error=" + message);
     endCurrentSession();
+    showErrorState(message);
+}
+
+void AppDelegate::showErrorState(const std::string& message) {
+    logDiagnostic("present error=" + message);
     setBubbleState(BubbleState::error);
     // Not withdrawn by later states: it checks the bubble instead, so a new
     // session that started meanwhile keeps its own state.

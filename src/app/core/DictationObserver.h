@@ -18,7 +18,12 @@ struct DictationEnd {
     };
     Kind kind = Kind::nothingDelivered;
     std::string text;          // the delivered text
-    std::string errorMessage;  // the message the user was shown
+    // The message the user was shown: why it failed, or, beside a delivered
+    // text, what went wrong while listening (the microphone went away).
+    std::string errorMessage;
+    // For a failure: the on-device preview, kept in the history instead of
+    // being delivered.
+    std::string keptPreview;
 };
 
 struct DictationObserver {

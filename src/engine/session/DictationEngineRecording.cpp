@@ -49,6 +49,7 @@ void DictationEngine::startRecording(RecordingKind kind, const std::vector<std::
 
     input->removeTap();
     input->installTap(recordingTapBufferFrames, recordingTap(id, file, preview));
+    input->installLossHandler(lossHandler(id));
 
     transcriptAccumulator.reset();
     lastPartialText.clear();
@@ -82,6 +83,18 @@ AudioInput::TapBlock DictationEngine::recordingTap(std::uint64_t id,
             }
         }
         if (previewRequest) previewRequest->append(buffer);
+    };
+}
+
+AudioInput::LossHandler DictationEngine::lossHandler(std::uint64_t id) {
+    // Runs on the capture thread: only passes the news to the main queue,
+    // where a later session or a finished one makes it a no-op.
+    return [weak = weak_from_this(), queue = mainQueue, id] {
+        queue->post([weak, id] {
+            auto self = weak.lock();
+            if (!self || self->sessionID != id || self->didFinish) return;
+            if (self->onInputLost) self->onInputLost();
+        });
     };
 }
 

@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "engine/DictationEngine.h"
-#include "engine/support/TextTrimming.h"
 
 namespace tavlo {
 namespace {
@@ -14,9 +13,6 @@ using namespace std::chrono_literals;
 // How long after stop the on-device recogniser may take to send its final
 // result before the partial text is committed instead.
 constexpr MainQueue::Duration finalResultTimeout = 2500ms;
-// How long after stop local Whisper may take before the live preview's text
-// is committed instead (only when there is preview text).
-constexpr MainQueue::Duration whisperPreviewFallbackDelay = 850ms;
 
 }  // namespace
 
@@ -66,8 +62,11 @@ void DictationEngine::start(const DictationStartOptions& options) {
 
 void DictationEngine::stopAndCommit() {
     const std::uint64_t id = sessionID;
-    if (!audioEngine || !audioEngine->isRunning()) {
-        finish(DictationResult::success(lastPartialText), id);
+    // For local Whisper and the cloud the partial text is only the preview:
+    // their result is what they make of the recording, never the preview.
+    const bool recording = activeSpeechModel != SpeechModel::appleOnDevice;
+    if (!audioEngine || (!recording && !audioEngine->isRunning())) {
+        finish(DictationResult::success(recording ? std::string() : lastPartialText), id);
         return;
     }
     shouldCommitOnFinish = true;
@@ -89,20 +88,10 @@ void DictationEngine::stopAndCommit() {
     case SpeechModel::openAICloud:
         startDelayedTranscription(SpeechModel::openAICloud, "Transcribing with OpenAI...", id);
         break;
-    case SpeechModel::localWhisper: {
+    case SpeechModel::localWhisper:
+        // However long Whisper takes, its text (or its failure) is the result.
         startDelayedTranscription(SpeechModel::localWhisper, "Finalising locally with Whisper...", id);
-        std::string preview = trimWhitespaceAndLineBreaks(partial);
-        if (preview.empty()) break;
-        // Whisper keeps running; if it completes later, its result finds the
-        // session finished and is dropped.
-        mainQueue->postAfter(whisperPreviewFallbackDelay,
-                             [weak = weak_from_this(), id, preview = std::move(preview)] {
-                                 auto self = weak.lock();
-                                 if (!self || self->sessionID != id || self->didFinish) return;
-                                 self->finish(DictationResult::success(preview), id);
-                             });
         break;
-    }
     }
 }
 

@@ -39,6 +39,7 @@ void DictationEngine::startAppleSpeech(const std::vector<std::string>& contextua
 
     input->removeTap();
     input->installTap(liveTapBufferFrames, [request](const AudioBuffer& buffer) { request->append(buffer); });
+    input->installLossHandler(lossHandler(id));
 
     transcriptAccumulator.reset();
     lastPartialText.clear();

@@ -8,8 +8,17 @@ bool SimAudioInputState::deliver(const AudioBuffer& buffer) {
     // The lock is held while the tap runs, so removing the tap waits for a
     // running block, as a real capture thread guarantees.
     std::lock_guard lock(mutex_);
-    if (!running_ || !tap_) return false;
+    if (!running_ || lost_ || !tap_) return false;
     tap_(buffer);
+    return true;
+}
+
+bool SimAudioInputState::loseDevice() {
+    std::lock_guard lock(mutex_);
+    if (!running_ || lost_) return false;
+    lost_ = true;
+    if (!lossHandler_) return false;
+    lossHandler_();
     return true;
 }
 
@@ -50,10 +59,12 @@ public:
 
     ~SimAudioInput() override {
         AudioInput::TapBlock released;
+        AudioInput::LossHandler releasedHandler;
         std::lock_guard lock(state_->mutex_);
         state_->running_ = false;
         state_->released_ = true;
         released.swap(state_->tap_);
+        releasedHandler.swap(state_->lossHandler_);
     }
 
     bool setCurrentDevice(std::uint32_t deviceID) override {
@@ -74,11 +85,18 @@ public:
         state_->tapBufferFrames_ = bufferFrames;
     }
 
+    void installLossHandler(LossHandler handler) override {
+        std::lock_guard lock(state_->mutex_);
+        state_->lossHandler_ = std::move(handler);
+    }
+
     void removeTap() override {
         TapBlock released;
+        LossHandler releasedHandler;
         {
             std::lock_guard lock(state_->mutex_);
             released.swap(state_->tap_);
+            releasedHandler.swap(state_->lossHandler_);
         }
     }
 
@@ -91,6 +109,7 @@ public:
         }
         std::lock_guard lock(state_->mutex_);
         state_->running_ = true;
+        state_->lost_ = false;
     }
 
     void stop() override {

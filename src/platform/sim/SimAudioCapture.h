@@ -23,6 +23,10 @@ public:
     bool deliver(const AudioBuffer& buffer);
     // A buffer of `frames` silent frames in the input format.
     bool deliverSilence(std::uint32_t frames = 2048);
+    // The device goes away while capture runs: the loss handler is told, as
+    // the capture thread would tell it, and no buffer is delivered any more.
+    // Returns whether a handler heard it.
+    bool loseDevice();
 
     bool isRunning() const;
     bool hasTap() const;
@@ -39,8 +43,10 @@ private:
     const AudioFormat format_;
     mutable std::mutex mutex_;
     AudioInput::TapBlock tap_;
+    AudioInput::LossHandler lossHandler_;
     std::size_t tapBufferFrames_ = 0;
     bool running_ = false;
+    bool lost_ = false;
     bool released_ = false;
     std::optional<std::uint32_t> selectedDeviceID_;
 };

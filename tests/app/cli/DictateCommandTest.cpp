@@ -1,6 +1,7 @@
 // `tavlo dictate` on the real executable, listening to the virtual microphone
 // of a private sound server: the on-device recogniser, local Whisper through
-// the stand-in whisper-cli with real ffmpeg, Enter, the end of input, Ctrl+C,
+// the stand-in whisper-cli with real ffmpeg, the cloud, failed transcriptions,
+// a microphone unplugged while listening, Enter, the end of input, Ctrl+C,
 // the list of microphones, and the refusals.
 #include <gtest/gtest.h>
 
@@ -264,6 +265,96 @@ TEST_F(DictateCommandSerially, TheCloudReceivesTheRecordingAfterStop) {
     EXPECT_NE(requests[0].body.find("Tavlo"), std::string::npos);
     EXPECT_GT(requests[0].body.size(), 10000u);
     expectNoWorkFilesLeft();
+}
+
+// The on-device recogniser previews English while Whisper or the cloud
+// works; what the command prints, and its status, come from them alone.
+TEST_F(DictateCommandSerially, ThePreviewNeverStandsInForTheTranscription) {
+    if (findProgram("unshare").empty()) GTEST_SKIP() << "unshare is not installed";
+    const fs::path bin = home.path() / "bin";
+    fs::create_directories(bin);
+    fs::create_symlink(fs::path(TAVLO_STANDIN_DIR) / "whisper-cli", bin / "whisper-cli");
+    const auto probe = runProgram(findProgram("unshare"), {"--user", "--map-root-user", "--mount", "true"});
+    if (probe.status != 0) GTEST_SKIP() << "no private mount namespaces here: " << probe.err;
+    const std::vector<std::string> withStandIn{findProgram("unshare"), "--user", "--map-root-user", "--mount", "sh",
+                                               "-c", "mount --bind \"$0\" /usr/local/bin && exec \"$@\"",
+                                               bin.string(), TAVLO_BINARY, "dictate"};
+    const fs::path model = home.path() / ".cache/whisper.cpp/ggml-base.bin";
+    fs::create_directories(model.parent_path());
+    ScriptedHttpServer openAI;
+    environment["TAVLO_OPENAI_BASE_URL"] = openAI.baseURL();
+    ASSERT_EQ(run({"secret", "set", "openai-key"}, "sk-wrong-key\n").status, 0);
+    setSetting("openAICloudMode", "Own OpenAI key");
+    setSetting("speechLanguageIdentifier", "en_US");
+
+    struct Case {
+        const char* name;
+        const char* speechModel;
+        std::string whisperScript;  // the stand-in's model file
+        int status;
+        std::string out;
+        std::string lastErrorLine;
+    };
+    const Case cases[] = {
+        {"Whisper answering after 2 s", "Local Whisper", "load_ms=2000\nsegment= Whisper heard this.\n", 0,
+         "Whisper heard this.\n", ""},
+        {"Whisper failing", "Local Whisper", "cli_exit=1\ncli_stderr=error: out of memory\n", 1, "",
+         "tavlo: the on-device text was kept in your history\n"},
+        {"the cloud refusing the key", "OpenAI cloud", "", 1, "",
+         "tavlo: the on-device text was kept in your history\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        setSetting("speechModel", c.speechModel);
+        std::ofstream(model, std::ios::trunc) << c.whisperScript;
+        if (c.whisperScript.empty())
+            openAI.answerNext({401, R"({"error":{"message":"Incorrect API key provided: sk-wrong-key."}})"});
+        const auto result = dictate(withStandIn, "hello world this is a dictation test");
+        EXPECT_EQ(result.status, c.status) << result.err;
+        EXPECT_EQ(result.out, c.out);
+        if (c.status == 0) {
+            EXPECT_EQ(result.err, "");
+        } else {
+            // The failure's own message, then where the preview went.
+            EXPECT_EQ(result.err.rfind("tavlo: ", 0), 0u) << result.err;
+            EXPECT_TRUE(result.err.ends_with(c.lastErrorLine)) << result.err;
+        }
+    }
+    const auto requests = openAI.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].header("Authorization"), "Bearer sk-wrong-key");
+    expectNoWorkFilesLeft();
+}
+
+TEST_F(DictateCommandSerially, AMicrophoneUnpluggedWhileListeningEndsTheDictationWithWhatWasHeard) {
+    // A microphone of its own, fed like the virtual one, that can be unplugged.
+    const std::string loaded =
+        server().pactl({"load-module", "module-remap-source", "source_name=plugmic", "master=micfeed.monitor",
+                        "channels=1", "channel_map=mono", "source_properties=device.description=Plug"});
+    const std::string module = loaded.substr(0, loaded.find('\n'));
+    ASSERT_FALSE(module.empty());
+    struct Unplug {
+        const std::string& module;
+        ~Unplug() { server().pactl({"unload-module", module}); }
+    } unplugAtTheEnd{module};
+    setSetting("speechModel", "Apple on-device");
+    setSetting("microphoneUniqueID", "plugmic");
+
+    // Standard input stays open: nothing but the unplugging ends the dictation.
+    RunningProgram program(tavlo({"dictate"}), environment);
+    ASSERT_TRUE(waitUntilRecording());
+    ASSERT_TRUE(server().playSpeech("hello world this is a dictation test"));
+    // The recogniser may lag behind a busy machine.
+    std::this_thread::sleep_for(1s);
+    server().pactl({"unload-module", module});
+    const auto result = program.finish(30s);
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_EQ(result.err, "tavlo: The microphone was disconnected.\n");
+    // What was heard before is still delivered, and kept.
+    ASSERT_FALSE(result.out.empty());
+    EXPECT_NE(history().find(result.out.substr(0, result.out.size() - 1)), std::string::npos);
+    const std::string log = read(home.path() / ".local/state/tavlo/Tavlo.log");
+    EXPECT_NE(log.find("] record microphone lost target=Active App"), std::string::npos) << log;
 }
 
 TEST_F(DictateCommandSerially, SilenceAndTheEndOfInputPrintNothing) {

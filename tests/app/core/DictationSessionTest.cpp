@@ -163,14 +163,9 @@ TEST_F(DictationSession, HowTheFinalResultBecomesTheDeliveredText) {
     };
     const PlatformError lost("Tavlo.Test", 7, "The recogniser went away.");
     const Case cases[] = {
-        {"empty success after live text uses the live text", SpeechModel::localWhisper, {"hello"}, success(""),
-         {"record complete chars=5 autoPaste=false target=Text Editor"}, Kind::delivered, "Hello.", B::success},
-        {"failure after live text delivers what was heard", SpeechModel::localWhisper, {"hello"},
-         failure(DictationEngineError::localWhisperFailed("whisper-cli crashed")),
-         {"record failure error=" + errorDescription(DictationEngineError::localWhisperFailed("whisper-cli crashed")) +
-              " partialChars=5",
-          "record complete chars=5 autoPaste=false target=Text Editor"},
-         Kind::delivered, "Hello.", B::success},
+        {"an empty Whisper result is not replaced by the preview", SpeechModel::localWhisper, {"hello"}, success(""),
+         {"record complete chars=0 autoPaste=false target=Text Editor"}, Kind::nothingDelivered, std::nullopt,
+         B::idle},
         {"failure with nothing heard shows the error", SpeechModel::localWhisper, {}, failure(lost),
          {"record failure error=The recogniser went away. partialChars=0", "present error=The recogniser went away."},
          Kind::failed, std::nullopt, B::error},
@@ -208,6 +203,104 @@ TEST_F(DictationSession, HowTheFinalResultBecomesTheDeliveredText) {
         EXPECT_FALSE(t.controller->hasTargetTextSnapshot());
         // No tone marks the end of a session.
         EXPECT_EQ(t.tones->cues(), (std::vector<std::string>{"start", "stop"}));
+    }
+}
+
+TEST_F(DictationSession, AFailedTranscriptionIsReportedAndItsPreviewOnlyKeptInTheHistory) {
+    struct Case {
+        const char* name;
+        SpeechModel model;
+        DictationEngineError error;
+    };
+    const Case cases[] = {
+        {"Whisper exits with an error", SpeechModel::localWhisper,
+         DictationEngineError::localWhisperFailed("whisper-cli exited with status 1")},
+        {"the cloud refuses the key", SpeechModel::openAICloud,
+         DictationEngineError::cloudTranscriptionFailed("Incorrect API key provided (HTTP 401)")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DictationSession t;
+        t.store.setSpeechModel(c.model);
+        t.store.setAutoPaste(true);
+        t.startListening();
+        t.hear("hello there");
+        t.controller->stopDictation();
+        t.transcriptionEnds(failure(c.error));
+
+        const std::string message = c.error.errorDescription();
+        ASSERT_EQ(t.ends.size(), 1u);
+        EXPECT_EQ(t.ends[0].kind, Kind::failed);
+        EXPECT_EQ(t.ends[0].errorMessage, message);
+        EXPECT_EQ(t.ends[0].keptPreview, "hello there");
+        EXPECT_EQ(t.bubble->state(), B::error);
+        EXPECT_EQ(t.lastLog(), "present error=" + message);
+        // Nothing was pasted or copied in the transcription's place...
+        EXPECT_EQ(t.pasteboard->string(), std::nullopt);
+        EXPECT_FALSE(std::ranges::any_of(t.log, [](const std::string& l) { return l.starts_with("paste start"); }));
+        // ...but the preview waits in the history, marked for what it is.
+        ASSERT_EQ(t.store.recent().size(), 1u);
+        EXPECT_EQ(t.store.recent()[0].text, "hello there");
+        EXPECT_EQ(t.store.recent()[0].appName, "Text Editor (on-device text)");
+        EXPECT_TRUE(t.isIdle());
+    }
+}
+
+TEST_F(DictationSession, AMicrophoneLostWhileListeningEndsTheDictationWithWhatWasHeard) {
+    struct Case {
+        const char* name;
+        SpeechModel model;
+        std::string heard;  // the live text, or Whisper's and the cloud's text
+        Kind end;
+        std::optional<std::string> clipboard;
+    };
+    const Case cases[] = {
+        {"on-device", SpeechModel::appleOnDevice, "hello there", Kind::delivered, "Hello there."},
+        {"local Whisper", SpeechModel::localWhisper, "hello there", Kind::delivered, "Hello there."},
+        {"the cloud", SpeechModel::openAICloud, "hello there", Kind::delivered, "Hello there."},
+        {"nothing heard yet", SpeechModel::appleOnDevice, "", Kind::failed, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DictationSession t;
+        t.store.setSpeechModel(c.model);
+        t.startListening();
+        const bool live = c.model == SpeechModel::appleOnDevice;
+        if (live && !c.heard.empty()) t.hear(c.heard);
+        ASSERT_TRUE(t.input()->loseDevice());
+        t.run();
+        // The dictation stops by itself, as if the user had stopped it.
+        EXPECT_FALSE(t.controller->isListening());
+        EXPECT_NE(std::ranges::find(t.log, "record microphone lost target=Text Editor"), t.log.end());
+        EXPECT_EQ(t.tones->cues(), (std::vector<std::string>{"start", "stop"}));
+        if (live) {
+            EXPECT_TRUE(t.recognition()->request().audioEnded());
+            t.recognition()->sendFinal(c.heard);
+            t.run();
+        } else {
+            t.transcriptionEnds(success(c.heard));
+        }
+
+        ASSERT_EQ(t.ends.size(), 1u);
+        EXPECT_EQ(t.ends[0].kind, c.end);
+        EXPECT_EQ(t.ends[0].errorMessage, "The microphone was disconnected.");
+        EXPECT_EQ(t.pasteboard->string(), c.clipboard);
+        EXPECT_EQ(t.bubble->state(), B::error);
+        EXPECT_EQ(t.lastLog(), "present error=The microphone was disconnected.");
+        EXPECT_TRUE(t.isIdle());
+
+        // The next dictation knows nothing of it.
+        t.startListening();
+        t.hear("again");
+        t.controller->stopDictation();
+        if (live)
+            t.recognition()->sendFinal("again");
+        else
+            t.transcriptionEnds(success("again"));
+        t.run();
+        ASSERT_EQ(t.ends.size(), 2u);
+        EXPECT_EQ(t.ends[1].kind, Kind::delivered);
+        EXPECT_EQ(t.ends[1].errorMessage, "");
     }
 }
 

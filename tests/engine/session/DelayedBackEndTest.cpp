@@ -1,5 +1,6 @@
 // Local Whisper and the cloud: recording to a temporary file, the live
-// preview, the hand-over to the back end at stop, and the preview fallback.
+// preview, the hand-over to the back end at stop, and the back end's result
+// as the only outcome.
 #include <regex>
 
 #include "engine/EngineTestSupport.h"
@@ -94,27 +95,28 @@ INSTANTIATE_TEST_SUITE_P(
                                     AudioFileContainer::wav, "Transcribing with OpenAI..."}),
     [](const auto& info) { return std::string(info.param.name); });
 
-struct PreviewFallbackCase {
+struct BackEndOutcomeCase {
     const char* name;
+    SpeechModel model;
     std::vector<std::string> previewTexts;
-    MainQueue::Duration whisperTakes;
-    std::string expectedText;
-    MainQueue::Duration expectedAfter;
+    MainQueue::Duration backEndTakes;
+    DictationResult backEndResult;
 };
 
-class WhisperPreviewFallback : public EngineTest,
-                               public ::testing::WithParamInterface<PreviewFallbackCase> {};
+class BackEndOutcome : public EngineTest, public ::testing::WithParamInterface<BackEndOutcomeCase> {};
 
-TEST_P(WhisperPreviewFallback, FirstOfPreviewFallbackAndWhisperWins) {
-    const PreviewFallbackCase& c = GetParam();
-    start(SpeechModel::localWhisper);
+// The preview is shown while recording, but whatever the back end makes of
+// the recording, however late, is the session's one outcome.
+TEST_P(BackEndOutcome, TheBackEndsResultIsTheOutcomeNeverThePreview) {
+    const BackEndOutcomeCase& c = GetParam();
+    start(c.model);
     for (const std::string& text : c.previewTexts) recognition()->sendResult(text, 0.0);
     run();
     const auto stoppedAt = queue->now();
     engine->stopAndCommit();
     ASSERT_EQ(transcriber->calls.size(), 1u);
-    queue->postAfter(c.whisperTakes, [completion = transcriber->calls[0].completion] {
-        completion.finish(success("whisper text"));
+    queue->postAfter(c.backEndTakes, [completion = transcriber->calls[0].completion, result = c.backEndResult] {
+        completion.finish(result);
     });
 
     MainQueue::TimePoint completedAt{};
@@ -124,16 +126,25 @@ TEST_P(WhisperPreviewFallback, FirstOfPreviewFallbackAndWhisperWins) {
     };
     advance(60s);
     ASSERT_EQ(completions.size(), 1u);
-    EXPECT_EQ(completions[0], success(c.expectedText));
-    EXPECT_EQ(completedAt - stoppedAt, c.expectedAfter);
+    EXPECT_EQ(completions[0], c.backEndResult);
+    EXPECT_EQ(completedAt - stoppedAt, c.backEndTakes);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, WhisperPreviewFallback,
+    Cases, BackEndOutcome,
     ::testing::Values(
-        PreviewFallbackCase{"SlowWhisperLosesToPreview", {"hello", "hello there"}, 2s, "hello there", 850ms},
-        PreviewFallbackCase{"QuickWhisperWins", {"hello there"}, 849ms, "whisper text", 849ms},
-        PreviewFallbackCase{"WithoutPreviewTextWaitsForWhisper", {}, 30s, "whisper text", 30s}),
+        BackEndOutcomeCase{"SlowWhisperStillWins", SpeechModel::localWhisper, {"hello", "hello there"}, 2s,
+                           success("whisper text")},
+        BackEndOutcomeCase{"QuickWhisperWins", SpeechModel::localWhisper, {"hello there"}, 100ms,
+                           success("whisper text")},
+        BackEndOutcomeCase{"WithoutPreviewTextWaitsForWhisper", SpeechModel::localWhisper, {}, 30s,
+                           success("whisper text")},
+        BackEndOutcomeCase{"AnEmptyWhisperTextStaysEmpty", SpeechModel::localWhisper, {"hello there"}, 2s,
+                           success("")},
+        BackEndOutcomeCase{"FailingWhisperIsAFailure", SpeechModel::localWhisper, {"hello there"}, 2s,
+                           failure(DictationEngineError::localWhisperFailed("whisper-cli exited with status 1"))},
+        BackEndOutcomeCase{"RefusedCloudKeyIsAFailure", SpeechModel::openAICloud, {"hello there"}, 2s,
+                           failure(DictationEngineError::cloudTranscriptionFailed("Incorrect API key (HTTP 401)"))}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DelayedBackEnd, CloudHasNoPreviewFallback) {
@@ -158,7 +169,7 @@ TEST_F(DelayedBackEnd, WithoutSpeechAuthorisationRecordsWithoutPreviewOrPrompt) 
     EXPECT_EQ(file()->buffersWritten(), 1u);
     engine->stopAndCommit();
     advance(60s);
-    EXPECT_TRUE(completions.empty());  // no preview text, so no fallback
+    EXPECT_TRUE(completions.empty());  // only the back end ends the session
     ASSERT_EQ(transcriber->calls.size(), 1u);
 }
 

@@ -141,7 +141,7 @@ TEST_F(SessionDiscipline, ContinuationsDoNothingOnceTheEngineIsGone) {
     EXPECT_FALSE(upload.engineExists());
     upload.finish(success("whisper"));
     preview->sendResult("more", 0.0);
-    advance(10s);  // the 0.85 s fallback comes due
+    advance(10s);
     EXPECT_EQ(partials(), (std::vector<std::string>{"hello there", "Finalising locally with Whisper..."}));
     EXPECT_TRUE(completions.empty());
 }

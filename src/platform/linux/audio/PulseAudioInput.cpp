@@ -58,11 +58,19 @@ void PulseAudioInput::installTap(std::size_t bufferFrames, TapBlock block) {
     }
 }
 
+void PulseAudioInput::installLossHandler(LossHandler handler) {
+    LossHandler previous;
+    std::lock_guard lock(tapMutex_);
+    previous = std::exchange(lossHandler_, std::move(handler));
+}
+
 void PulseAudioInput::removeTap() {
     TapBlock previous;
+    LossHandler previousHandler;
     {
         std::lock_guard lock(tapMutex_);
         previous = std::exchange(tap_, nullptr);
+        previousHandler = std::exchange(lossHandler_, nullptr);
         chunker_.reset();
     }
     // Released here, outside the lock, on the calling thread.
@@ -83,6 +91,7 @@ void PulseAudioInput::start() {
                               static_cast<std::uint8_t>(source_->channelCount)};
     const pa_channel_map* map = pa_channel_map_compatible(&source_->channelMap, &sampleFormat) ? &source_->channelMap : nullptr;
     streamFormat_ = {source_->sampleRate, source_->channelCount};
+    streamWasReady_ = false;
     stream_ = pa_stream_new(server->context(), "Dictation", &sampleFormat, map);
     if (!stream_) throw server->lastErrorLocked("Cannot create the recording stream.");
     pa_stream_set_state_callback(stream_, onStreamState, this);
@@ -134,7 +143,25 @@ void PulseAudioInput::disconnectStreamLocked() {
 }
 
 void PulseAudioInput::onStreamState(pa_stream*, void* userdata) {
-    static_cast<PulseAudioInput*>(userdata)->connection_->signal();
+    auto* input = static_cast<PulseAudioInput*>(userdata);
+    input->streamStateChanged();
+    input->connection_->signal();
+}
+
+void PulseAudioInput::streamStateChanged() {
+    // On the event thread, with the connection's lock held. Our own
+    // disconnect clears this callback first, so a stream that fails after it
+    // was ready was ended by the server: its source went away or the server
+    // is gone. A failure while starting is start()'s to report.
+    const pa_stream_state_t state = pa_stream_get_state(stream_);
+    if (state == PA_STREAM_READY) {
+        streamWasReady_ = true;
+        return;
+    }
+    if (PA_STREAM_IS_GOOD(state) || !streamWasReady_) return;
+    streamWasReady_ = false;  // once per start
+    std::lock_guard lock(tapMutex_);
+    if (lossHandler_) lossHandler_();
 }
 
 void PulseAudioInput::onStreamRead(pa_stream*, std::size_t, void* userdata) {

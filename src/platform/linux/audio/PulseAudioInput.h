@@ -1,8 +1,8 @@
 #pragma once
 // One recording from a sound-server source, delivered to the tap on the
 // connection's event thread. The stream never moves to another device: when
-// its device goes away or the server dies, buffers simply stop and stopping
-// still works.
+// its device goes away or the server dies, buffers stop, the loss handler
+// hears of it, and stopping still works.
 #include <cstddef>
 #include <memory>
 #include <mutex>
@@ -28,6 +28,7 @@ public:
     bool setCurrentDevice(std::uint32_t deviceID) override;
     AudioFormat inputFormat() override;
     void installTap(std::size_t bufferFrames, TapBlock block) override;
+    void installLossHandler(LossHandler handler) override;
     void removeTap() override;
     void prepare() override;
     void start() override;
@@ -39,6 +40,7 @@ private:
     std::optional<PulseSource> resolveSource();
     void disconnectStreamLocked();
     void readAvailable();
+    void streamStateChanged();
 
     static void onStreamState(pa_stream* stream, void* userdata);
     static void onStreamRead(pa_stream* stream, std::size_t bytes, void* userdata);
@@ -48,12 +50,14 @@ private:
     std::optional<PulseSource> source_;
     pa_stream* stream_ = nullptr;  // touched under the connection's lock
     AudioFormat streamFormat_;     // likewise
+    bool streamWasReady_ = false;  // likewise: a failure after this is a loss
     bool running_ = false;
 
     // The tap runs on the event thread while holding this, so removing it
     // waits for a delivery in progress.
     std::mutex tapMutex_;
     TapBlock tap_;
+    LossHandler lossHandler_;
     std::size_t tapFrames_ = 0;
     std::unique_ptr<AudioChunker> chunker_;
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -43,6 +44,19 @@ protected:
         stereoModule_.clear();
     }
     void TearDown() override { removeStereoMicrophone(); }
+
+    // Counts the losses an input reports; `waitForLoss` waits (bounded) for one.
+    struct LossCounter {
+        std::atomic<int> count{0};
+        AudioInput::LossHandler handler() {
+            return [this] { ++count; };
+        }
+        bool waitForLoss() {
+            const auto deadline = Clock::now() + 5s;
+            while (count.load() == 0 && Clock::now() < deadline) std::this_thread::sleep_for(10ms);
+            return count.load() > 0;
+        }
+    };
 
     static float peak(const std::vector<float>& samples) {
         float result = 0;
@@ -86,7 +100,9 @@ TEST_F(PulseAudioCaptureSerially, RecordsFromTheDefaultMicrophoneOrTheSelectedOn
         EXPECT_EQ(format.channelCount, c.channels);
         EXPECT_GT(format.sampleRate, 0);
         TapRecorder recorder;
+        LossCounter losses;
         input->installTap(c.bufferFrames, recorder.block());
+        input->installLossHandler(losses.handler());
         input->prepare();
         input->start();
         EXPECT_TRUE(input->isRunning());
@@ -94,6 +110,8 @@ TEST_F(PulseAudioCaptureSerially, RecordsFromTheDefaultMicrophoneOrTheSelectedOn
         input->stop();
         input->removeTap();
         EXPECT_FALSE(input->isRunning());
+        // Stopping is no loss.
+        EXPECT_EQ(losses.count.load(), 0);
 
         const auto buffers = recorder.buffers();
         ASSERT_FALSE(buffers.empty());
@@ -193,10 +211,15 @@ TEST_F(PulseAudioCaptureSerially, AMicrophoneUnpluggedWhileRecordingStopsTheBuff
     ASSERT_TRUE(input->setCurrentDevice(device("stereomic")->deviceID));
     ASSERT_EQ(input->inputFormat().channelCount, 2u);
     TapRecorder recorder;
+    LossCounter losses;
     input->installTap(1024, recorder.block());
+    input->installLossHandler(losses.handler());
     input->start();
     ASSERT_TRUE(recorder.waitForCount(5));
+    EXPECT_EQ(losses.count.load(), 0);
     removeStereoMicrophone();
+    // The loss is reported, once.
+    EXPECT_TRUE(losses.waitForLoss());
     std::this_thread::sleep_for(200ms);
     const std::size_t atUnplug = recorder.count();
     std::this_thread::sleep_for(400ms);
@@ -207,6 +230,7 @@ TEST_F(PulseAudioCaptureSerially, AMicrophoneUnpluggedWhileRecordingStopsTheBuff
     input->stop();
     input->removeTap();
     EXPECT_LT(Clock::now() - stopping, 2s);
+    EXPECT_EQ(losses.count.load(), 1);
     for (const AudioBuffer& buffer : recorder.buffers()) EXPECT_EQ(buffer.format.channelCount, 2u);
 }
 
@@ -222,10 +246,13 @@ TEST_F(PulseAudioCaptureSerially, AServerThatDiesWhileRecordingKeepsTheAudioSoFa
     input->installTap(2048, [file, keep](const AudioBuffer& buffer) {
         if (!file->write(buffer)) keep(buffer);
     });
+    LossCounter losses;
+    input->installLossHandler(losses.handler());
     input->start();
     ASSERT_TRUE(recorder.waitForCount(10));
 
     server().kill();
+    EXPECT_TRUE(losses.waitForLoss());
     std::this_thread::sleep_for(200ms);
     const std::size_t atDeath = recorder.count();
     std::this_thread::sleep_for(300ms);
@@ -237,6 +264,7 @@ TEST_F(PulseAudioCaptureSerially, AServerThatDiesWhileRecordingKeepsTheAudioSoFa
     file->close();
     input.reset();
     EXPECT_LT(Clock::now() - stopping, 2s);
+    EXPECT_EQ(losses.count.load(), 1);
 
     const auto decoded = testing::decodeWithFfmpeg(path, scratch_.path());
     ASSERT_TRUE(decoded.has_value());
