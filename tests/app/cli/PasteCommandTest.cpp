@@ -158,7 +158,9 @@ TEST_F(PasteCommandSerially, TwoPastesAtOnceEachLandOnceOrReportHonestly) {
         SCOPED_TRACE(texts[i]);
         EXPECT_LE(occurrences(texts[i]), 1u) << state->text;
         const bool reportedDelivered = results[i].status == 0;
-        if (reportedDelivered) EXPECT_EQ(occurrences(texts[i]), 1u) << results[i].out << state->text;
+        if (reportedDelivered) {
+            EXPECT_EQ(occurrences(texts[i]), 1u) << results[i].out << state->text;
+        }
         // Both take their turn: neither is pushed aside.
         EXPECT_EQ(results[i].out, "keyboardConfirmed\n") << results[i].err;
     }
