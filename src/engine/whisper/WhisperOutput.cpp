@@ -47,6 +47,11 @@ icu::UnicodeString trimmed(const icu::UnicodeString& text) {
     return text.tempSubStringBetween(start, end);
 }
 
+// What Whisper writes inside its marks: a few words of letters ("Music",
+// "BLANK_AUDIO", "upbeat music", "speaking foreign language"), never quotes,
+// digits or other signs, so bracketed text of another kind stays.
+#define MARK_DESCRIPTION "\\s*\\p{L}[\\p{L}\\s_'\\u2019-]{0,58}"
+
 bool matchesWhole(const icu::RegexPattern& pattern, const icu::UnicodeString& text) {
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::RegexMatcher> matcher(pattern.matcher(text, status));
@@ -60,7 +65,7 @@ bool matchesWhole(const icu::RegexPattern& pattern, const icu::UnicodeString& te
 // asterisks can be dictated, so they go only when the whole segment is marks.
 bool isOnlyNonSpeechMarks(const icu::UnicodeString& line) {
     static const auto marksOnly = compile(
-        "(?:\\s*(?:\\([^()\\n]{1,60}\\)|\\[[^\\[\\]\\n]{1,60}\\]|\\*[^*\\n]{1,60}\\*|[\\u266a\\u266b]+))+\\s*");
+        "(?:\\s*(?:\\(" MARK_DESCRIPTION "\\)|\\[" MARK_DESCRIPTION "\\]|\\*" MARK_DESCRIPTION "\\*|[\\u266a\\u266b]+))+\\s*");
     return matchesWhole(*marksOnly, line);
 }
 
@@ -77,7 +82,7 @@ bool isSilenceInvention(const icu::UnicodeString& text) {
 
 std::string normalizeWhisperOutput(std::string_view output) {
     static const auto markers = compile(
-        "(?i)(?:\\s|^)(?:\\[\\s*blank[_ ]audio\\s*\\]|\\(\\s*blank[_ ]audio\\s*\\)|<\\|nospeech\\|>|\\[[^\\[\\]\\n]{1,60}\\])(?=\\s|$)");
+        "(?i)(?:\\s|^)(?:\\[\\s*blank[_ ]audio\\s*\\]|\\(\\s*blank[_ ]audio\\s*\\)|<\\|nospeech\\|>|\\[" MARK_DESCRIPTION "\\])(?=\\s|$)");
     static const auto spaceRuns = compile("\\s{2,}");
 
     const icu::UnicodeString withoutMarkers =

@@ -41,6 +41,7 @@ TEST(WhisperOutputNormalization, CleansMarkersLinesAndSpaces) {
              Case{"*sigh* I know", "*sigh* I know"},
              Case{"you know what", "you know what"},
              Case{"Thank you.", "Thank you."},
+             Case{"see [2] and [\"a\"]", "see [2] and [\"a\"]"},
          }) {
         EXPECT_EQ(normalizeWhisperOutput(c.output), c.expected) << c.output;
     }
