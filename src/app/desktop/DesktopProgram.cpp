@@ -98,7 +98,7 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     auto logLine = [&log](std::string_view message) { log.logDiagnostic(message); };
 
     auto mainQueue = std::make_shared<QtMainQueue>();
-    const RecognitionServices services = makeLiveRecognitionServices(mainQueue, host);
+    const RecognitionServices services = makeLiveRecognitionServices(mainQueue, host, &settings->store());
     auto x11 = x11::X11Connection::open();
     if (!x11) {
         err << "tavlo: the X11 display could not be opened\n";
