@@ -12,6 +12,7 @@
 #include <ostream>
 
 #include "app/cli/DeliveryAdapters.h"
+#include "app/cli/ModelCatalogueFile.h"
 #include "app/cli/RecognitionServices.h"
 #include "app/cli/UserSettings.h"
 #include "app/core/AppDelegate.h"
@@ -26,6 +27,8 @@
 #include "indicator/SorvelIcon.h"
 #include "indicator/model/FeedbackSound.h"
 #include "platform/linux/audio/PulseSoundPlayer.h"
+#include "platform/linux/files/StatvfsDiskSpace.h"
+#include "platform/linux/http/CurlFileDownloader.h"
 #include "platform/linux/qt/QtMainQueue.h"
 #include "platform/linux/system/SystemHostEnvironment.h"
 #include "platform/linux/files/SystemUserFiles.h"
@@ -111,10 +114,25 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     cli::DeliveryAdapters delivery = cli::makeX11DeliveryAdapters(x11);
     // The Home window records keys through a display connection of its own,
     // so that its key reports never disturb the triggers'.
-    HubEnvironmentPorts hubEnvironment{&settings->store(), services.audioCapture, services.speechRecognizer,
-                                       services.engine, delivery.accessibility,
-                                       std::make_shared<XdgAutostart>(
-                                           host, QCoreApplication::applicationFilePath().toStdString())};
+    HubEnvironmentPorts hubEnvironment;
+    hubEnvironment.store = &settings->store();
+    hubEnvironment.audioCapture = services.audioCapture;
+    hubEnvironment.speechRecognizer = services.speechRecognizer;
+    hubEnvironment.dictationEngine = services.engine;
+    hubEnvironment.accessibility = delivery.accessibility;
+    hubEnvironment.loginStartup =
+        std::make_shared<XdgAutostart>(host, QCoreApplication::applicationFilePath().toStdString());
+    // Home downloads Whisper models the way `tavlo models download` does.
+    hubEnvironment.mainQueue = mainQueue;
+    hubEnvironment.fileDownloader = std::make_shared<CurlFileDownloader>();
+    hubEnvironment.diskSpace = std::make_shared<StatvfsDiskSpace>();
+    {
+        std::string problem;
+        if (auto catalogue = whisperModelCatalogue(host, problem))
+            hubEnvironment.whisperModels = std::move(*catalogue);
+        else
+            logLine("Whisper models: " + problem);
+    }
     auto hubLauncher = std::make_shared<HubLauncher>(std::move(hubEnvironment), []() -> std::shared_ptr<KeyEventSource> {
         auto connection = x11::X11Connection::open();
         if (!connection) return nullptr;

@@ -5,7 +5,8 @@ namespace tavlo {
 HomeDraft HomeDraft::load(const SettingsStore& store) {
     return HomeDraft{store.speechModel(),      store.openAICloudMode(), store.speechLanguageIdentifier(),
                      store.microphoneUniqueID(), store.cleanupEnabled(), store.storageMode(),
-                     store.updateCheckFrequency(), store.holdTrigger(),  store.pressTrigger()};
+                     store.updateCheckFrequency(), store.holdTrigger(),  store.pressTrigger(),
+                     store.whisperModel()};
 }
 
 void HomeDraft::save(SettingsStore& store) const {
@@ -18,6 +19,7 @@ void HomeDraft::save(SettingsStore& store) const {
     store.setUpdateCheckFrequency(updateCheckFrequency);
     store.setHoldTrigger(holdTrigger);
     store.setPressTrigger(pressTrigger);
+    store.setWhisperModel(whisperModel);
 }
 
 }  // namespace tavlo

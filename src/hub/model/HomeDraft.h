@@ -20,9 +20,10 @@ struct HomeDraft {
     UpdateCheckFrequency updateCheckFrequency = UpdateCheckFrequency::daily;
     TriggerShortcut holdTrigger;
     TriggerShortcut pressTrigger;
+    std::optional<std::string> whisperModel;  // absent: local Whisper's usual order
 
     static HomeDraft load(const SettingsStore& store);
-    // Writes the nine fields in declaration order.
+    // Writes the ten fields in declaration order.
     void save(SettingsStore& store) const;
 
     bool operator==(const HomeDraft&) const = default;

@@ -34,7 +34,7 @@ TEST_F(Home, SaveWritesTheNineFieldsInOrderThenAsksTheHost) {
                                         std::string(Key::speechLanguage), std::string(Key::microphoneUniqueID),
                                         std::string(Key::cleanupEnabled), std::string(Key::storageMode),
                                         std::string(Key::updateCheckFrequency), std::string(Key::holdTrigger),
-                                        std::string(Key::pressTrigger)}));
+                                        std::string(Key::pressTrigger), std::string(Key::whisperModel)}));
     EXPECT_EQ(takeHostCalls(), (std::vector<std::string>{"reloadHotKeys", "prepareLocalWhisperIfNeeded"}));
     EXPECT_EQ(takeEvents(), (std::vector<std::string>{"render Home", "refresh"}));
     EXPECT_EQ(store.speechModel(), SpeechModel::localWhisper);
@@ -210,6 +210,10 @@ TEST_F(Home, CloudRowAppearsOnlyForTheCloudEngineAndMakesThePanelTaller) {
     EXPECT_EQ(home().cloudStatusText(), "Uses the Tavlo service's access token");
 
     home().speechModelSelected(1);
+    EXPECT_FALSE(home().showsCloudRow());
+    // Local Whisper has a row of its own instead.
+    EXPECT_EQ(home().panelHeight(), base + HomeViewModel::whisperRowHeight);
+    home().speechModelSelected(0);
     EXPECT_FALSE(home().showsCloudRow());
     EXPECT_EQ(home().panelHeight(), base);
 }
