@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -128,6 +129,44 @@ QWidget* HubWindow::homeView() {
     language->setObjectName(QStringLiteral("languagePopup"));
     stack->addWidget(signalControlLine(qtText(HubText::speechLabel), row({engine, language}, 8)));
 
+    if (home.showsWhisperRow()) {
+        // Status and button on one line; the model choice, or the progress
+        // bar while a download runs, below.
+        auto* status = styledLabel(qtText(home.whisperStatusText()), 12, QFont::Medium, HubPalette::signalMuted);
+        status->setObjectName(QStringLiteral("whisperStatus"));
+        status->setFixedWidth(300);
+        status->setToolTip(qtText(home.whisperStatusToolTip()));
+        const auto button = home.whisperButton();
+        auto* download = smallButton(qtText(button.title), 94);
+        download->setObjectName(QStringLiteral("whisperButton"));
+        download->setVisible(button.visible);
+        connect(download, &QPushButton::clicked, this, [this] { model_->home().whisperButtonPressed(); });
+        auto* choice = modelPopup(home.whisperModelPopup(), 252, [this](int, std::string value) {
+            model_->home().whisperModelSelected(std::move(value));
+        });
+        choice->setObjectName(QStringLiteral("whisperModelPopup"));
+        auto* progress = new QProgressBar;
+        progress->setObjectName(QStringLiteral("whisperProgress"));
+        progress->setRange(0, 1000);
+        progress->setTextVisible(false);
+        progress->setFixedSize(252, 8);
+        // The part done in the accent colour on a faint track.
+        progress->setStyleSheet(QStringLiteral("QProgressBar { background: %1; border: none; border-radius: 4px; }"
+                                               "QProgressBar::chunk { background: %2; border-radius: 4px; }")
+                                    .arg(css(HubPalette::signalAccent.withAlpha(0.14)), css(HubPalette::signalAccent)));
+        const auto fraction = home.whisperProgress();
+        progress->setValue(int(fraction.value_or(0) * 1000));
+        progress->setVisible(fraction.has_value());
+        choice->setVisible(!fraction.has_value());
+        auto* lines = new QWidget;
+        auto* linesLayout = new QVBoxLayout(lines);
+        linesLayout->setContentsMargins(0, 0, 0, 0);
+        linesLayout->setSpacing(6);
+        linesLayout->addWidget(row({status, download}, 10), 0, Qt::AlignLeft);
+        linesLayout->addWidget(row({choice, progress}, 10), 0, Qt::AlignLeft);
+        stack->addWidget(signalControlLine(qtText(HubText::whisperLabel), lines));
+    }
+
     if (home.showsCloudRow()) {
         auto* mode = modelPopup(home.cloudModePopup(), 170, [this](int, std::string value) {
             model_->home().openAICloudModeSelected(std::move(value));
@@ -219,6 +258,17 @@ void HubWindow::askForAPIKey() {
     const std::string text = field->text().toStdString();
     field->clear();
     model_->home().answerAPIKeyDialog(chosen == answers.end() ? APIKeyAnswer::cancel : chosen->second, text);
+}
+
+void HubWindow::refreshWhisperDownload() {
+    HomeViewModel& home = model_->home();
+    if (auto* status = content_->findChild<QLabel*>(QStringLiteral("whisperStatus")))
+        status->setText(qtText(home.whisperStatusText()));
+    if (auto* progress = content_->findChild<QProgressBar*>(QStringLiteral("whisperProgress"))) {
+        progress->setValue(int(home.whisperProgress().value_or(0) * 1000));
+        // Without a text the bar does not always ask to be drawn again by itself.
+        progress->update();
+    }
 }
 
 }  // namespace tavlo::hub

@@ -79,6 +79,7 @@ HubWindow::HubWindow(std::unique_ptr<HubViewModel> model, std::shared_ptr<KeyEve
     callbacks.render = [this](HubSection section) { render(section); };
     callbacks.refresh = [this] { refresh(); };
     callbacks.historyChanged = [this] { refreshHistory(); };
+    callbacks.whisperDownloadProgressed = [this] { refreshWhisperDownload(); };
     model_->setViewCallbacks(std::move(callbacks));
 
     // Keys typed in this window reach the capture through the desktop's key

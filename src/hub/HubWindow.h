@@ -48,6 +48,8 @@ private:
     void render(HubSection section);
     void refresh();
     void refreshHistory();
+    // The Speech row's download status and progress bar, rewritten in place.
+    void refreshWhisperDownload();
     void parkReusableViews();
     void startDesktopKeys();
 

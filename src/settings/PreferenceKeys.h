@@ -24,5 +24,7 @@ inline constexpr std::string_view storageMode = "storageMode";
 inline constexpr std::string_view updateCheckFrequency = "updateCheckFrequency";
 inline constexpr std::string_view lastAutomaticUpdateCheckAt = "lastAutomaticUpdateCheckAt";
 inline constexpr std::string_view lastPromptedUpdateIdentifier = "lastPromptedUpdateIdentifier";
+inline constexpr std::string_view whisperModel = "whisperModel";
+inline constexpr std::string_view whisperModelBaseURL = "whisperModelBaseURL";
 
 }  // namespace tavlo::PreferenceKey

@@ -342,6 +342,25 @@ void SettingsStore::setLastAutomaticUpdateCheckAt(const std::optional<Date>& dat
         preferences_.set(PreferenceKey::lastAutomaticUpdateCheckAt, *date);
 }
 
+std::optional<std::string> SettingsStore::whisperModel() const {
+    auto name = preferences_.string(PreferenceKey::whisperModel);
+    if (name && name->empty()) return std::nullopt;
+    return name;
+}
+
+void SettingsStore::setWhisperModel(const std::optional<std::string>& name) {
+    writeOptionalText(PreferenceKey::whisperModel, name);
+}
+
+std::string SettingsStore::whisperModelBaseURL() const {
+    const auto url = preferences_.string(PreferenceKey::whisperModelBaseURL);
+    return url && !url->empty() ? *url : std::string(defaultWhisperModelBaseURL);
+}
+
+void SettingsStore::setWhisperModelBaseURL(const std::optional<std::string>& url) {
+    writeOptionalText(PreferenceKey::whisperModelBaseURL, url);
+}
+
 std::optional<std::string> SettingsStore::lastPromptedUpdateIdentifier() const {
     return preferences_.string(PreferenceKey::lastPromptedUpdateIdentifier);
 }

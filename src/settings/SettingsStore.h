@@ -139,6 +139,20 @@ public:
     // Absent or empty text removes the key.
     void setLastPromptedUpdateIdentifier(const std::optional<std::string>& identifier);
 
+    // The Whisper model the user chose by name ("small.en"); absent: the
+    // first one found in the usual order for the speech language.
+    std::optional<std::string> whisperModel() const;
+    // Absent or empty text removes the choice.
+    void setWhisperModel(const std::optional<std::string>& name);
+
+    // Where models are downloaded from: a model's address is this base
+    // followed by its file name. whisper.cpp's public model host unless set.
+    static constexpr std::string_view defaultWhisperModelBaseURL =
+        "https://huggingface.co/ggerganov/whisper.cpp/resolve/main";
+    std::string whisperModelBaseURL() const;
+    // Absent or empty text goes back to the default.
+    void setWhisperModelBaseURL(const std::optional<std::string>& url);
+
     // Replaces one action's shortcut and writes the whole set back.
     void setShortcut(const KeyShortcut& shortcut, ShortcutAction action);
 

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -142,6 +143,37 @@ TEST_F(HubWindowTest, HomeEditsTheDraftAndStoresItOnlyWhenSaved) {
     EXPECT_EQ(find<QComboBox>(content(), "enginePopup")->currentIndex(), other);
     click(find<QPushButton>(content(), "revertButton"));
     EXPECT_FALSE(window->model().home().hasUnsavedChanges());
+}
+
+TEST_F(HubWindowTest, WhisperRowDownloadsWithAProgressBarAndCancel) {
+    environment->whisper = {true, std::nullopt, {}};
+    window->model().home().speechModelSelected(1);  // local Whisper
+    QApplication::processEvents();
+    EXPECT_EQ(find<QLabel>(content(), "whisperStatus")->text(), "No model: Download base.en (142 MB)");
+    EXPECT_FALSE(find<QProgressBar>(content(), "whisperProgress")->isVisibleTo(content()));
+    EXPECT_TRUE(find<QComboBox>(content(), "whisperModelPopup")->isVisibleTo(content()));
+
+    click(find<QPushButton>(content(), "whisperButton"));
+    EXPECT_EQ(environment->downloads, std::vector<std::string>{"base.en"});
+    auto* button = find<QPushButton>(content(), "whisperButton");
+    EXPECT_EQ(button->text(), "Cancel");
+    auto* progress = find<QProgressBar>(content(), "whisperProgress");
+    auto* status = find<QLabel>(content(), "whisperStatus");
+    EXPECT_TRUE(progress->isVisibleTo(content()));
+
+    // Progress updates the same widgets: an open pop-up or the focus elsewhere on Home stays.
+    environment->downloadProgress({WhisperModelDownloadProgress::Phase::downloading, 71 << 20, 142 << 20});
+    QApplication::processEvents();
+    EXPECT_EQ(find<QLabel>(content(), "whisperStatus"), status);
+    EXPECT_EQ(status->text(), "Downloading base.en: 71 MB of 142 MB");
+    EXPECT_EQ(progress->value(), 500);
+
+    click(button);
+    EXPECT_EQ(environment->downloadCancels, 1);
+    environment->downloadFinished({WhisperModelDownloadOutcome::Kind::cancelled, "Stopped.", {}});
+    QApplication::processEvents();
+    EXPECT_EQ(find<QPushButton>(content(), "whisperButton")->text(), "Download");
+    EXPECT_EQ(find<QLabel>(content(), "whisperStatus")->text(), "Stopped.");
 }
 
 TEST_F(HubWindowTest, RecordingATriggerShowsCancelAndSaveAndEscapeEndsIt) {

@@ -7,6 +7,7 @@
 #include "app/cli/CleanCommand.h"
 #include "app/cli/DescriptorOutput.h"
 #include "app/cli/DictateCommand.h"
+#include "app/cli/ModelsCommand.h"
 #include "app/cli/PasteCommand.h"
 #include "app/cli/SecretCommand.h"
 #include "app/cli/SettingsCommand.h"
@@ -26,6 +27,7 @@ int runNamedCommand(const std::vector<std::string>& args, Streams streams) {
     if (command == "dictate") return runDictate(args, streams);
     if (command == "paste") return runPaste(args, streams);
     if (command == "check-updates") return runCheckUpdates(args, streams);
+    if (command == "models") return runModels(args, streams);
     if (command == "--version") {
         const auto running = runningApplicationVersion();
         streams.out << "tavlo " << running.version << " (build " << running.build << ")\n";
@@ -42,7 +44,8 @@ int runNamedCommand(const std::vector<std::string>& args, Streams streams) {
                        "  paste         put text into the focused application as a dictation would (paste TEXT)\n"
                        "  check-updates ask the update servers whether a newer Tavlo is published\n"
                        "  trigger       act in the running program as its trigger or a rewrite shortcut\n"
-                       "                (trigger start|stop|toggle|cancel|professional|casual|list|clean)\n";
+                       "                (trigger start|stop|toggle|cancel|professional|casual|list|clean)\n"
+                       "  models        list, download or remove Whisper models (models [download|remove NAME])\n";
         return 0;
     }
     streams.err << "tavlo: unknown command \"" << command << "\" (try tavlo --help)\n";

@@ -174,7 +174,7 @@ int runDictate(const std::vector<std::string>& args, Streams streams) {
     std::shared_ptr<AppDelegate> controller;
     std::unique_ptr<DictationControls> controls;
     runCommandEventLoop([&](std::shared_ptr<MainQueue> mainQueue, Finished finished) {
-        services = makeLiveRecognitionServices(mainQueue, host);
+        services = makeLiveRecognitionServices(mainQueue, host, &settings->store());
         AppDelegatePorts ports = commandControllerPorts(settings->store(), services, mainQueue, pasteboard, host, log);
         ports.canDeliverIntoApplications = false;
         if (options->paste) {

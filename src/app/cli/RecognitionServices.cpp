@@ -5,6 +5,7 @@
 #include "engine/cloud/CloudTranscriber.h"
 #include "engine/session/DelayedBackEnds.h"
 #include "engine/whisper/LocalWhisperTranscriber.h"
+#include "engine/whisper/WhisperModelCatalogue.h"
 #include "platform/linux/http/CurlHttpClient.h"
 #include "platform/linux/process/LoopbackListeners.h"
 #include "platform/linux/process/PosixProcessLauncher.h"
@@ -17,7 +18,7 @@ namespace tavlo {
 namespace {
 
 RecognitionServices makeRecognitionServices(std::shared_ptr<MainQueue> mainQueue, const HostEnvironment& host,
-                                            const LinuxAudioServices& audio) {
+                                            const LinuxAudioServices& audio, const SettingsStore* store) {
     RecognitionServices services;
     services.audioCapture = audio.audioCapture;
     services.processLauncher = std::make_shared<PosixProcessLauncher>();
@@ -32,6 +33,15 @@ RecognitionServices makeRecognitionServices(std::shared_ptr<MainQueue> mainQueue
     local.httpClient = services.httpClient;
     local.temporaryDirectory = temporaryFiles->temporaryDirectory();
     local.temporaryFiles = temporaryFiles;
+    // Read at every look, so a model chosen in Home or with `tavlo settings
+    // set whisperModel` applies to the next dictation.
+    local.searchLocations = [store] {
+        auto locations = WhisperSearchLocations::standard();
+        if (store)
+            if (const auto chosen = store->whisperModel(); chosen && isWhisperModelName(*chosen))
+                locations.chosenModelFile = whisperModelFileName(*chosen);
+        return locations;
+    };
     local.listenerIsOurs = [](int port) { return loopbackListenersBelongTo(port, ::getuid()); };
     CloudTranscriberSettings cloud;
     cloud.mainQueue = mainQueue;
@@ -55,12 +65,14 @@ RecognitionServices makeRecognitionServices(std::shared_ptr<MainQueue> mainQueue
 
 }  // namespace
 
-RecognitionServices makeFileRecognitionServices(std::shared_ptr<MainQueue> mainQueue, const HostEnvironment& host) {
-    return makeRecognitionServices(std::move(mainQueue), host, {});
+RecognitionServices makeFileRecognitionServices(std::shared_ptr<MainQueue> mainQueue, const HostEnvironment& host,
+                                                const SettingsStore* store) {
+    return makeRecognitionServices(std::move(mainQueue), host, {}, store);
 }
 
-RecognitionServices makeLiveRecognitionServices(std::shared_ptr<MainQueue> mainQueue, const HostEnvironment& host) {
-    return makeRecognitionServices(std::move(mainQueue), host, makeLinuxAudioServices());
+RecognitionServices makeLiveRecognitionServices(std::shared_ptr<MainQueue> mainQueue, const HostEnvironment& host,
+                                                const SettingsStore* store) {
+    return makeRecognitionServices(std::move(mainQueue), host, makeLinuxAudioServices(), store);
 }
 
 }  // namespace tavlo

@@ -13,6 +13,7 @@
 #include "platform/HttpClient.h"
 #include "platform/MainQueue.h"
 #include "platform/ProcessLauncher.h"
+#include "settings/SettingsStore.h"
 
 namespace tavlo {
 
@@ -27,10 +28,14 @@ struct RecognitionServices {
 };
 
 // Without microphone and recogniser the engine can transcribe files only.
-RecognitionServices makeFileRecognitionServices(std::shared_ptr<MainQueue> mainQueue, const HostEnvironment& host);
+// With a settings store (which must outlive the services) local Whisper uses
+// the model the user chose when it is installed.
+RecognitionServices makeFileRecognitionServices(std::shared_ptr<MainQueue> mainQueue, const HostEnvironment& host,
+                                                const SettingsStore* store = nullptr);
 
 // Everything a dictation needs: the file back ends plus the microphone through
 // the sound server, recording files and the on-device recogniser.
-RecognitionServices makeLiveRecognitionServices(std::shared_ptr<MainQueue> mainQueue, const HostEnvironment& host);
+RecognitionServices makeLiveRecognitionServices(std::shared_ptr<MainQueue> mainQueue, const HostEnvironment& host,
+                                                const SettingsStore* store = nullptr);
 
 }  // namespace tavlo

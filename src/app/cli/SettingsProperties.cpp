@@ -1,11 +1,13 @@
 #include "app/cli/SettingsProperties.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <functional>
 
 #include "app/cli/Utf8.h"
 #include "base/BoundedJson.h"
+#include "engine/whisper/WhisperModelCatalogue.h"
 
 namespace tavlo::cli {
 namespace {
@@ -108,7 +110,7 @@ const std::vector<std::string_view>& settingNames() {
         "autoPaste", "shortcuts", "holdTrigger", "pressTrigger", "speechModel",
         "speechLanguageIdentifier", "openAICloudMode", "hasOpenAIAPIKey", "hasServiceAccessToken",
         "microphoneUniqueID", "cleanupEnabled", "storageMode", "updateCheckFrequency",
-        "lastAutomaticUpdateCheckAt", "lastPromptedUpdateIdentifier",
+        "lastAutomaticUpdateCheckAt", "lastPromptedUpdateIdentifier", "whisperModel", "whisperModelBaseURL",
     };
     return names;
 }
@@ -139,6 +141,8 @@ nlohmann::ordered_json settingsAsJson(const SettingsStore& store) {
     settings["lastAutomaticUpdateCheckAt"] =
         checkedAt ? Json(secondsSinceReferenceDate(*checkedAt)) : Json(nullptr);
     settings["lastPromptedUpdateIdentifier"] = optionalJson(store.lastPromptedUpdateIdentifier());
+    settings["whisperModel"] = optionalJson(store.whisperModel());
+    settings["whisperModelBaseURL"] = store.whisperModelBaseURL();
     return settings;
 }
 
@@ -199,6 +203,23 @@ std::optional<SettingChange> readSettingChange(std::string_view name, std::strin
     if (name == "lastAutomaticUpdateCheckAt") return readDate(name, value, error);
     if (name == "lastPromptedUpdateIdentifier")
         return readOptionalText(name, value, &S::setLastPromptedUpdateIdentifier);
+    if (name == "whisperModel") {
+        if (!value.empty() && !isWhisperModelName(value)) {
+            error = std::string(name) +
+                    " takes a model's name as `tavlo models` lists it (such as small.en), or \"\" for the usual order";
+            return std::nullopt;
+        }
+        return readOptionalText(name, value, &S::setWhisperModel);
+    }
+    if (name == "whisperModelBaseURL") {
+        const bool web = value.starts_with("http://") || value.starts_with("https://");
+        const bool plain = std::ranges::none_of(value, [](char c) { return static_cast<unsigned char>(c) <= ' '; });
+        if (!value.empty() && (!web || !plain || value.size() > 2048)) {
+            error = std::string(name) + " takes an http or https address, or \"\" for the default";
+            return std::nullopt;
+        }
+        return readOptionalText(name, value, &S::setWhisperModelBaseURL);
+    }
 
     error = "unknown setting \"" + std::string(name) + "\"; the settings are:";
     for (const auto known : settingNames()) error += " " + std::string(known);

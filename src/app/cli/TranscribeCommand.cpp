@@ -54,7 +54,7 @@ int runTranscribe(const std::vector<std::string>& args, Streams streams) {
             if (services.engine) services.engine->shutdown();
             finished();
         });
-        services = makeFileRecognitionServices(mainQueue, host);
+        services = makeFileRecognitionServices(mainQueue, host, &settings->store());
         AppDelegatePorts ports = commandControllerPorts(settings->store(), services, mainQueue, pasteboard, host, log);
         controller = AppDelegate::create(std::move(ports));
 

@@ -13,6 +13,7 @@
 
 #include "app/cli/DeliveryAdapters.h"
 #include "app/cli/TerminalText.h"
+#include "app/cli/ModelCatalogueFile.h"
 #include "app/cli/RecognitionServices.h"
 #include "app/cli/UserSettings.h"
 #include "app/core/AppDelegate.h"
@@ -29,6 +30,8 @@
 #include "indicator/SorvelIcon.h"
 #include "indicator/model/FeedbackSound.h"
 #include "platform/linux/audio/PulseSoundPlayer.h"
+#include "platform/linux/files/StatvfsDiskSpace.h"
+#include "platform/linux/http/CurlFileDownloader.h"
 #include "platform/linux/qt/QtMainQueue.h"
 #include "platform/linux/system/SystemHostEnvironment.h"
 #include "platform/linux/files/SystemUserFiles.h"
@@ -131,7 +134,7 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     auto logLine = [&log](std::string_view message) { log.logDiagnostic(message); };
 
     auto mainQueue = std::make_shared<QtMainQueue>();
-    const RecognitionServices services = makeLiveRecognitionServices(mainQueue, host);
+    const RecognitionServices services = makeLiveRecognitionServices(mainQueue, host, &settings->store());
     std::shared_ptr<x11::X11Connection> x11;
     if (!onWayland) {
         x11 = x11::X11Connection::open();
@@ -149,10 +152,25 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     cli::DeliveryAdapters delivery = onWayland ? cli::makeWaylandDeliveryAdapters() : cli::makeX11DeliveryAdapters(x11);
     // The Home window records keys through a display connection of its own,
     // so that its key reports never disturb the triggers'.
-    HubEnvironmentPorts hubEnvironment{&settings->store(), services.audioCapture, services.speechRecognizer,
-                                       services.engine, delivery.accessibility,
-                                       std::make_shared<XdgAutostart>(
-                                           host, QCoreApplication::applicationFilePath().toStdString())};
+    HubEnvironmentPorts hubEnvironment;
+    hubEnvironment.store = &settings->store();
+    hubEnvironment.audioCapture = services.audioCapture;
+    hubEnvironment.speechRecognizer = services.speechRecognizer;
+    hubEnvironment.dictationEngine = services.engine;
+    hubEnvironment.accessibility = delivery.accessibility;
+    hubEnvironment.loginStartup =
+        std::make_shared<XdgAutostart>(host, QCoreApplication::applicationFilePath().toStdString());
+    // Home downloads Whisper models the way `tavlo models download` does.
+    hubEnvironment.mainQueue = mainQueue;
+    hubEnvironment.fileDownloader = std::make_shared<CurlFileDownloader>();
+    hubEnvironment.diskSpace = std::make_shared<StatvfsDiskSpace>();
+    {
+        std::string problem;
+        if (auto catalogue = whisperModelCatalogue(host, problem))
+            hubEnvironment.whisperModels = std::move(*catalogue);
+        else
+            logLine("Whisper models: " + problem);
+    }
     auto hubLauncher = std::make_shared<HubLauncher>(std::move(hubEnvironment), [onWayland]() -> std::shared_ptr<KeyEventSource> {
         if (onWayland) return nullptr;
         auto connection = x11::X11Connection::open();

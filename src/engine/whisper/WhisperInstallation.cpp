@@ -62,7 +62,12 @@ std::optional<fs::path> whisperCppModel(const WhisperSearchLocations& locations,
                                                   "ggml-tiny.bin"};
     static const std::vector<const char*> multilingual{"ggml-base.bin", "ggml-tiny.bin"};
     const auto& names = localeLanguageCode(languageIdentifier) == "en" ? english : multilingual;
-    for (const auto& folder : locations.modelFolders())
+    const auto folders = locations.modelFolders();
+    if (locations.chosenModelFile && !locations.chosenModelFile->empty() &&
+        fs::path(*locations.chosenModelFile).filename() == *locations.chosenModelFile)
+        for (const auto& folder : folders)
+            if (isExistingFile(folder / *locations.chosenModelFile)) return folder / *locations.chosenModelFile;
+    for (const auto& folder : folders)
         for (const char* name : names)
             if (isExistingFile(folder / name)) return folder / name;
     return std::nullopt;

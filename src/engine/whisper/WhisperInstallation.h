@@ -25,6 +25,9 @@ struct WhisperSearchLocations {
     std::vector<std::filesystem::path> whisperServerCandidates;
     std::vector<std::filesystem::path> whisperCliCandidates;
     std::vector<std::filesystem::path> ffmpegCandidates;
+    // The model file the user chose ("ggml-small.en.bin"): used wherever it
+    // is installed, before the usual order for the language.
+    std::optional<std::string> chosenModelFile;
 
     // HOME, the data folder beside the installed program ("../share/tavlo"
     // from its executable), and the usual install folders of the tools.
@@ -36,7 +39,8 @@ struct WhisperSearchLocations {
 
 std::optional<std::filesystem::path> firstExecutable(const std::vector<std::filesystem::path>& candidates);
 
-// The model for the language: English prefers the English-only models; the
+// The model for the language: the chosen one when it is installed in one of
+// the folders; otherwise English prefers the English-only models, and the
 // folders are searched one after the other, every name in each.
 std::optional<std::filesystem::path> whisperCppModel(const WhisperSearchLocations& locations,
                                                      std::string_view languageIdentifier);

@@ -5,7 +5,8 @@ namespace tavlo {
 HomeDraft HomeDraft::load(const SettingsStore& store) {
     return HomeDraft{store.speechModel(),      store.openAICloudMode(), store.speechLanguageIdentifier(),
                      store.microphoneUniqueID(), store.cleanupEnabled(), store.storageMode(),
-                     store.updateCheckFrequency(), store.holdTrigger(),  store.pressTrigger()};
+                     store.updateCheckFrequency(), store.holdTrigger(),  store.pressTrigger(),
+                     store.whisperModel()};
 }
 
 namespace {
@@ -21,6 +22,7 @@ template <class Visit> void forEachField(Visit&& visit) {
     visit(&HomeDraft::updateCheckFrequency);
     visit(&HomeDraft::holdTrigger);
     visit(&HomeDraft::pressTrigger);
+    visit(&HomeDraft::whisperModel);
 }
 
 }  // namespace
@@ -36,6 +38,7 @@ void HomeDraft::saveChanges(SettingsStore& store, const HomeDraft& base) const {
     if (updateCheckFrequency != base.updateCheckFrequency) store.setUpdateCheckFrequency(updateCheckFrequency);
     if (holdTrigger != base.holdTrigger) store.setHoldTrigger(holdTrigger);
     if (pressTrigger != base.pressTrigger) store.setPressTrigger(pressTrigger);
+    if (whisperModel != base.whisperModel) store.setWhisperModel(whisperModel);
 }
 
 void HomeDraft::follow(const HomeDraft& base, const HomeDraft& stored) {

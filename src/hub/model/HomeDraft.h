@@ -20,6 +20,7 @@ struct HomeDraft {
     UpdateCheckFrequency updateCheckFrequency = UpdateCheckFrequency::daily;
     TriggerShortcut holdTrigger;
     TriggerShortcut pressTrigger;
+    std::optional<std::string> whisperModel;  // absent: local Whisper's usual order
 
     static HomeDraft load(const SettingsStore& store);
     // Writes the fields that differ from `base` (the stored values the draft

@@ -43,6 +43,10 @@ std::string triggerText(TriggerRole role, const TriggerShortcut& trigger) {
 HomeViewModel::HomeViewModel(HubContext& context, KeyCapture& capture)
     : context_(context), capture_(capture), draft_(HomeDraft::load(context.store())), stored_(draft_) {}
 
+HomeViewModel::~HomeViewModel() {
+    if (download_) context_.environment().cancelWhisperModelDownload();
+}
+
 // --- Draft ---------------------------------------------------------------------
 
 bool HomeViewModel::hasUnsavedChanges() const { return draft_ != stored_; }
@@ -197,6 +201,144 @@ Popup HomeViewModel::languagePopup() const {
 void HomeViewModel::languageSelected(const std::optional<std::string>& identifier) {
     if (!identifier) return;
     draft_.speechLanguageIdentifier = *identifier;
+    draftChanged();
+}
+
+// --- Local Whisper -------------------------------------------------------------
+
+bool HomeViewModel::showsWhisperRow() const { return draft_.speechModel == SpeechModel::localWhisper; }
+
+const WhisperModel* HomeViewModel::modelToDownload() const {
+    const auto& catalogue = context_.environment().whisperModels();
+    if (draft_.whisperModel)
+        if (const auto* chosen = findWhisperModel(catalogue, *draft_.whisperModel)) return chosen;
+    return suggestedWhisperModel(catalogue, draft_.speechLanguageIdentifier);
+}
+
+std::string HomeViewModel::whisperStatusText() const {
+    if (download_) {
+        const auto& progress = download_->progress;
+        if (progress.phase == WhisperModelDownloadProgress::Phase::verifying) return "Checking " + download_->model;
+        std::string text = "Downloading " + download_->model + ": " + byteSizeText(progress.bytes);
+        if (progress.totalBytes) text += " of " + byteSizeText(*progress.totalBytes);
+        return text;
+    }
+    if (!whisperNotice_.empty()) return whisperNotice_;
+    const auto setup = context_.environment().localWhisperSetup(draft_.speechLanguageIdentifier, draft_.whisperModel);
+    if (!setup.toolsFound) return "whisper.cpp not found: how to install";
+    if (setup.modelInUse) {
+        if (draft_.whisperModel && *draft_.whisperModel != *setup.modelInUse)
+            return "Ready: " + *setup.modelInUse + " (" + *draft_.whisperModel + " is not downloaded)";
+        return "Ready: " + *setup.modelInUse;
+    }
+    const auto* model = modelToDownload();
+    if (!model) return "No model";
+    return "No model: Download " + model->name + " (" + byteSizeText(model->bytes) + ")";
+}
+
+std::string HomeViewModel::whisperStatusToolTip() const {
+    if (download_) return {};
+    const auto setup = context_.environment().localWhisperSetup(draft_.speechLanguageIdentifier, draft_.whisperModel);
+    if (setup.toolsFound) return {};
+    return "Install whisper.cpp's whisper-server or whisper-cli, and ffmpeg, in /usr/local/bin or /usr/bin:\n"
+           "Debian, Ubuntu: apt-get install whisper.cpp ffmpeg where packaged; elsewhere build whisper.cpp\n"
+           "with cmake (cmake -B build -DBUILD_SHARED_LIBS=OFF && cmake --build build) and copy\n"
+           "build/bin/whisper-server to /usr/local/bin. The README has the steps per distribution.";
+}
+
+HomeViewModel::WhisperButton HomeViewModel::whisperButton() const {
+    if (download_) return {"Cancel", true};
+    const auto setup = context_.environment().localWhisperSetup(draft_.speechLanguageIdentifier, draft_.whisperModel);
+    const auto* model = modelToDownload();
+    // Nothing to fetch once the model it would fetch is there.
+    const bool installed = model && std::ranges::find(setup.installedModels, model->name) != setup.installedModels.end();
+    if (!model || installed || (setup.modelInUse && !draft_.whisperModel)) return {"Download", false};
+    return {"Download", true};
+}
+
+void HomeViewModel::whisperButtonPressed() {
+    HubEnvironment& environment = context_.environment();
+    if (download_) {
+        environment.cancelWhisperModelDownload();
+        return;
+    }
+    const WhisperModel* model = modelToDownload();
+    if (!model) {
+        context_.feedback().beep();
+        return;
+    }
+    std::weak_ptr<HomeViewModel*> weak = self_;
+    const bool started = environment.startWhisperModelDownload(
+        *model,
+        [weak](const WhisperModelDownloadProgress& progress) {
+            const auto self = weak.lock();
+            if (!self || !(*self)->download_) return;
+            (*self)->download_->progress = progress;
+            (*self)->context_.whisperDownloadProgressed();
+        },
+        [weak](const WhisperModelDownloadOutcome& outcome) {
+            const auto self = weak.lock();
+            if (!self) return;
+            HomeViewModel& home = **self;
+            home.download_.reset();
+            using Kind = WhisperModelDownloadOutcome::Kind;
+            const bool fine = outcome.kind == Kind::installed || outcome.kind == Kind::alreadyInstalled;
+            home.whisperNotice_ = fine ? std::string() : outcome.message;
+            if (fine) {
+                // The new model may be what makes local Whisper ready.
+                if (const auto host = home.context_.host()) host->prepareLocalWhisperIfNeeded();
+            } else if (outcome.kind != Kind::cancelled) {
+                home.context_.feedback().beep();
+            }
+            home.context_.render(HubSection::home);
+        });
+    if (!started) {
+        context_.feedback().beep();
+        return;
+    }
+    whisperNotice_.clear();
+    download_ = Download{model->name, {}};
+    context_.feedback().hapticTick();
+    context_.render(HubSection::home);
+}
+
+std::optional<double> HomeViewModel::whisperProgress() const {
+    if (!download_) return std::nullopt;
+    const auto& progress = download_->progress;
+    if (!progress.totalBytes || *progress.totalBytes == 0) return 0.0;
+    return std::min(1.0, static_cast<double>(progress.bytes) / static_cast<double>(*progress.totalBytes));
+}
+
+Popup HomeViewModel::whisperModelPopup() const {
+    const auto setup = context_.environment().localWhisperSetup(draft_.speechLanguageIdentifier, draft_.whisperModel);
+    Popup popup;
+    popup.items.push_back({"Automatic", ""});
+    for (const auto& model : context_.environment().whisperModels()) {
+        const bool installed =
+            std::ranges::find(setup.installedModels, model.name) != setup.installedModels.end();
+        if (draft_.whisperModel == model.name) popup.selectedIndex = popup.items.size();
+        popup.items.push_back({model.name + " (" + byteSizeText(model.bytes) + (installed ? ", installed)" : ")"),
+                               model.name});
+    }
+    // A choice made elsewhere that this catalogue does not list stays shown.
+    if (draft_.whisperModel && popup.selectedIndex == 0) {
+        popup.selectedIndex = popup.items.size();
+        popup.items.push_back({*draft_.whisperModel, *draft_.whisperModel});
+    }
+    popup.toolTip = "Automatic uses base.en or tiny.en for English and base or tiny otherwise, whichever is installed.";
+    return popup;
+}
+
+void HomeViewModel::whisperModelSelected(const std::optional<std::string>& value) {
+    if (!value) return;
+    std::optional<std::string> chosen;
+    if (!value->empty()) {
+        if (!isWhisperModelName(*value)) return;
+        chosen = *value;
+    }
+    if (chosen == draft_.whisperModel) return;
+    draft_.whisperModel = chosen;
+    whisperNotice_.clear();
     draftChanged();
 }
 
@@ -363,6 +505,8 @@ void HomeViewModel::revertChanges() {
     context_.render(HubSection::home);
 }
 
-double HomeViewModel::panelHeight() const { return basePanelHeight + (showsCloudRow() ? cloudRowHeight : 0); }
+double HomeViewModel::panelHeight() const {
+    return basePanelHeight + (showsCloudRow() ? cloudRowHeight : 0) + (showsWhisperRow() ? whisperRowHeight : 0);
+}
 
 }  // namespace tavlo

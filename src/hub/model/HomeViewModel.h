@@ -24,8 +24,10 @@ public:
     // Panel height without and with the Cloud row.
     static constexpr double basePanelHeight = 440;
     static constexpr double cloudRowHeight = 40;
+    static constexpr double whisperRowHeight = 64;
 
     HomeViewModel(HubContext& context, KeyCapture& capture);
+    ~HomeViewModel();
     HomeViewModel(const HomeViewModel&) = delete;
     HomeViewModel& operator=(const HomeViewModel&) = delete;
 
@@ -83,6 +85,31 @@ public:
     Popup languagePopup() const;
     void languageSelected(const std::optional<std::string>& identifier);
 
+    // --- Local Whisper (shown only for the local Whisper engine) --------------
+    bool showsWhisperRow() const;
+    // "Ready: base.en", "No model: Download base.en (142 MB)", "whisper.cpp
+    // not found: how to install", "Downloading base.en: 45 MB of 142 MB", or
+    // how the last download ended when it failed.
+    std::string whisperStatusText() const;
+    // How to install whisper.cpp, shown over the status when it is missing.
+    std::string whisperStatusToolTip() const;
+    struct WhisperButton {
+        std::string title;  // "Download" / "Cancel"
+        bool visible = false;
+        bool operator==(const WhisperButton&) const = default;
+    };
+    WhisperButton whisperButton() const;
+    // "Download": fetches the chosen model, or the one suggested for the
+    // language; "Cancel": stops the download (its part is kept).
+    void whisperButtonPressed();
+    // Between 0 and 1 while a download with a known size runs.
+    std::optional<double> whisperProgress() const;
+    bool isDownloadingWhisperModel() const { return download_.has_value(); }
+    // "Automatic" (value "": the usual order), then each model by name with
+    // its size; installed ones are marked.
+    Popup whisperModelPopup() const;
+    void whisperModelSelected(const std::optional<std::string>& value);
+
     // --- Cloud (shown only for the OpenAI cloud engine) ----------------------
     bool showsCloudRow() const;
     Popup cloudModePopup() const;
@@ -135,6 +162,18 @@ public:
 private:
     // Tick and render Home after a change of the draft.
     void draftChanged();
+    // The model "Download" fetches: the draft's choice when the catalogue
+    // has it, else the one suggested for the draft's language.
+    const WhisperModel* modelToDownload() const;
+
+    struct Download {
+        std::string model;
+        WhisperModelDownloadProgress progress;
+    };
+    std::optional<Download> download_;
+    std::string whisperNotice_;  // how the last download failed; empty: nothing to tell
+    // Held weakly by a download's callbacks, which may outlive this model.
+    std::shared_ptr<HomeViewModel*> self_ = std::make_shared<HomeViewModel*>(this);
 
     HubContext& context_;
     KeyCapture& capture_;

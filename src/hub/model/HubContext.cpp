@@ -24,4 +24,8 @@ void HubContext::historyChanged() {
     if (callbacks_.historyChanged) callbacks_.historyChanged();
 }
 
+void HubContext::whisperDownloadProgressed() {
+    if (callbacks_.whisperDownloadProgressed) callbacks_.whisperDownloadProgressed();
+}
+
 }  // namespace tavlo

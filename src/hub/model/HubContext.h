@@ -34,6 +34,9 @@ struct HubViewCallbacks {
     // The history table's rows, selection or detail changed; the search
     // field is left as the user is typing in it.
     std::function<void()> historyChanged;
+    // A model download made progress: the Speech row's status and progress
+    // bar are rewritten in place (the rest of Home stays as it is).
+    std::function<void()> whisperDownloadProgressed;
 };
 
 class HubContext {
@@ -61,6 +64,7 @@ public:
     void render(HubSection section);
     void refresh();
     void historyChanged();
+    void whisperDownloadProgressed();
 
 private:
     SettingsStore& store_;

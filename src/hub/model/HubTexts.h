@@ -15,6 +15,7 @@ inline constexpr std::string_view homeHeader = "Tavlo";
 inline constexpr std::string_view triggersLabel = "Triggers";
 inline constexpr std::string_view speechLabel = "Speech";
 inline constexpr std::string_view cloudLabel = "Cloud";
+inline constexpr std::string_view whisperLabel = "Whisper";
 inline constexpr std::string_view microphoneLabel = "Microphone";
 inline constexpr std::string_view cleanupLabel = "Cleanup";
 inline constexpr std::string_view historyLabel = "History";

@@ -55,7 +55,8 @@ TEST_F(SettingsCommand, AFreshMachineGetsTheFirstRunValues) {
                          "autoPaste", "shortcuts", "holdTrigger", "pressTrigger", "speechModel",
                          "speechLanguageIdentifier", "openAICloudMode", "hasOpenAIAPIKey", "hasServiceAccessToken",
                          "microphoneUniqueID", "cleanupEnabled", "storageMode", "updateCheckFrequency",
-                         "lastAutomaticUpdateCheckAt", "lastPromptedUpdateIdentifier"}));
+                         "lastAutomaticUpdateCheckAt", "lastPromptedUpdateIdentifier", "whisperModel",
+                         "whisperModelBaseURL"}));
     EXPECT_EQ(json(settings), json::parse(R"({
         "dictionaryWords": [],
         "snippets": [
@@ -74,7 +75,8 @@ TEST_F(SettingsCommand, AFreshMachineGetsTheFirstRunValues) {
         "speechModel": "Apple on-device", "speechLanguageIdentifier": "en_US", "openAICloudMode": "Tavlo service",
         "hasOpenAIAPIKey": false, "hasServiceAccessToken": false, "microphoneUniqueID": null,
         "cleanupEnabled": true, "storageMode": "Local", "updateCheckFrequency": "Weekly",
-        "lastAutomaticUpdateCheckAt": null, "lastPromptedUpdateIdentifier": null})"));
+        "lastAutomaticUpdateCheckAt": null, "lastPromptedUpdateIdentifier": null, "whisperModel": null,
+        "whisperModelBaseURL": "https://huggingface.co/ggerganov/whisper.cpp/resolve/main"})"));
 
     // The first run wrote the values; the next run reads them and writes nothing.
     const std::string written = readFile(settingsFile);
@@ -125,7 +127,9 @@ INSTANTIATE_TEST_SUITE_P(
                json::parse(R"({"keyCode":49,"modifiers":4096,"display":"Ctrl+Space","isFunctionKey":false})")},
         Change{"Microphone", "microphoneUniqueID", "alsa_input.usb", "alsa_input.usb"},
         Change{"CheckedAt", "lastAutomaticUpdateCheckAt", "756000000", 756000000.0},
-        Change{"Language", "speechLanguageIdentifier", "fr_CA", "fr_CA"}),
+        Change{"Language", "speechLanguageIdentifier", "fr_CA", "fr_CA"},
+        Change{"WhisperModel", "whisperModel", "small.en", "small.en"},
+        Change{"WhisperModelMirror", "whisperModelBaseURL", "http://127.0.0.1:8080/models/", "http://127.0.0.1:8080/models/"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SettingsCommand, EmptyTextRemovesOptionalValues) {
@@ -133,7 +137,14 @@ TEST_F(SettingsCommand, EmptyTextRemovesOptionalValues) {
     ASSERT_EQ(run({"settings", "set", "bubbleFrame", "{{1, 2}, {3, 4}}"}).status, 0);
     ASSERT_EQ(run({"settings", "set", "microphoneUniqueID", ""}).status, 0);
     ASSERT_EQ(run({"settings", "set", "bubbleFrame", ""}).status, 0);
+    // The model choice and the model host go back to the usual order and the public host.
+    ASSERT_EQ(run({"settings", "set", "whisperModel", "small.en"}).status, 0);
+    ASSERT_EQ(run({"settings", "set", "whisperModelBaseURL", "http://mirror.example/m"}).status, 0);
+    ASSERT_EQ(run({"settings", "set", "whisperModel", ""}).status, 0);
+    ASSERT_EQ(run({"settings", "set", "whisperModelBaseURL", ""}).status, 0);
     const auto settings = printed();
+    EXPECT_TRUE(settings["whisperModel"].is_null());
+    EXPECT_EQ(settings["whisperModelBaseURL"], "https://huggingface.co/ggerganov/whisper.cpp/resolve/main");
     EXPECT_TRUE(settings["microphoneUniqueID"].is_null());
     EXPECT_TRUE(settings["bubbleFrame"].is_null());
     const auto file = json::parse(readFile(settingsFile));
@@ -181,6 +192,9 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"ReadOnly", {"settings", "set", "hasOpenAIAPIKey", "true"}, "tavlo secret set openai-key"},
         Refusal{"NotUtf8", {"settings", "set", "microphoneUniqueID", "mic\xff"}, "UTF-8"},
         Refusal{"MissingValue", {"settings", "set", "autoPaste"}, "usage"},
+        // A model's name becomes part of a file name: no way out of the model folder.
+        Refusal{"ModelNameWithAPath", {"settings", "set", "whisperModel", "../../secrets"}, "whisperModel takes"},
+        Refusal{"ModelHostNotWeb", {"settings", "set", "whisperModelBaseURL", "file:///etc"}, "http or https"},
         // Written as it is, it would make the whole settings file unreadable.
         Refusal{"NestedTooDeeply",
                 {"settings", "set", "snippets",

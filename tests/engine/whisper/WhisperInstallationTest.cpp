@@ -110,8 +110,19 @@ TEST_F(WhisperInstallationTest, ModelChoiceByLanguageAndFolderOrder) {
         std::vector<fs::path> present;
         const char* language;
         std::optional<fs::path> expected;
+        std::optional<std::string> chosen = std::nullopt;
     };
     const std::vector<Case> cases{
+        {"a chosen model wins over the usual order", {cacheModel("ggml-base.en.bin"), cacheModel("ggml-small.en.bin")},
+         "en_US", cacheModel("ggml-small.en.bin"), "ggml-small.en.bin"},
+        {"a chosen model in the cache wins over the bundled folder's",
+         {bundledModel("ggml-tiny.en.bin"), cacheModel("ggml-large-v3-turbo.bin")}, "en_US",
+         cacheModel("ggml-large-v3-turbo.bin"), "ggml-large-v3-turbo.bin"},
+        {"a chosen model that is not installed leaves the usual order", {cacheModel("ggml-base.bin")}, "de_DE",
+         cacheModel("ggml-base.bin"), "ggml-small.bin"},
+        {"a chosen name with a folder in it is never looked up",
+         {cacheModel("ggml-base.bin"), cacheModel("../ggml-small.en.bin")}, "en_US", cacheModel("ggml-base.bin"),
+         "../ggml-small.en.bin"},
         {"English prefers the English-only model in the same folder",
          {cacheModel("ggml-base.bin"), cacheModel("ggml-base.en.bin")}, "en_US", cacheModel("ggml-base.en.bin")},
         {"English takes the tiny English model before the multilingual base",
@@ -130,6 +141,7 @@ TEST_F(WhisperInstallationTest, ModelChoiceByLanguageAndFolderOrder) {
         WhisperSearchLocations locations;
         locations.homeDirectory = scratch.path() / "home";
         locations.dataDirectory = scratch.path() / "share" / "tavlo";
+        locations.chosenModelFile = c.chosen;
         auto rebase = [&](const fs::path& p) { return scratch.path() / p.lexically_relative(scratch_.path()); };
         for (const auto& file : c.present) ScratchFolder::write(rebase(file), "model");
         const auto expected = c.expected ? std::optional<fs::path>(rebase(*c.expected)) : std::nullopt;

@@ -267,6 +267,10 @@ TEST_F(Home, CloudRowAppearsOnlyForTheCloudEngineAndMakesThePanelTaller) {
 
     home().speechModelSelected(1);
     EXPECT_FALSE(home().showsCloudRow());
+    // Local Whisper has a row of its own instead.
+    EXPECT_EQ(home().panelHeight(), base + HomeViewModel::whisperRowHeight);
+    home().speechModelSelected(0);
+    EXPECT_FALSE(home().showsCloudRow());
     EXPECT_EQ(home().panelHeight(), base);
 }
 

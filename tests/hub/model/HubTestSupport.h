@@ -78,6 +78,24 @@ public:
     bool hasOpenAIAPIKey() const override { return store_.hasOpenAIAPIKey(); }
     bool storeOpenAIAPIKey(const std::string& key) override { return store_.setOpenAIAPIKey(key); }
     bool clearOpenAIAPIKey() override { return store_.setOpenAIAPIKey(std::nullopt); }
+    LocalWhisperSetup localWhisperSetup(const std::string&, const std::optional<std::string>& chosen) const override {
+        // The chosen model is the one in use once it is installed, as on the machine.
+        LocalWhisperSetup setup = whisper;
+        if (chosen && std::find(setup.installedModels.begin(), setup.installedModels.end(), *chosen) !=
+                          setup.installedModels.end())
+            setup.modelInUse = *chosen;
+        return setup;
+    }
+    bool startWhisperModelDownload(const WhisperModel& model,
+                                   std::function<void(const WhisperModelDownloadProgress&)> progress,
+                                   std::function<void(const WhisperModelDownloadOutcome&)> finished) override {
+        if (!downloadsPossible) return false;
+        downloads.push_back(model.name);
+        downloadProgress = std::move(progress);
+        downloadFinished = std::move(finished);
+        return true;
+    }
+    void cancelWhisperModelDownload() override { ++downloadCancels; }
 
     // Everything ready again.
     void reset() {
@@ -97,6 +115,12 @@ public:
     bool trusted = true;
     bool loginStartup = false;
     bool loginStartupChangeable = true;
+    LocalWhisperSetup whisper{true, "base.en", {"base.en"}};
+    bool downloadsPossible = true;
+    std::vector<std::string> downloads;  // the models asked for, in order
+    std::function<void(const WhisperModelDownloadProgress&)> downloadProgress;
+    std::function<void(const WhisperModelDownloadOutcome&)> downloadFinished;
+    int downloadCancels = 0;
 
 private:
     SettingsStore& store_;
@@ -127,7 +151,8 @@ protected:
         hub->setHost(appHost);
         hub->setViewCallbacks({[this](HubSection section) { events.push_back("render " + std::string(sectionTitle(section))); },
                                [this] { events.push_back("refresh"); },
-                               [this] { events.push_back("historyChanged"); }});
+                               [this] { events.push_back("historyChanged"); },
+                               [this] { events.push_back("whisperDownloadProgressed"); }});
     }
 
     // Host calls and view events since the last look, then forgets them.
