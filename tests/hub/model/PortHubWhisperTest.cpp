@@ -84,8 +84,12 @@ TEST_F(PortHubWhisper, DownloadsIntoTheModelFolderOneAtATime) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), content);
     EXPECT_EQ(server.requests().size(), 1u);
     EXPECT_EQ(server.requests()[0].path, "/models/ggml-tiny.en.bin") << "from the stored model host";
-    // The next one may start now.
-    EXPECT_TRUE(environment.startWhisperModelDownload(ports.whisperModels[0], {}, {}));
+    // The next one may start now; the model is there already.
+    std::optional<WhisperModelDownloadOutcome> again;
+    EXPECT_TRUE(environment.startWhisperModelDownload(ports.whisperModels[0], {},
+                                                      [&](const WhisperModelDownloadOutcome& result) { again = result; }));
+    ASSERT_TRUE(queue->runUntil([&] { return again.has_value(); }));
+    EXPECT_EQ(again->kind, WhisperModelDownloadOutcome::Kind::alreadyInstalled) << again->message;
 }
 
 }  // namespace
