@@ -13,24 +13,12 @@
 #include <thread>
 
 #include "platform/linux/files/FileDescriptor.h"
+#include "platform/linux/http/CurlNoProxy.h"
 
 namespace tavlo {
 namespace {
 
 using Kind = FileDownloadOutcome::Kind;
-
-// Loopback addresses never go through a proxy; the user's own exceptions stay.
-std::string noProxyList() {
-    std::string list = "127.0.0.1,localhost,::1";
-    for (const char* name : {"no_proxy", "NO_PROXY"}) {
-        if (const char* value = std::getenv(name); value && *value) {
-            list += ",";
-            list += value;
-            break;
-        }
-    }
-    return list;
-}
 
 std::string systemError(const std::string& what, int error) { return what + " (" + std::strerror(error) + ")."; }
 
@@ -228,7 +216,7 @@ std::shared_ptr<FileDownloadTask> CurlFileDownloader::download(FileDownloadReque
     std::erase_if(transfers_, [](const std::shared_ptr<Transfer>& old) { return old->finished.load(); });
     Transfer* raw = transfer.get();
     // The thread keeps its transfer alive until it has finished with it.
-    raw->thread = std::thread([raw, keep = transfer, noProxy = noProxyList()]() mutable {
+    raw->thread = std::thread([raw, keep = transfer, noProxy = curlNoProxyList()]() mutable {
         FileDownloadOutcome outcome = raw->cancelRequested.load()
                                           ? FileDownloadOutcome{Kind::cancelled, 0, "The download was stopped.", 0}
                                           : raw->run(noProxy);

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/linux/http/CurlNoProxy.h"
+
 namespace tavlo {
 namespace {
 
@@ -71,19 +73,6 @@ std::optional<HttpTransportError> unsafeHeaderError(const HttpRequest& request) 
     return std::nullopt;
 }
 
-// Loopback addresses never go through a proxy; the user's own exceptions stay.
-std::string noProxyList() {
-    std::string list = "127.0.0.1,localhost,::1";
-    for (const char* name : {"no_proxy", "NO_PROXY"}) {
-        if (const char* value = std::getenv(name); value && *value) {
-            list += ",";
-            list += value;
-            break;
-        }
-    }
-    return list;
-}
-
 }  // namespace
 
 struct CurlTransfer;
@@ -93,7 +82,7 @@ struct CurlHttpClient::Shared {
     std::mutex mutex;
     std::vector<std::shared_ptr<CurlTransfer>> incoming;  // guarded by mutex
     bool stopping = false;                            // guarded by mutex
-    std::string noProxy = noProxyList();
+    std::string noProxy = curlNoProxyList();
 
     Shared() : multi(curl_multi_init()) {}
     ~Shared() { curl_multi_cleanup(multi); }
