@@ -41,6 +41,11 @@ void PocketSphinxRequest::interrupt() {
     changed_.notify_all();
 }
 
+std::size_t PocketSphinxRequest::queuedBufferCount() {
+    std::lock_guard lock(mutex_);
+    return queued_.size();
+}
+
 bool PocketSphinxRequest::take(std::deque<AudioBuffer>& out, const std::atomic<bool>& cancelled) {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return !queued_.empty() || ended_ || cancelled.load(); });

@@ -28,6 +28,10 @@ public:
     bool take(std::deque<AudioBuffer>& out, const std::atomic<bool>& cancelled);
     void interrupt();
 
+    // Buffers waiting for the recognition thread: how far decoding lags
+    // behind the microphone.
+    std::size_t queuedBufferCount();
+
 private:
     const RecognitionRequestSettings settings_;
     std::mutex mutex_;
