@@ -165,12 +165,11 @@ SpeechHypothesis PocketSphinxDecoder::hypothesis() {
         if (!text || !isWord(text)) continue;
         if (!result.text.empty()) result.text += ' ';
         result.text += baseWord(text);
-        if (!result.firstWordStart) {
-            int startFrame = 0;
-            int endFrame = 0;
-            ps_seg_frames(segment, &startFrame, &endFrame);
-            result.firstWordStart = startFrame / handles_->framesPerSecond;
-        }
+        int startFrame = 0;
+        int endFrame = 0;
+        ps_seg_frames(segment, &startFrame, &endFrame);
+        if (!result.firstWordStart) result.firstWordStart = startFrame / handles_->framesPerSecond;
+        result.lastWordEnd = (endFrame + 1) / handles_->framesPerSecond;
     }
     return result;
 }

@@ -15,6 +15,7 @@ namespace tavlo {
 struct SpeechHypothesis {
     std::string text;
     std::optional<double> firstWordStart;  // seconds from the start of the stream
+    std::optional<double> lastWordEnd;     // likewise
 };
 
 class PocketSphinxDecoder {

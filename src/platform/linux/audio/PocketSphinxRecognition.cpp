@@ -55,7 +55,8 @@ bool PocketSphinxRequest::take(std::deque<AudioBuffer>& out, const std::atomic<b
 }
 
 void runPocketSphinxRecognition(PocketSphinxDecoderPool& pool, PocketSphinxRequest& request,
-                                const RecognitionHandler& handler, const std::atomic<bool>& cancelled) {
+                                const RecognitionHandler& handler, const std::atomic<bool>& cancelled,
+                                const UtteranceLimits& limits) {
     std::unique_ptr<PocketSphinxDecoder> decoder;
     try {
         decoder = pool.acquire(request.settings().contextualStrings);
@@ -63,7 +64,8 @@ void runPocketSphinxRecognition(PocketSphinxDecoderPool& pool, PocketSphinxReque
         handler(std::nullopt, error);
         return;
     }
-    decoder->start();
+    ChainedUtterances utterances(*decoder, limits);
+    utterances.start();
 
     MonoResampler resampler;
     std::deque<AudioBuffer> buffers;
@@ -79,11 +81,11 @@ void runPocketSphinxRecognition(PocketSphinxDecoderPool& pool, PocketSphinxReque
             if (cancelled) break;
             samples.clear();
             resampler.convert(buffer, samples);
-            decoder->process(samples.data(), samples.size());
+            utterances.process(samples.data(), samples.size());
             samplesSinceHypothesis += samples.size();
             if (!reportsPartials || samplesSinceHypothesis < samplesBetweenHypotheses) continue;
             samplesSinceHypothesis = 0;
-            const SpeechHypothesis hypothesis = decoder->hypothesis();
+            const SpeechHypothesis hypothesis = utterances.hypothesis();
             if (hypothesis.text.empty() || hypothesis.text == reportedText) continue;
             reportedText = hypothesis.text;
             handler(resultOf(hypothesis, false), std::nullopt);
@@ -100,9 +102,8 @@ void runPocketSphinxRecognition(PocketSphinxDecoderPool& pool, PocketSphinxReque
     }
     samples.clear();
     resampler.flush(samples);
-    decoder->process(samples.data(), samples.size());
-    decoder->finish();
-    const SpeechHypothesis final = decoder->hypothesis();
+    utterances.process(samples.data(), samples.size());
+    const SpeechHypothesis final = utterances.finish();
     pool.release(std::move(decoder));
     handler(resultOf(final, true), std::nullopt);
 }

@@ -10,6 +10,7 @@
 
 #include "platform/SpeechRecognizerService.h"
 #include "platform/linux/audio/PocketSphinxDecoderPool.h"
+#include "platform/linux/audio/PocketSphinxUtterances.h"
 
 namespace tavlo {
 
@@ -41,8 +42,10 @@ private:
 };
 
 // Decodes the request's audio until it ends or `cancelled` is set; every
-// outcome goes to `handler` on this thread.
+// outcome goes to `handler` on this thread. Long audio is decoded as a chain
+// of utterances cut as `limits` say.
 void runPocketSphinxRecognition(PocketSphinxDecoderPool& pool, PocketSphinxRequest& request,
-                                const RecognitionHandler& handler, const std::atomic<bool>& cancelled);
+                                const RecognitionHandler& handler, const std::atomic<bool>& cancelled,
+                                const UtteranceLimits& limits = {});
 
 }  // namespace tavlo

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/linux/audio/FreedMemoryReturn.h"
 #include "platform/linux/audio/PocketSphinxDecoderPool.h"
 #include "platform/linux/audio/PocketSphinxRecognition.h"
 
@@ -22,8 +23,10 @@ struct PocketSphinxRecognizerService::Shared {
         std::shared_ptr<std::atomic<bool>> done;
     };
 
-    explicit Shared(PocketSphinxModel model)
-        : pool(std::make_shared<PocketSphinxDecoderPool>(std::move(model))), available(pool->model().isInstalled()) {}
+    Shared(PocketSphinxModel model, UtteranceLimits limits)
+        : pool(std::make_shared<PocketSphinxDecoderPool>(std::move(model))),
+          available(pool->model().isInstalled()),
+          limits(limits) {}
 
     ~Shared() {
         std::list<Running> all;
@@ -50,8 +53,10 @@ struct PocketSphinxRecognizerService::Shared {
             if (it->done->load()) finished.splice(finished.end(), running, it);
             it = next;
         }
-        std::thread thread([pool = pool, request, handler = std::move(handler), cancelled, done] {
-            runPocketSphinxRecognition(*pool, *request, handler, *cancelled);
+        std::thread thread([pool = pool, limits = limits, request, handler = std::move(handler), cancelled, done] {
+            runPocketSphinxRecognition(*pool, *request, handler, *cancelled, limits);
+            // The dictation is over: what it used is given back.
+            returnFreedMemoryToSystem();
             done->store(true);
         });
         running.push_back({std::move(thread), cancelled, request, done});
@@ -60,6 +65,7 @@ struct PocketSphinxRecognizerService::Shared {
 
     std::shared_ptr<PocketSphinxDecoderPool> pool;
     const bool available;
+    const UtteranceLimits limits;
     std::mutex mutex;
     std::list<Running> running;
     std::thread warmUp;
@@ -118,8 +124,8 @@ private:
 
 }  // namespace
 
-PocketSphinxRecognizerService::PocketSphinxRecognizerService(PocketSphinxModel model)
-    : shared_(std::make_shared<Shared>(std::move(model))) {}
+PocketSphinxRecognizerService::PocketSphinxRecognizerService(PocketSphinxModel model, UtteranceLimits limits)
+    : shared_(std::make_shared<Shared>(std::move(model), limits)) {}
 
 PocketSphinxRecognizerService::~PocketSphinxRecognizerService() = default;
 

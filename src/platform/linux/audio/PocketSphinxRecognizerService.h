@@ -7,12 +7,14 @@
 
 #include "platform/SpeechRecognizerService.h"
 #include "platform/linux/audio/PocketSphinxModel.h"
+#include "platform/linux/audio/PocketSphinxUtterances.h"
 
 namespace tavlo {
 
 class PocketSphinxRecognizerService final : public SpeechRecognizerService {
 public:
-    explicit PocketSphinxRecognizerService(PocketSphinxModel model = PocketSphinxModel::usEnglish());
+    explicit PocketSphinxRecognizerService(PocketSphinxModel model = PocketSphinxModel::usEnglish(),
+                                           UtteranceLimits limits = {});
     ~PocketSphinxRecognizerService() override;
 
     // Nothing is asked on Linux: recognition stays on the machine.

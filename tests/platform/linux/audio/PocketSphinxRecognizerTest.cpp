@@ -175,6 +175,36 @@ TEST_F(PocketSphinxRecognition, ATaskKeepsRunningWhenItsRecognizerIsReleased) {
     EXPECT_EQ(log.final()->formattedText, "open the door");
 }
 
+TEST_F(PocketSphinxRecognition, ALongDictationIsDecodedInUtterancesCutAtPausesAndKeepsEveryPhrase) {
+    // The grammar takes one command per utterance, so the three commands are
+    // all heard only when the decoder starts a new utterance in the pauses
+    // (which bounds what it holds), and the text of the ended ones is kept.
+    UtteranceLimits limits;
+    limits.endAtPauseAfterSeconds = 1.0;
+    limits.longestSeconds = 30;
+    limits.pauseSeconds = 0.4;
+    PocketSphinxRecognizerService service(grammarModel(), limits);
+    auto recognizer = service.makeRecognizer("en_US");
+    auto request = recognizer->makeRequest({});
+    RecognitionLog log;
+    auto task = recognizer->startTask(request, log.handler());
+    for (const auto& [spoken, silence] :
+         {std::pair{"close the window", 0.5}, std::pair{"turn left", 1.5}, std::pair{"open the door", 1.5}})
+        for (const AudioBuffer& buffer : testing::speechBuffers(spoken, scratch_.path(), silence))
+            request->append(buffer);
+    request->endAudio();
+    ASSERT_TRUE(log.waitForEnd());
+    ASSERT_TRUE(log.final().has_value());
+    EXPECT_EQ(log.final()->formattedText, "close the window turn left open the door");
+    // The first word's time still counts from the start of all the audio.
+    ASSERT_TRUE(log.final()->firstSegmentTimestamp.has_value());
+    EXPECT_NEAR(*log.final()->firstSegmentTimestamp, 0.5, 0.35);
+    // Partial texts grow through the cuts instead of starting again.
+    const auto partials = log.partials();
+    ASSERT_FALSE(partials.empty());
+    EXPECT_EQ(partials.back().formattedText.rfind("close the window turn left", 0), 0u) << partials.back().formattedText;
+}
+
 // Live through the virtual microphone, as a dictation hears it.
 class PocketSphinxLiveSerially : public testing::SoundServerSuite {};
 
