@@ -178,6 +178,9 @@ private:
     // Shared with the recording tap, which writes on the capture thread.
     std::shared_ptr<WritableAudioFile> recordingFile;
     std::optional<std::filesystem::path> recordingFileURL;
+    // The file is a recording of ours, already in Whisper's form (not a
+    // copy of a file the user chose).
+    bool recordingIsWhisperWav = false;
 
     // Session state.
     TranscriptAccumulator transcriptAccumulator;

@@ -10,7 +10,8 @@ bool DelayedBackEnds::hasLocalWhisper(const std::string& languageIdentifier) {
 
 void DelayedBackEnds::transcribe(DelayedTranscriptionJob job, SessionCompletion completion) {
     if (job.model == SpeechModel::localWhisper) {
-        localWhisper_->transcribe(std::move(job.audioFile), std::move(job.languageIdentifier), std::move(completion));
+        localWhisper_->transcribe(std::move(job.audioFile), std::move(job.languageIdentifier), std::move(completion),
+                                  job.audioIsWhisperWav);
     } else if (cloud_) {
         cloud_->transcribe(std::move(job), std::move(completion));
     } else {

@@ -25,6 +25,9 @@ struct DelayedTranscriptionJob {
     OpenAICloudMode openAICloudMode = OpenAICloudMode::service;
     std::optional<std::string> openAIAPIKey;
     std::optional<std::string> serviceAccessToken;
+    // The audio file is already 16 kHz mono 16-bit PCM WAVE: local Whisper
+    // reads it as it is.
+    bool audioIsWhisperWav = false;
 };
 
 // All members are called on the main thread.

@@ -59,6 +59,7 @@ void DictationEngine::transcribeFile(const std::filesystem::path& sourceURL, Spe
     // The copy now stands where a recording would: the delayed path hands it
     // to the back end, which deletes it when it completes.
     recordingFileURL = workingCopy;
+    recordingIsWhisperWav = false;
     startDelayedTranscription(model,
                               model == SpeechModel::openAICloud ? "Transcribing file with OpenAI..."
                                                                 : "Transcribing file locally with Whisper...",

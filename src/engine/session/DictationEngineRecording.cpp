@@ -1,5 +1,7 @@
 // The microphone: input device choice, and recording to a temporary file for
-// the back ends that transcribe after stop.
+// the back ends that transcribe after stop. The file is written in the form
+// Whisper reads (16 kHz mono 16-bit PCM WAVE), so nothing converts it after
+// stop, and the cloud receives a file a fraction of the size.
 #include <utility>
 
 #include "engine/DictationEngine.h"
@@ -39,10 +41,8 @@ void DictationEngine::startRecording(RecordingKind kind, const std::vector<std::
     const std::filesystem::path folder =
         temporaryFiles->temporaryDirectory() / (local ? "SorvelWhisper" : "SorvelCloud");
     temporaryFiles->createDirectories(folder);
-    const std::filesystem::path fileURL =
-        folder / ("recording-" + makeRandomUuid() + (local ? ".caf" : ".wav"));
-    std::shared_ptr<WritableAudioFile> file = audioFileWriter->open(
-        fileURL, local ? AudioFileContainer::caf : AudioFileContainer::wav, format);
+    const std::filesystem::path fileURL = folder / ("recording-" + makeRandomUuid() + ".wav");
+    std::shared_ptr<WritableAudioFile> file = audioFileWriter->open(fileURL, AudioFileContainer::whisperWav, format);
 
     std::shared_ptr<RecognitionRequest> preview =
         startAppleSpeechPreviewIfAvailable(contextualStrings, languageIdentifier, id);
@@ -57,6 +57,7 @@ void DictationEngine::startRecording(RecordingKind kind, const std::vector<std::
     shouldCommitOnFinish = true;
     recordingFile = std::move(file);
     recordingFileURL = fileURL;
+    recordingIsWhisperWav = true;
     audioEngine = std::move(input);
     beginCapture();
 }

@@ -117,7 +117,8 @@ void DictationEngine::startDelayedTranscription(SpeechModel model, const std::st
                                 activeContextualStrings,
                                 activeOpenAICloudMode,
                                 activeOpenAIAPIKey,
-                                activeServiceAccessToken};
+                                activeServiceAccessToken,
+                                std::exchange(recordingIsWhisperWav, false)};
     delayedTranscriber->transcribe(std::move(job), SessionCompletion(weak_from_this(), id));
 }
 

@@ -66,7 +66,7 @@ bool LocalWhisperTranscriber::hasLocalWhisper(std::string_view languageIdentifie
 }
 
 void LocalWhisperTranscriber::transcribe(std::optional<fs::path> recording, std::string languageIdentifier,
-                                         SessionCompletion session) {
+                                         SessionCompletion session, bool recordingIsWhisperWav) {
     if (!recording) {
         session.finish(unavailable());
         return;
@@ -78,7 +78,24 @@ void LocalWhisperTranscriber::transcribe(std::optional<fs::path> recording, std:
         session.finish(unavailable());
         return;
     }
-    convert(LocalWhisperWorkFiles::forAudio(*recording), *backend, languageIdentifier, session);
+    LocalWhisperWorkFiles files = LocalWhisperWorkFiles::forAudio(*recording);
+    if (!recordingIsWhisperWav) {
+        convert(files, *backend, languageIdentifier, session);
+        return;
+    }
+    // The recording is its own conversion.
+    files.wav = files.audio;
+    removeIgnoringErrors(files.outputText);
+    transcribeWav(files, *backend, languageIdentifier, session);
+}
+
+void LocalWhisperTranscriber::transcribeWav(const LocalWhisperWorkFiles& files, const LocalWhisperBackend& backend,
+                                            const std::string& languageIdentifier, const SessionCompletion& session) {
+    if (const auto* server = std::get_if<WhisperServerBackend>(&backend)) {
+        runServer(files, *server, languageIdentifier, session);
+    } else {
+        runCommandLine(files, std::get<WhisperCliBackend>(backend), languageIdentifier, session);
+    }
 }
 
 bool LocalWhisperTranscriber::launchForSession(const ProcessSpec& launchSpec, ProcessLauncher::TerminationHandler handler,
@@ -136,11 +153,7 @@ void LocalWhisperTranscriber::convert(const LocalWhisperWorkFiles& files, const 
                 removeLocalWhisperFiles(files);
                 return;
             }
-            if (const auto* server = std::get_if<WhisperServerBackend>(&backend)) {
-                self->runServer(files, *server, languageIdentifier, session);
-            } else {
-                self->runCommandLine(files, std::get<WhisperCliBackend>(backend), languageIdentifier, session);
-            }
+            self->transcribeWav(files, backend, languageIdentifier, session);
         });
     };
     if (launchForSession(launchSpec, std::move(onEnd), files, session)) *launched = sessionProcess_;

@@ -1,6 +1,6 @@
 #pragma once
 // Local Whisper after stop: the recording is converted by ffmpeg to 16 kHz
-// mono 16-bit WAV, then transcribed by the warm whisper-server (preferred) or
+// mono 16-bit WAV (unless it was recorded in that form), then transcribed by the warm whisper-server (preferred) or
 // by one run of whisper-cli, and the work files are deleted. The installation
 // is looked up afresh for every transcription, so installing or removing a
 // tool takes effect at once.
@@ -54,9 +54,10 @@ public:
 
     // Transcribes the recording for the session; the outcome goes to
     // `session.finish` on the main thread (within this call when the
-    // installation is missing).
+    // installation is missing). A recording that is already 16 kHz mono
+    // 16-bit PCM WAV is read as it is, without ffmpeg.
     void transcribe(std::optional<std::filesystem::path> recording, std::string languageIdentifier,
-                    SessionCompletion session);
+                    SessionCompletion session, bool recordingIsWhisperWav = false);
 
     // The session was abandoned: cancel its upload and terminate its ffmpeg
     // or whisper-cli process. The warm server keeps running.
@@ -79,6 +80,8 @@ private:
 
     void convert(const LocalWhisperWorkFiles& files, const LocalWhisperBackend& backend,
                  const std::string& languageIdentifier, const SessionCompletion& session);
+    void transcribeWav(const LocalWhisperWorkFiles& files, const LocalWhisperBackend& backend,
+                       const std::string& languageIdentifier, const SessionCompletion& session);
     void runCommandLine(const LocalWhisperWorkFiles& files, const WhisperCliBackend& backend,
                         const std::string& languageIdentifier, const SessionCompletion& session);
     void runServer(const LocalWhisperWorkFiles& files, const WhisperServerBackend& backend,

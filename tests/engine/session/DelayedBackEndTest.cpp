@@ -73,6 +73,8 @@ TEST_P(RecordingForBackEnd, RecordsToTemporaryFileAndHandsItOverAtStop) {
     EXPECT_EQ(job.openAICloudMode, OpenAICloudMode::apiKey);
     EXPECT_EQ(job.openAIAPIKey, "sk-key");
     EXPECT_EQ(job.serviceAccessToken, "token");
+    // A recording of ours is already in Whisper's form: nothing converts it.
+    EXPECT_TRUE(job.audioIsWhisperWav);
 
     if (c.model == SpeechModel::openAICloud) advance(10s);  // no fallback for the cloud
     EXPECT_TRUE(completions.empty());
@@ -89,10 +91,10 @@ TEST_P(RecordingForBackEnd, RecordsToTemporaryFileAndHandsItOverAtStop) {
 
 INSTANTIATE_TEST_SUITE_P(
     Models, RecordingForBackEnd,
-    ::testing::Values(RecordingCase{"LocalWhisper", SpeechModel::localWhisper, "SorvelWhisper", ".caf",
-                                    AudioFileContainer::caf, "Finalising locally with Whisper..."},
+    ::testing::Values(RecordingCase{"LocalWhisper", SpeechModel::localWhisper, "SorvelWhisper", ".wav",
+                                    AudioFileContainer::whisperWav, "Finalising locally with Whisper..."},
                       RecordingCase{"Cloud", SpeechModel::openAICloud, "SorvelCloud", ".wav",
-                                    AudioFileContainer::wav, "Transcribing with OpenAI..."}),
+                                    AudioFileContainer::whisperWav, "Transcribing with OpenAI..."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct BackEndOutcomeCase {

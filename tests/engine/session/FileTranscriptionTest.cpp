@@ -77,6 +77,8 @@ TEST_F(FileTranscription, HandsAWorkingCopyToTheBackEndWithTheFileSettings) {
         EXPECT_EQ(job.openAICloudMode, OpenAICloudMode::apiKey);
         EXPECT_EQ(job.openAIAPIKey, "sk-key");
         EXPECT_EQ(job.serviceAccessToken, "token");
+        // The user's file is always converted, whatever its name says.
+        EXPECT_FALSE(job.audioIsWhisperWav);
         EXPECT_EQ(partials(), std::vector<std::string>{c.progress});
     }
 }

@@ -61,6 +61,7 @@ public:
     explicit JobEditor(std::shared_ptr<DelayedTranscriber> inner) : inner_(std::move(inner)) {}
     bool hasLocalWhisper(const std::string& language) override { return inner_->hasLocalWhisper(language); }
     void transcribe(DelayedTranscriptionJob job, SessionCompletion completion) override {
+        if (convertLikeAUserFile) job.audioIsWhisperWav = false;
         if (edit) edit(job);
         inner_->transcribe(std::move(job), std::move(completion));
     }
@@ -69,6 +70,9 @@ public:
     void shutdown() override { inner_->shutdown(); }
 
     std::function<void(DelayedTranscriptionJob&)> edit;
+    // Most cases here follow the ffmpeg conversion, which files the user
+    // transcribes go through; a dictation's own recording skips it.
+    bool convertLikeAUserFile = true;
 
 private:
     std::shared_ptr<DelayedTranscriber> inner_;
@@ -128,7 +132,7 @@ public:  // the failure table arranges its cases through a reference to the fixt
         options.languageIdentifier = language;
         engine_->start(options);
         const fs::path recording = audioFiles_->latestFile()->path();
-        ScratchFolder::write(recording, "caf audio");
+        ScratchFolder::write(recording, "recorded audio");
         return recording;
     }
 
@@ -247,6 +251,31 @@ TEST_F(LocalWhisperSimulation, CommandLineRunConvertsTranscribesAndCleansUp) {
     EXPECT_EQ(cli[0].launchSpec.arguments, whisperCliArguments(model("ggml-base.en.bin"), files, 6, "en"));
     EXPECT_EQ(transcriber_->sessionProcess(), nullptr);
     for (const auto& file : {files.audio, files.wav, files.outputText}) EXPECT_FALSE(ScratchFolder::exists(file)) << file;
+}
+
+TEST_F(LocalWhisperSimulation, ARecordingInWhispersFormGoesToTheCommandLineWithoutFfmpeg) {
+    editor_->convertLikeAUserFile = false;
+    const fs::path recording = dictate();
+    settle();
+    EXPECT_EQ(only(), "text: Hello from the command line.");
+    ASSERT_EQ(launcher_->launches().size(), 1u);
+    LocalWhisperWorkFiles files = LocalWhisperWorkFiles::forAudio(recording);
+    files.wav = recording;
+    EXPECT_EQ(launcher_->launches()[0].launchSpec.arguments,
+              whisperCliArguments(model("ggml-base.en.bin"), files, 6, "en"));
+    for (const auto& file : {files.audio, files.outputText}) EXPECT_FALSE(ScratchFolder::exists(file)) << file;
+}
+
+TEST_F(LocalWhisperSimulation, ARecordingInWhispersFormIsUploadedToTheServerAsItIs) {
+    editor_->convertLikeAUserFile = false;
+    installServer();
+    const fs::path recording = dictate();
+    settle();
+    EXPECT_EQ(only(), "text: hello world");
+    EXPECT_TRUE(launcher_->launchesOf("ffmpeg").empty());
+    ASSERT_EQ(requestsTo("POST"), 1u);
+    EXPECT_NE(http_->requests().back().body.find("Content-Type: audio/wav\r\n\r\nrecorded audio\r\n"), std::string::npos);
+    EXPECT_FALSE(ScratchFolder::exists(recording));
 }
 
 TEST_F(LocalWhisperSimulation, LanguageCodeOnTheCommandLine) {

@@ -1,5 +1,5 @@
 // Local Whisper for real: the engine records (a speech file made with
-// espeak-ng stands in for the microphone), real ffmpeg converts it, and
+// espeak-ng stands in for the microphone) in the form Whisper reads, and
 // stand-ins for whisper-cli and whisper-server, started as real child
 // processes and reached over real HTTP, answer the way the real tools do.
 #include <gtest/gtest.h>
@@ -58,18 +58,15 @@ public:
     Recordings() {
         const fs::path wav = folder_.path() / "speech.wav";
         run("/usr/bin/espeak-ng", {"-w", wav.string(), "hello world, this is a dictation test"});
-        // The engine records 48 kHz float CAF files; ffmpeg makes the same from the speech.
-        run("/usr/bin/ffmpeg", {"-y", "-loglevel", "error", "-i", wav.string(), "-ar", "48000", "-c:a", "pcm_f32le",
-                                speech().string()});
-        const fs::path silentWav = folder_.path() / "silence.wav";
-        run("/usr/bin/sox", {"-n", "-r", "48000", "-c", "1", "-b", "16", silentWav.string(), "trim", "0", "1.5"});
-        run("/usr/bin/ffmpeg", {"-y", "-loglevel", "error", "-i", silentWav.string(), "-c:a", "pcm_f32le",
-                                silence().string()});
+        // The engine records 16 kHz mono 16-bit WAVE; ffmpeg makes the same from the speech.
+        run("/usr/bin/ffmpeg", {"-y", "-loglevel", "error", "-i", wav.string(), "-ar", "16000", "-ac", "1", "-c:a",
+                                "pcm_s16le", speech().string()});
+        run("/usr/bin/sox", {"-n", "-r", "16000", "-c", "1", "-b", "16", silence().string(), "trim", "0", "1.5"});
         ScratchFolder::write(garbage(), "this is not audio at all");
     }
-    fs::path speech() const { return folder_.path() / "speech.caf"; }
-    fs::path silence() const { return folder_.path() / "silence.caf"; }
-    fs::path garbage() const { return folder_.path() / "garbage.caf"; }
+    fs::path speech() const { return folder_.path() / "recorded-speech.wav"; }
+    fs::path silence() const { return folder_.path() / "recorded-silence.wav"; }
+    fs::path garbage() const { return folder_.path() / "garbage.wav"; }
 
 private:
     static void run(const std::string& program, const std::vector<std::string>& args) {
@@ -195,7 +192,7 @@ TEST_F(LocalWhisperStandIns, CommandLineTranscribesARealRecording) {
     const auto runs = calls("ggml-base.en.bin");
     ASSERT_EQ(runs.size(), 1u);
     const auto files = LocalWhisperWorkFiles::forAudio(recording);
-    EXPECT_EQ(argumentAfter(runs[0]["args"], "-f"), files.wav.string());
+    EXPECT_EQ(argumentAfter(runs[0]["args"], "-f"), recording.string());  // read as it was recorded
     EXPECT_EQ(argumentAfter(runs[0]["args"], "-of"), files.outputBase.string());
     EXPECT_EQ(argumentAfter(runs[0]["args"], "-l"), "en");
     expectWorkFilesRemoved(recording);
@@ -238,12 +235,36 @@ TEST_F(LocalWhisperStandIns, SilenceGivesAnEmptyTranscript) {
     expectWorkFilesRemoved(recording);
 }
 
-TEST_F(LocalWhisperStandIns, AnUndecodableRecordingFailsWithFfmpegsWords) {
+// A recording that is not audio reaches Whisper unconverted: whisper-cli
+// says so on its error output but exits normally with no text, the server
+// refuses the request.
+TEST_F(LocalWhisperStandIns, AnUndecodableRecordingGivesNoText) {
     install("whisper-cli");
-    const fs::path recording = dictate(recordings_->garbage());
-    EXPECT_NE(lastOutcome().find("Invalid data found when processing input"), std::string::npos) << lastOutcome();
-    EXPECT_TRUE(calls("ggml-base.en.bin").empty());
-    expectWorkFilesRemoved(recording);
+    const fs::path byCommandLine = dictate(recordings_->garbage());
+    EXPECT_EQ(lastOutcome(), "text: ");
+    expectWorkFilesRemoved(byCommandLine);
+    install("whisper-server");
+    const fs::path byServer = dictate(recordings_->garbage());
+    EXPECT_EQ(lastOutcome(), "error: Invalid request");
+    expectWorkFilesRemoved(byServer);
+}
+
+// The recording is already in Whisper's form: an ffmpeg that notes each
+// call (and would fail) is never run, whichever tool transcribes.
+TEST_F(LocalWhisperStandIns, DictationsReachWhisperWithoutFfmpeg) {
+    const fs::path ffmpegCalls = scratch_.path() / "ffmpeg.calls";
+    const fs::path ffmpeg = scratch_.path() / "noting ffmpeg";
+    ScratchFolder::write(ffmpeg, "#!/bin/sh\necho \"$@\" >> '" + ffmpegCalls.string() + "'\nexit 1\n");
+    fs::permissions(ffmpeg, fs::perms::owner_all);
+    locations_.ffmpegCandidates = {ffmpeg};
+    install("whisper-cli");
+    dictate(recordings_->speech());
+    EXPECT_EQ(lastOutcome(), "text: Hello from the stand-in. Second segment.");
+    install("whisper-server");
+    dictate(recordings_->speech());
+    EXPECT_EQ(lastOutcome(), "text: Hello from the stand-in. Second segment.");
+    EXPECT_EQ(calls("ggml-base.en.bin").back()["program"], "whisper-server");
+    EXPECT_FALSE(ScratchFolder::exists(ffmpegCalls)) << ScratchFolder::read(ffmpegCalls);
 }
 
 TEST_F(LocalWhisperStandIns, TheServerStartsOnceAndServesDictationAfterDictation) {

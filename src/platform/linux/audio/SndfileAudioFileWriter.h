@@ -1,6 +1,7 @@
 #pragma once
-// Recording files written with libsndfile: Core Audio Format or WAVE, both
-// holding the 32-bit float samples exactly as the microphone delivered them.
+// Recording files written with libsndfile: Core Audio Format or WAVE holding
+// the 32-bit float samples exactly as the microphone delivered them, or WAVE
+// holding them resampled by libsamplerate to 16 kHz mono 16-bit PCM.
 #include "platform/AudioFileWriter.h"
 
 namespace tavlo {
