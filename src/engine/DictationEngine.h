@@ -45,7 +45,7 @@ struct DictationEnginePorts {
     std::string localeIdentifier = "en_US";
     // Cuts the silence around a dictation before local Whisper or the cloud
     // hears it; null sends recordings as they are.
-    std::shared_ptr<SilenceTrimmer> silenceTrimmer;
+    std::shared_ptr<SilenceTrimmer> silenceTrimmer = nullptr;
 };
 
 // The settings of one session.
