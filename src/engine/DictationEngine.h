@@ -24,6 +24,7 @@
 #include "platform/AudioCapture.h"
 #include "platform/AudioFileWriter.h"
 #include "platform/MainQueue.h"
+#include "platform/SilenceTrimmer.h"
 #include "platform/SpeechRecognizerService.h"
 #include "platform/TemporaryFiles.h"
 #include "base/Enums.h"
@@ -42,6 +43,9 @@ struct DictationEnginePorts {
     // The user's current locale, such as "en_US": the language of a session
     // that names none.
     std::string localeIdentifier = "en_US";
+    // Cuts the silence around a dictation before local Whisper or the cloud
+    // hears it; null sends recordings as they are.
+    std::shared_ptr<SilenceTrimmer> silenceTrimmer = nullptr;
 };
 
 // The settings of one session.
@@ -169,6 +173,7 @@ private:
     std::shared_ptr<AudioFileWriter> audioFileWriter;
     std::shared_ptr<TemporaryFiles> temporaryFiles;
     std::shared_ptr<DelayedTranscriber> delayedTranscriber;
+    std::shared_ptr<SilenceTrimmer> silenceTrimmer;
     std::string currentLocaleIdentifier;
 
     // Capture objects of the running session.

@@ -57,6 +57,7 @@ RecognitionServices makeRecognitionServices(std::shared_ptr<MainQueue> mainQueue
     ports.audioCapture = audio.audioCapture;
     ports.audioFileWriter = audio.audioFileWriter;
     ports.temporaryFiles = std::move(temporaryFiles);
+    ports.silenceTrimmer = audio.silenceTrimmer;
     ports.delayedTranscriber = std::move(backEnds);
     ports.localeIdentifier = currentLocaleIdentifier(host);
     services.engine = DictationEngine::create(std::move(ports));

@@ -27,6 +27,7 @@ DictationEngine::DictationEngine(DictationEnginePorts ports)
       audioFileWriter(std::move(ports.audioFileWriter)),
       temporaryFiles(std::move(ports.temporaryFiles)),
       delayedTranscriber(std::move(ports.delayedTranscriber)),
+      silenceTrimmer(std::move(ports.silenceTrimmer)),
       currentLocaleIdentifier(std::move(ports.localeIdentifier)),
       activeLanguageIdentifier(currentLocaleIdentifier) {}
 
@@ -101,6 +102,14 @@ void DictationEngine::startDelayedTranscription(SpeechModel model, const std::st
     recordingFileURL.reset();
     closeRecordingFile();
     if (recognitionRequest) recognitionRequest->endAudio();  // the preview
+
+    // Nothing was said: there is nothing to transcribe or upload, and nothing
+    // for Whisper to invent words from.
+    if (audioFile && silenceTrimmer && silenceTrimmer->trimSilence(*audioFile) == SilenceTrimOutcome::noSpeech) {
+        temporaryFiles->removeFile(*audioFile);
+        finish(DictationResult::success(""), id);
+        return;
+    }
     postPartial(progressText);
 
     if (!delayedTranscriber) {

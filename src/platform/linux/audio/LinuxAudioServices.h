@@ -6,6 +6,7 @@
 
 #include "platform/AudioCapture.h"
 #include "platform/AudioFileWriter.h"
+#include "platform/SilenceTrimmer.h"
 #include "platform/SpeechRecognizerService.h"
 
 namespace tavlo {
@@ -14,6 +15,7 @@ struct LinuxAudioServices {
     std::shared_ptr<AudioCapture> audioCapture;
     std::shared_ptr<AudioFileWriter> audioFileWriter;
     std::shared_ptr<SpeechRecognizerService> speechRecognizer;
+    std::shared_ptr<SilenceTrimmer> silenceTrimmer;
 };
 
 LinuxAudioServices makeLinuxAudioServices();
