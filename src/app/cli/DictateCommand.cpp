@@ -225,6 +225,8 @@ int runDictate(const std::vector<std::string>& args, Streams streams) {
                  finished();
              }});
         controls = std::make_unique<DictationControls>(stop, [&controller] { controller->cancelDictation(); });
+        // The warm server loads its model while the user speaks, not after.
+        controller->prepareLocalWhisperIfNeeded();
         controller->startDictation();
     });
     controls.reset();

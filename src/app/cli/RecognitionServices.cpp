@@ -7,7 +7,9 @@
 #include "engine/whisper/LocalWhisperTranscriber.h"
 #include "engine/whisper/WhisperModelCatalogue.h"
 #include "platform/linux/http/CurlHttpClient.h"
+#include "platform/linux/files/FileWhisperServerLock.h"
 #include "platform/linux/process/LoopbackListeners.h"
+#include "platform/linux/process/ProcessInfo.h"
 #include "platform/linux/process/PosixProcessLauncher.h"
 #include "platform/linux/files/SystemTemporaryFiles.h"
 #include "platform/linux/audio/LinuxAudioServices.h"
@@ -43,6 +45,14 @@ RecognitionServices makeRecognitionServices(std::shared_ptr<MainQueue> mainQueue
         return locations;
     };
     local.listenerIsOurs = [](int port) { return loopbackListenersBelongTo(port, ::getuid()); };
+    // One server for all of the user's runs, in the private work folder.
+    local.serverLock = std::make_shared<FileWhisperServerLock>();
+    local.processActivity = [](int pid) { return processActivity(pid); };
+    // The last server log outlives the run, for diagnostics.
+    try {
+        local.serverLogDirectory = SystemTemporaryFiles::privateFolder();
+    } catch (const PlatformError&) {
+    }
     CloudTranscriberSettings cloud;
     cloud.mainQueue = mainQueue;
     cloud.httpClient = services.httpClient;

@@ -45,10 +45,20 @@ void removeLocalWhisperFiles(const LocalWhisperWorkFiles& files) {
 }
 
 LocalWhisperTranscriber::LocalWhisperTranscriber(LocalWhisperSettings settings) : settings_(std::move(settings)) {
-    server_ = WarmWhisperServer::create({settings_.mainQueue, settings_.processLauncher, settings_.httpClient,
-                                         settings_.searchLocations, settings_.temporaryDirectory,
-                                         settings_.processorCount, settings_.serverPort, settings_.temporaryFiles,
-                                         settings_.listenerIsOurs});
+    WarmWhisperServerSettings server;
+    server.mainQueue = settings_.mainQueue;
+    server.processLauncher = settings_.processLauncher;
+    server.httpClient = settings_.httpClient;
+    server.searchLocations = settings_.searchLocations;
+    server.temporaryDirectory = settings_.temporaryDirectory;
+    server.processorCount = settings_.processorCount;
+    server.port = settings_.serverPort;
+    server.temporaryFiles = settings_.temporaryFiles;
+    server.listenerIsOurs = settings_.listenerIsOurs;
+    server.lock = settings_.serverLock;
+    server.processActivity = settings_.processActivity;
+    server.logDirectory = settings_.serverLogDirectory;
+    server_ = WarmWhisperServer::create(std::move(server));
 }
 
 std::shared_ptr<LocalWhisperTranscriber> LocalWhisperTranscriber::create(LocalWhisperSettings settings) {

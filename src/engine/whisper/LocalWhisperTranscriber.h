@@ -40,6 +40,11 @@ struct LocalWhisperSettings {
     std::function<bool(int port)> listenerIsOurs;
     // Makes the server log's folder private; see WarmWhisperServerSettings.
     std::shared_ptr<TemporaryFiles> temporaryFiles;
+    // See WarmWhisperServerSettings: one server per user, and how a server
+    // that makes no progress is noticed.
+    std::shared_ptr<WhisperServerLock> serverLock;
+    std::function<std::optional<ProcessActivity>(int processIdentifier)> processActivity;
+    std::filesystem::path serverLogDirectory;
 };
 
 class LocalWhisperTranscriber : public std::enable_shared_from_this<LocalWhisperTranscriber> {

@@ -9,6 +9,14 @@
 
 namespace tavlo {
 
+double whisperWavSeconds(std::uintmax_t fileSize) {
+    constexpr std::uintmax_t header = 44;
+    constexpr double bytesPerSecond = 16000.0 * 2;
+    return fileSize > header ? static_cast<double>(fileSize - header) / bytesPerSecond : 0.0;
+}
+
+double whisperInferenceTimeoutSeconds(double audioSeconds) { return 60.0 + 2.0 * audioSeconds; }
+
 HttpRequest whisperInferenceRequest(const std::string& serverURL, const std::string& boundary,
                                     const std::string& wavBytes) {
     MultipartFormBody body(boundary);

@@ -1,5 +1,6 @@
 #pragma once
 // The inference request to a whisper-server and the reading of its reply.
+#include <cstdint>
 #include <string>
 #include <variant>
 
@@ -8,6 +9,13 @@
 namespace tavlo {
 
 inline constexpr double kWhisperInferenceTimeoutSeconds = 600.0;
+
+// The length of a 16 kHz mono 16-bit WAV file of this size.
+double whisperWavSeconds(std::uintmax_t fileSize);
+// How long an inference may take at most: a minute, and twice the audio's
+// length on top, so a long file is not cut off and a short one never waits
+// minutes on a server that does not answer.
+double whisperInferenceTimeoutSeconds(double audioSeconds);
 
 // POST to serverURL + "inference": the response format, the temperature and
 // the WAV file as "audio.wav", in that order.

@@ -244,6 +244,40 @@ TEST_F(DictateCommandSerially, LocalWhisperTranscribesTheRecordingAndLeavesNoFil
     expectNoWorkFilesLeft();
 }
 
+// The warm server loads its model while the user speaks, as the desktop
+// program starts it at launch, so the model load is not paid after stop.
+TEST_F(DictateCommandSerially, LocalWhisperServerLoadsWhileTheUserSpeaks) {
+    if (findProgram("unshare").empty()) GTEST_SKIP() << "unshare is not installed";
+    const fs::path bin = home.path() / "bin";
+    fs::create_directories(bin);
+    fs::create_symlink(fs::path(TAVLO_STANDIN_DIR) / "whisper-server", bin / "whisper-server");
+    const auto probe = runProgram(findProgram("unshare"), {"--user", "--map-root-user", "--mount", "true"});
+    if (probe.status != 0) GTEST_SKIP() << "no private mount namespaces here: " << probe.err;
+
+    const fs::path model = home.path() / ".cache/whisper.cpp/ggml-base.bin";
+    fs::create_directories(model.parent_path());
+    std::ofstream(model) << "segment= Guten Tag vom Server.\n";
+    setSetting("speechModel", "Local Whisper");
+    setSetting("speechLanguageIdentifier", "de_DE");
+
+    RunningProgram program({findProgram("unshare"), "--user", "--map-root-user", "--mount", "sh", "-c",
+                            "mount --bind \"$0\" /usr/local/bin && exec \"$@\"", bin.string(), TAVLO_BINARY,
+                            "dictate"},
+                           environment);
+    ASSERT_TRUE(waitUntilRecording()) << "the program never listened";
+    // The stand-in records when it listens; that happens before Enter.
+    const fs::path events(model.string() + ".events");
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (read(events).find("listening") == std::string::npos && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(50ms);
+    EXPECT_NE(read(events).find("listening"), std::string::npos) << "no server while the user speaks";
+    EXPECT_TRUE(server().playSpeech("one two three"));
+    program.send("\n");
+    const auto result = program.finish();
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "Guten Tag vom Server.\n");
+}
+
 TEST_F(DictateCommandSerially, TheCloudReceivesTheRecordingAfterStop) {
     ScriptedHttpServer openAI;
     environment["TAVLO_OPENAI_BASE_URL"] = openAI.baseURL();

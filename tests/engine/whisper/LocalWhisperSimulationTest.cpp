@@ -426,7 +426,8 @@ TEST_F(LocalWhisperSimulation, ServerIsPreferredStartedWaitedForAndAsked) {
     ASSERT_EQ(requestsTo("POST"), 1u);
     const HttpRequest& upload = http_->requests().back();
     EXPECT_EQ(upload.url, "http://127.0.0.1:18131/inference");
-    EXPECT_EQ(upload.timeoutSeconds, 600.0);
+    // A few bytes of audio: the minute every inference gets, nothing on top.
+    EXPECT_EQ(upload.timeoutSeconds, 60.0);
     EXPECT_EQ(upload.headers[0].first, "Content-Type");
     EXPECT_EQ(upload.headers[0].second.rfind("multipart/form-data; boundary=SorvelBoundary-", 0), 0u);
     EXPECT_EQ(upload.headers[0].second.size(), std::string("multipart/form-data; boundary=SorvelBoundary-").size() + 36);

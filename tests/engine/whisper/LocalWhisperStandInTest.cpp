@@ -336,11 +336,14 @@ TEST_F(LocalWhisperStandIns, AServerAlreadyListeningIsAdoptedAndLeftRunning) {
     EXPECT_EQ(::kill(running.pid(), 0), 0) << "an adopted server is not ours to stop";
 }
 
-TEST_F(LocalWhisperStandIns, AServerThatExitsWhileLoadingSaysSo) {
+// The server's own words say why it ended; the message names the model file
+// rather than whisper.cpp's internals.
+TEST_F(LocalWhisperStandIns, AServerThatExitsWhileLoadingSaysWhy) {
     install("whisper-server");
     setModel("ggml-base.en.bin", "load_ms=200\nexit_during_load=1\n");
     const fs::path recording = dictate(recordings_->speech());
-    EXPECT_EQ(lastOutcome(), "error: Local Whisper server exited before it was ready.");
+    EXPECT_EQ(lastOutcome(),
+              "error: The Whisper model file " + model("ggml-base.en.bin").string() + " could not be loaded.");
     expectWorkFilesRemoved(recording);
 }
 

@@ -81,6 +81,25 @@ TEST(WhisperOutputNormalization, OnlyWellFormedUtf8IsText) {
     EXPECT_EQ(utf8TextOrEmpty(""), "");
 }
 
+// The wait on the server grows with the audio: a dictation never waits
+// minutes on a server that does not answer, a long file is not cut off.
+TEST(WhisperInferenceRequest, TimeLimitFitsTheAudiosLength) {
+    const struct {
+        std::uintmax_t wavSize;
+        double seconds;
+        double limit;
+    } cases[] = {
+        {0, 0.0, 60.0},
+        {44, 0.0, 60.0},                     // a header and no samples
+        {44 + 32000 * 5, 5.0, 70.0},         // a dictation of five seconds
+        {44 + 32000 * 1800, 1800.0, 3660.0}, // a 30-minute file (57.6 MB)
+    };
+    for (const auto& c : cases) {
+        EXPECT_DOUBLE_EQ(whisperWavSeconds(c.wavSize), c.seconds) << c.wavSize;
+        EXPECT_DOUBLE_EQ(whisperInferenceTimeoutSeconds(whisperWavSeconds(c.wavSize)), c.limit) << c.wavSize;
+    }
+}
+
 TEST(WhisperInferenceRequest, IsBuiltByteForByte) {
     const std::string wav("RIFF\0\x01\xff", 7);
     const HttpRequest request = whisperInferenceRequest("http://127.0.0.1:18131/", "SorvelBoundary-ABC", wav);

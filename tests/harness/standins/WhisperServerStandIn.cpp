@@ -1,11 +1,15 @@
 // Stands in for whisper.cpp's whisper-server: loads the "model" before it
 // binds (so the port refuses connections until then), answers GET / with a
 // page, and POST /inference like the real server, one transcription at a time.
+// Like the real one it binds with SO_REUSEPORT, so a second server of the same
+// user binds the port next to a first one, and a model it cannot load ends it
+// with "error: failed to initialize whisper context" and a non-zero status.
 // Like the real one it writes its log (standard output) only when it exits,
 // the first SIGTERM starts a graceful shutdown and a second one ends it at
 // once with status 1; each shutdown is recorded beside the model.
 #include <httplib.h>
 #include <signal.h>
+#include <sys/socket.h>
 
 #include <thread>
 
@@ -47,11 +51,17 @@ int main(int argc, char** argv) {
     }
     standin::sleepMilliseconds(script->number("load_ms", 0));
     if (const int status = script->number("exit_during_load", 0); status != 0) {
-        std::cerr << "error: model failed to load\n";
+        std::cerr << "whisper_model_load: failed to load model\n"
+                  << "error: failed to initialize whisper context\n";
         return status;
     }
 
     httplib::Server server;
+    server.set_socket_options([](int socket) {
+        const int yes = 1;
+        ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        ::setsockopt(socket, SOL_SOCKET, SO_REUSEPORT, &yes, sizeof yes);
+    });
     std::mutex inference;  // one transcription at a time, like the real server
     server.Get("/", [&](const httplib::Request&, httplib::Response& response) {
         standin::appendRecord(requestLog, {{"method", "GET"}, {"path", "/"}});

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <vector>
 
 namespace tavlo {
 namespace {
@@ -25,25 +26,46 @@ std::string procPath(int processIdentifier, const char* entry) {
     return "/proc/" + std::to_string(processIdentifier) + "/" + entry;
 }
 
-}  // namespace
-
-std::optional<unsigned long long> processStartTime(int processIdentifier) {
+// Fields 3 to `last` of /proc/PID/stat (index 0 is field 3). The name in
+// parentheses may hold spaces and parentheses: fields are counted from the
+// last ')'.
+std::optional<std::vector<std::string>> statFields(int processIdentifier, int last) {
     if (processIdentifier <= 0) return std::nullopt;
     const auto stat = readSmallFile(procPath(processIdentifier, "stat"), 4096);
     if (!stat) return std::nullopt;
-    // The name in parentheses may hold spaces and parentheses: count fields
-    // from the last ')'. The start time is field 22; field 3 follows ')'.
     const std::size_t close = stat->rfind(')');
     if (close == std::string::npos) return std::nullopt;
+    std::vector<std::string> fields;
     std::size_t position = close + 1;
-    for (int field = 3; field <= 22; ++field) {
+    for (int field = 3; field <= last; ++field) {
         position = stat->find_first_not_of(' ', position);
         if (position == std::string::npos) return std::nullopt;
         const std::size_t end = std::min(stat->find(' ', position), stat->size());
-        if (field == 22) return std::strtoull(stat->substr(position, end - position).c_str(), nullptr, 10);
+        fields.push_back(stat->substr(position, end - position));
         position = end;
     }
-    return std::nullopt;
+    return fields;
+}
+
+}  // namespace
+
+std::optional<unsigned long long> processStartTime(int processIdentifier) {
+    const auto fields = statFields(processIdentifier, 22);
+    if (!fields) return std::nullopt;
+    return std::strtoull(fields->back().c_str(), nullptr, 10);
+}
+
+std::optional<ProcessActivity> processActivity(int processIdentifier) {
+    // Field 3 is the state ("T" stopped, "t" stopped by a tracer, "Z" and
+    // "X" ended); 14 and 15 the user and system time.
+    const auto fields = statFields(processIdentifier, 15);
+    if (!fields) return std::nullopt;
+    const std::string& state = (*fields)[0];
+    if (state == "Z" || state == "X") return std::nullopt;
+    ProcessActivity activity;
+    activity.stopped = state == "T" || state == "t";
+    activity.cpuTicks = std::strtoull((*fields)[11].c_str(), nullptr, 10) + std::strtoull((*fields)[12].c_str(), nullptr, 10);
+    return activity;
 }
 
 std::optional<std::string> processExecutableName(int processIdentifier) {

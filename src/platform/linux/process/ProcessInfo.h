@@ -5,12 +5,16 @@
 #include <optional>
 #include <string>
 
+#include "platform/ProcessActivity.h"
+
 namespace tavlo {
 
 // The start time in clock ticks since boot; absent when the process is gone.
 std::optional<unsigned long long> processStartTime(int processIdentifier);
 // The file name of the running executable (absent for other users' processes).
 std::optional<std::string> processExecutableName(int processIdentifier);
+// Whether it is stopped and the processor time it used; absent when gone.
+std::optional<ProcessActivity> processActivity(int processIdentifier);
 // The kernel's short name of the process (at most 15 bytes).
 std::optional<std::string> processCommandName(int processIdentifier);
 
