@@ -28,8 +28,10 @@ struct DeliveryAdapters {
 DeliveryAdapters makeX11DeliveryAdapters(std::shared_ptr<x11::X11Connection> connection);
 
 // On Wayland: the focused field and its application from the accessibility
-// bus, text written at the caret through it, Qt's clipboard, and no
-// keystrokes (a Wayland client cannot type into another).
+// bus, text written at the caret through it where the field allows; the
+// clipboard through the data-control protocol and the paste keystroke through
+// a virtual keyboard where the compositor offers them (wlroots, KDE), else
+// Qt's clipboard and no keystrokes.
 DeliveryAdapters makeWaylandDeliveryAdapters();
 
 }  // namespace tavlo::cli

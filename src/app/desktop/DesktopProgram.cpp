@@ -203,7 +203,11 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     ports.identity.bundlePath = QCoreApplication::applicationFilePath().toStdString();
     ports.identity.session = std::string(wayland::name(*session.server));
     ports.identity.triggerMethods = onWayland ? "commands" : "x11-keys,commands";
-    ports.identity.deliveryMethods = onWayland ? "accessibility,clipboard" : "keystroke,accessibility,clipboard";
+    // On Wayland the keystroke exists only where the compositor lends a
+    // virtual keyboard, and then comes after the write over accessibility.
+    ports.identity.deliveryMethods = !onWayland                  ? "keystroke,accessibility,clipboard"
+                                     : delivery.keyEventPoster ? "accessibility,keystroke,clipboard"
+                                                               : "accessibility,clipboard";
     ports.identity.triggersNeedBinding = onWayland;
     ports.notifications = std::make_shared<DBusNotifications>();
     auto controller = AppDelegate::create(std::move(ports));

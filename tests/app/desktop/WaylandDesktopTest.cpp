@@ -86,7 +86,9 @@ TEST_F(WaylandDesktopSerially, ASwayBindingHoldsTheTriggerAndTheSpeechLandsInThe
     // least, a moment after the launch line.
     EXPECT_TRUE(logged("trigger notice shown=false")) << diagnostics();
     const std::string launch = diagnostics();
-    EXPECT_NE(launch.find(" session=wayland triggers=commands delivery=accessibility,clipboard"), std::string::npos)
+    // sway lends a virtual keyboard for the paste keystroke.
+    EXPECT_NE(launch.find(" session=wayland triggers=commands delivery=accessibility,keystroke,clipboard"),
+              std::string::npos)
         << launch;
 
     ASSERT_TRUE(sway().holdKey("F9", 7s));
@@ -111,6 +113,9 @@ TEST_F(WaylandDesktopSerially, ASwayBindingHoldsTheTriggerAndTheSpeechLandsInThe
         10s))
         << log;
     EXPECT_TRUE(logged("paste outcome=accessibilityInserted", 5s)) << diagnostics();
+    // The text stays on the clipboard too, set without the focus, for the
+    // other applications to read.
+    EXPECT_EQ(sway().clipboard(), field.fieldState().value_or(TextFieldApplication::FieldState{}).text);
     EXPECT_TRUE(waitFor([&] { return readFile(sway().home() / ".config/tavlo/settings.json").find("\"appName\"") !=
                                       std::string::npos; },
                         5s))
@@ -142,6 +147,25 @@ TEST_F(WaylandDesktopSerially, PasteWritesAtTheCaretOfTheNativeGtkEntry) {
         ASSERT_TRUE(state);
         EXPECT_EQ(state->text, c.expected);
     }
+}
+
+// A field with no editable text for the accessibility bus (a terminal, a
+// canvas) gets the text from the clipboard through the paste keystroke of
+// a virtual keyboard.
+TEST_F(WaylandDesktopSerially, PasteIntoAFieldThatTakesNoWrittenTextGoesThroughTheClipboardAndTheKeystroke) {
+    TextFieldSetup setup{"$ ", 2, 2};
+    setup.pasteOnly = true;
+    TextFieldApplication field(Toolkit::gtk3, onSway(setup));
+    ASSERT_TRUE(field.running()) << field.error();
+    const std::string text = "ls -la ~/caf\xc3\xa9 \xf0\x9f\x98\x80";
+    const auto result = tavlo({"paste", text});
+    EXPECT_EQ(result.status, 0) << result.err << diagnostics();
+    // Nothing to read back from such a field: the keystroke is trusted.
+    EXPECT_EQ(result.out, "keyboardSent\n") << result.err;
+    EXPECT_NE(diagnostics().find("paste shortcutSent=true"), std::string::npos) << diagnostics();
+    const auto state = field.fieldState();
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->text, "$ " + text);
 }
 
 TEST_F(WaylandDesktopSerially, PasteWithNothingFocusedSaysTheTextIsNotOnTheClipboard) {
