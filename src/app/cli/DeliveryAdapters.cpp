@@ -43,7 +43,7 @@ DeliveryAdapters makeWaylandDeliveryAdapters() {
         return focused && focused->isEditable();
     };
     return {clipboard, workspace, accessibility, wayland::VirtualKeyboardPoster::create(connection, std::move(keys)),
-            std::make_shared<FileDeliveryLock>()};
+            std::make_shared<FileDeliveryLock>(), connection};
 }
 
 void DeliveryAdapters::addTo(AppDelegatePorts& ports) const {

@@ -11,6 +11,9 @@
 namespace tavlo::x11 {
 class X11Connection;
 }
+namespace tavlo::wayland {
+class WaylandConnection;
+}
 
 namespace tavlo::cli {
 
@@ -20,6 +23,9 @@ struct DeliveryAdapters {
     std::shared_ptr<Accessibility> accessibility;
     std::shared_ptr<KeyEventPoster> keyEventPoster;
     std::shared_ptr<DeliveryLock> deliveryLock;
+    // On Wayland, the program's own connection to the compositor (null when
+    // it could not be made), for the bubble as well.
+    std::shared_ptr<wayland::WaylandConnection> wayland;
 
     void addTo(AppDelegatePorts& ports) const;
 };

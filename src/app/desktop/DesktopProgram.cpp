@@ -27,6 +27,7 @@
 #include "app/desktop/TriggerChannel.h"
 #include "hub/HubWindow.h"
 #include "indicator/BubbleWindow.h"
+#include "indicator/LayerShellBubble.h"
 #include "indicator/SorvelIcon.h"
 #include "indicator/model/FeedbackSound.h"
 #include "platform/linux/audio/PulseSoundPlayer.h"
@@ -216,14 +217,20 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     tray->setController(controller);
     controller->setStatusItem(tray);
     // The bubble goes before the application object: its window must not
-    // outlive it. On Wayland it would be an ordinary window that the
-    // compositor places and focuses, taking the keyboard from the field the
-    // user dictates into: there the tray icon alone shows the state.
+    // outlive it. On Wayland an ordinary window would be placed and focused
+    // by the compositor, taking the keyboard from the field the user
+    // dictates into: compositors with a layer shell (wlroots, KDE) show it
+    // as a layer surface that declines the keyboard; elsewhere (GNOME) the
+    // tray icon alone shows the state.
     std::shared_ptr<BubbleWindow> bubble;
+    std::shared_ptr<LayerShellBubble> layerBubble;
     if (!onWayland) {
         bubble = std::make_shared<BubbleWindow>(controller->placeBubble());
         bubble->bubbleView().setDelegate(controller);
         controller->setBubbleWindow(bubble);
+    } else if ((layerBubble = LayerShellBubble::create(delivery.wayland, controller->placeBubble()))) {
+        layerBubble->bubbleView().setDelegate(controller);
+        controller->setBubbleWindow(layerBubble);
     }
     controller->applicationDidFinishLaunching();
     tray->show();
@@ -237,6 +244,7 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     const int status = app.exec();
     controller->setBubbleWindow(nullptr);
     bubble.reset();
+    layerBubble.reset();
     hubLauncher.reset();
     return status;
 }

@@ -5,6 +5,8 @@
 // trigger from the `tavlo trigger` commands the bindings run.
 #include <gtest/gtest.h>
 
+#include <QImage>
+
 #include <signal.h>
 
 #include <chrono>
@@ -21,6 +23,19 @@
 
 namespace tavlo::testing {
 namespace {
+
+// How many pixels differ between two screenshots in the strip along the
+// right edge where the bubble sits (its size and margin, halfway down).
+int changedPixelsAtTheRightEdge(const std::filesystem::path& first, const std::filesystem::path& second) {
+    const QImage a(QString::fromStdString(first.string()));
+    const QImage b(QString::fromStdString(second.string()));
+    if (a.isNull() || a.size() != b.size()) return -1;
+    int changed = 0;
+    for (int y = a.height() / 2 - 40; y < a.height() / 2 + 40; ++y)
+        for (int x = a.width() - 80; x < a.width(); ++x)
+            if (y >= 0 && x >= 0 && a.pixel(x, y) != b.pixel(x, y)) ++changed;
+    return changed;
+}
 
 class WaylandDesktopSerially : public ::testing::Test {
 protected:
@@ -78,6 +93,9 @@ TEST_F(WaylandDesktopSerially, ASwayBindingHoldsTheTriggerAndTheSpeechLandsInThe
     ASSERT_TRUE(sway().command("bindsym --no-repeat F9 exec " + tavloPath + " trigger start"));
     ASSERT_TRUE(sway().command("bindsym --release F9 exec " + tavloPath + " trigger stop"));
 
+    // The screen before the program runs, to find the bubble on later.
+    const auto before = SwayDesktop::canTakeScreenshots() ? sway().screenshot("before") : std::nullopt;
+
     ScopedEnvironment scoped(sway().environment());
     const auto command = asUser({TAVLO_BINARY});
     BackgroundProgram program(command.front(), {command.begin() + 1, command.end()});
@@ -96,6 +114,14 @@ TEST_F(WaylandDesktopSerially, ASwayBindingHoldsTheTriggerAndTheSpeechLandsInThe
     // The first dictation loads the recogniser's model; give it a moment.
     std::this_thread::sleep_for(1500ms);
     ASSERT_TRUE(sound.startPlaying(speech));
+    // While listening the bubble is up at the right edge, halfway down, as
+    // a layer surface: the entry keeps the keyboard.
+    if (before) {
+        const auto listening = sway().screenshot("listening");
+        ASSERT_TRUE(listening);
+        EXPECT_GT(changedPixelsAtTheRightEdge(*before, *listening), 200) << "no bubble at the right edge";
+    }
+    EXPECT_EQ(sway().focusedProcess(), field.pid());
     sound.waitForPlayback();
     ASSERT_TRUE(sway().waitForKeyRelease());
     ASSERT_TRUE(logged("trigger command=stop", 10s)) << diagnostics();
@@ -113,6 +139,7 @@ TEST_F(WaylandDesktopSerially, ASwayBindingHoldsTheTriggerAndTheSpeechLandsInThe
         10s))
         << log;
     EXPECT_TRUE(logged("paste outcome=accessibilityInserted", 5s)) << diagnostics();
+    EXPECT_EQ(sway().focusedProcess(), field.pid()) << "the focus moved during the dictation";
     // The text stays on the clipboard too, set without the focus, for the
     // other applications to read.
     EXPECT_EQ(sway().clipboard(), field.fieldState().value_or(TextFieldApplication::FieldState{}).text);
