@@ -22,7 +22,7 @@ DeliveryAdapters makeX11DeliveryAdapters(std::shared_ptr<x11::X11Connection> con
     auto workspace = x11::X11Workspace::create(connection, options);
     auto keys = x11::X11KeyEventPoster::create(connection, workspace, pasteboard);
     return {pasteboard, workspace, std::make_shared<atspi::AtspiAccessibility>(), keys,
-            std::make_shared<FileDeliveryLock>()};
+            std::make_shared<FileDeliveryLock>(), nullptr};
 }
 
 DeliveryAdapters makeWaylandDeliveryAdapters() {

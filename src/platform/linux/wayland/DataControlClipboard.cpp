@@ -151,7 +151,10 @@ void DataControlClipboard::dropSource() {
 }
 
 void DataControlClipboard::forgetOffer(zwlr_data_control_offer_v1*& offer) {
-    if (offer) zwlr_data_control_offer_v1_destroy(offer);
+    if (offer) {
+        offers_.erase(offer);
+        zwlr_data_control_offer_v1_destroy(offer);
+    }
     offer = nullptr;
 }
 
@@ -194,10 +197,7 @@ void DataControlClipboard::selection(void* data, zwlr_data_control_device_v1*, z
     auto* self = static_cast<DataControlClipboard*>(data);
     if (self->selection_ != offer) {
         // The types stay known for the new selection; the old offer is done.
-        if (self->selection_) {
-            self->offers_.erase(self->selection_);
-            zwlr_data_control_offer_v1_destroy(self->selection_);
-        }
+        self->forgetOffer(self->selection_);
         self->selection_ = offer;
     }
     if (self->ownChangesPending_ > 0) {
@@ -214,10 +214,7 @@ void DataControlClipboard::primarySelection(void* data, zwlr_data_control_device
     // Only the clipboard is used; the primary selection's offers are let go.
     auto* self = static_cast<DataControlClipboard*>(data);
     if (self->primary_ == offer) return;
-    if (self->primary_) {
-        self->offers_.erase(self->primary_);
-        zwlr_data_control_offer_v1_destroy(self->primary_);
-    }
+    self->forgetOffer(self->primary_);
     self->primary_ = offer;
 }
 

@@ -45,6 +45,7 @@ private:
     // Makes `source` (null: nothing) the selection, holding `text`.
     void select(zwlr_data_control_source_v1* source, std::string_view text);
     void dropSource();
+    // Lets an offer go, with its types.
     void forgetOffer(zwlr_data_control_offer_v1*& offer);
 
     static void dataOffer(void* data, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1* offer);
