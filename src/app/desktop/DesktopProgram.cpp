@@ -24,6 +24,7 @@
 #include "app/desktop/QtDesktopServices.h"
 #include "app/desktop/QtTray.h"
 #include "app/desktop/SingleInstance.h"
+#include "app/desktop/PortalTriggers.h"
 #include "app/desktop/TriggerChannel.h"
 #include "hub/HubWindow.h"
 #include "indicator/BubbleWindow.h"
@@ -203,15 +204,20 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     ports.identity.bundleIdentifier = "app.tavlo.Tavlo";
     ports.identity.bundlePath = QCoreApplication::applicationFilePath().toStdString();
     ports.identity.session = std::string(wayland::name(*session.server));
-    ports.identity.triggerMethods = onWayland ? "commands" : "x11-keys,commands";
+    // The desktop's own global shortcuts where it offers them (KDE Plasma,
+    // GNOME 48+, Hyprland); the commands always.
+    auto notifications = std::make_shared<DBusNotifications>();
+    auto portalTriggers = onWayland ? PortalTriggers::create(notifications) : nullptr;
+    ports.identity.triggerMethods = !onWayland ? "x11-keys,commands" : portalTriggers ? "portal,commands" : "commands";
     // On Wayland the keystroke exists only where the compositor lends a
     // virtual keyboard, and then comes after the write over accessibility.
     ports.identity.deliveryMethods = !onWayland                  ? "keystroke,accessibility,clipboard"
                                      : delivery.keyEventPoster ? "accessibility,keystroke,clipboard"
                                                                : "accessibility,clipboard";
-    ports.identity.triggersNeedBinding = onWayland;
-    ports.notifications = std::make_shared<DBusNotifications>();
+    ports.identity.triggersNeedBinding = onWayland && !portalTriggers;
+    ports.notifications = notifications;
     auto controller = AppDelegate::create(std::move(ports));
+    if (portalTriggers) portalTriggers->start(controller, logLine);
     hubLauncher->setController(controller);
 
     tray->setController(controller);
