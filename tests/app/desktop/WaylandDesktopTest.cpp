@@ -9,7 +9,10 @@
 
 #include <signal.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <fstream>
 #include <map>
 #include <thread>
 
@@ -202,6 +205,61 @@ TEST_F(WaylandDesktopSerially, PasteWithNothingFocusedSaysTheTextIsNotOnTheClipb
     EXPECT_NE(result.err.find("it is not on the clipboard"), std::string::npos) << result.err;
     EXPECT_NE(sway().clipboard().value_or(""), "nobody will see this");
     EXPECT_NE(diagnostics().find("paste no-target chars=20"), std::string::npos) << diagnostics();
+}
+
+// Where the desktop offers the GlobalShortcuts portal (the real frontend,
+// with the tests' desktop side behind it), the hold shortcut's press and
+// release start and stop a dictation, as the commands would.
+TEST_F(WaylandDesktopSerially, TheDesktopsGlobalShortcutsHoldTheTrigger) {
+    if (::access("/usr/libexec/xdg-desktop-portal", X_OK) != 0) GTEST_SKIP() << "not installed: xdg-desktop-portal";
+    const auto portals = sway().runtime() / "portals";
+    std::filesystem::create_directories(portals);
+    std::ofstream(portals / "tavlo-test.portal") << "[portal]\nDBusName=org.tavlo.TestShortcutsPortal\n"
+                                                    "Interfaces=org.freedesktop.impl.portal.GlobalShortcuts;\n"
+                                                    "UseIn=tavlotest\n";
+    std::filesystem::permissions(portals, std::filesystem::perms::all);
+    ScopedEnvironment scoped(sway().environment());
+    const auto backendCommand = asUser({"/usr/bin/python3", std::string(TAVLO_TEST_SOURCE_DIR) +
+                                                                "/harness/shortcuts_portal_backend.py"});
+    BackgroundProgram backend(backendCommand.front(), {backendCommand.begin() + 1, backendCommand.end()});
+    auto owned = [&](const std::string& name) {
+        return waitFor(
+            [&] {
+                std::string output;
+                sway().run({"gdbus", "call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
+                            "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.NameHasOwner", name},
+                           &output);
+                return output.find("true") != std::string::npos;
+            },
+            15s);
+    };
+    ASSERT_TRUE(owned("org.tavlo.TestShortcutsPortal"));
+    const auto frontendCommand =
+        asUser({"XDG_DESKTOP_PORTAL_DIR=" + portals.string(), "XDG_CURRENT_DESKTOP=tavlotest",
+                "/usr/libexec/xdg-desktop-portal"});
+    BackgroundProgram frontend(frontendCommand.front(), {frontendCommand.begin() + 1, frontendCommand.end()});
+    ASSERT_TRUE(owned("org.freedesktop.portal.Desktop"));
+
+    const auto command = asUser({TAVLO_BINARY});
+    BackgroundProgram program(command.front(), {command.begin() + 1, command.end()});
+    ASSERT_TRUE(logged("trigger portal bound hold=CTRL+ALT+space,toggle=CTRL+ALT+d")) << diagnostics();
+    EXPECT_NE(diagnostics().find(" triggers=portal,commands "), std::string::npos) << diagnostics();
+    // No binding notice: the desktop's shortcuts are the triggers.
+    EXPECT_EQ(diagnostics().find("trigger notice"), std::string::npos) << diagnostics();
+
+    auto act = [&](const char* method) {
+        return sway().run({"gdbus", "call", "--session", "--dest", "org.tavlo.TestShortcutsPortal", "--object-path",
+                           "/org/freedesktop/portal/desktop", "--method",
+                           std::string("org.tavlo.TestShortcuts.") + method, "hold"}) == 0;
+    };
+    ASSERT_TRUE(act("Press"));
+    EXPECT_TRUE(logged("trigger command=start", 10s)) << diagnostics();
+    std::this_thread::sleep_for(1500ms);
+    ASSERT_TRUE(act("Release"));
+    EXPECT_TRUE(logged("trigger command=stop", 10s)) << diagnostics();
+    ::kill(program.pid(), SIGTERM);
+    ::kill(frontend.pid(), SIGTERM);
+    ::kill(backend.pid(), SIGTERM);
 }
 
 // Without a running program the commands say so, on any desktop.
