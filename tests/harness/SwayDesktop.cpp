@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <stdexcept>
+#include <string>
 #include <thread>
 
 #include "harness/ChildProcesses.h"
@@ -212,6 +214,32 @@ std::optional<std::string> SwayDesktop::clipboard() const {
     std::filesystem::remove(file, ignored);
     if (status != 0) return std::nullopt;
     return text;
+}
+
+std::optional<int> SwayDesktop::focusedProcess() const {
+    // The tree is JSON; Python reads it more simply than a test would.
+    const std::string script =
+        "swaymsg -t get_tree | python3 -c '\n"
+        "import json, sys\n"
+        "def walk(node):\n"
+        "    if node.get(\"focused\") and node.get(\"pid\"): print(node[\"pid\"])\n"
+        "    for child in node.get(\"nodes\", []) + node.get(\"floating_nodes\", []): walk(child)\n"
+        "walk(json.load(sys.stdin))'";
+    std::string output;
+    if (run({"/bin/sh", "-c", script}, &output) != 0) return std::nullopt;
+    try {
+        return std::stoi(output);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+bool SwayDesktop::canTakeScreenshots() { return !findProgram("grim").empty(); }
+
+std::optional<std::filesystem::path> SwayDesktop::screenshot(const std::string& name) const {
+    const auto file = runtime() / (name + ".png");
+    if (run({findProgram("grim"), file.string()}) != 0 || !std::filesystem::exists(file)) return std::nullopt;
+    return file;
 }
 
 void SwayDesktop::stop() {

@@ -63,6 +63,13 @@ public:
     bool waitForKeyRelease();
     // The clipboard's text; absent when it has none.
     std::optional<std::string> clipboard() const;
+    // The process whose window has the keyboard focus, from sway's tree;
+    // absent when no window has it.
+    std::optional<int> focusedProcess() const;
+    // The whole output as a PNG picture in the session's runtime folder
+    // (grim); absent when it could not be taken.
+    std::optional<std::filesystem::path> screenshot(const std::string& name) const;
+    static bool canTakeScreenshots();
 
     // One desktop shared by every test of this program, started at first use
     // and stopped at exit.

@@ -69,6 +69,7 @@ TextFieldApplication::TextFieldApplication(Toolkit toolkit, const TextFieldSetup
                              std::to_string(setup.selectionEnd)});
     if (setup.refusesPaste) argv.push_back("--refuse-paste");
     if (setup.password) argv.push_back("--password");
+    if (setup.pasteOnly) argv.push_back("--paste-only");
     // Both toolkits join the accessibility bus only when nothing says not to;
     // Qt also only when told it is wanted.
     std::vector<std::pair<std::string, std::string>> replaced = {

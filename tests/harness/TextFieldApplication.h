@@ -25,6 +25,10 @@ struct TextFieldSetup {
     int selectionEnd = 0;
     bool refusesPaste = false;  // the paste keystroke and menu do nothing
     bool password = false;
+    // GTK only: a focused canvas that offers no editable text over the
+    // accessibility bus (as a terminal) and takes text only by the paste
+    // shortcut, Ctrl+V or Ctrl+Shift+V.
+    bool pasteOnly = false;
     // On a Wayland desktop of the tests: the command that runs it as that
     // session's user (empty: as this process) and the session's environment.
     // Empty `waylandSession`: on this process's X11 display.

@@ -11,6 +11,9 @@
 namespace tavlo::x11 {
 class X11Connection;
 }
+namespace tavlo::wayland {
+class WaylandConnection;
+}
 
 namespace tavlo::cli {
 
@@ -20,6 +23,9 @@ struct DeliveryAdapters {
     std::shared_ptr<Accessibility> accessibility;
     std::shared_ptr<KeyEventPoster> keyEventPoster;
     std::shared_ptr<DeliveryLock> deliveryLock;
+    // On Wayland, the program's own connection to the compositor (null when
+    // it could not be made), for the bubble as well.
+    std::shared_ptr<wayland::WaylandConnection> wayland;
 
     void addTo(AppDelegatePorts& ports) const;
 };
@@ -28,8 +34,10 @@ struct DeliveryAdapters {
 DeliveryAdapters makeX11DeliveryAdapters(std::shared_ptr<x11::X11Connection> connection);
 
 // On Wayland: the focused field and its application from the accessibility
-// bus, text written at the caret through it, Qt's clipboard, and no
-// keystrokes (a Wayland client cannot type into another).
+// bus, text written at the caret through it where the field allows; the
+// clipboard through the data-control protocol and the paste keystroke through
+// a virtual keyboard where the compositor offers them (wlroots, KDE), else
+// Qt's clipboard and no keystrokes.
 DeliveryAdapters makeWaylandDeliveryAdapters();
 
 }  // namespace tavlo::cli

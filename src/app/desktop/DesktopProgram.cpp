@@ -24,9 +24,11 @@
 #include "app/desktop/QtDesktopServices.h"
 #include "app/desktop/QtTray.h"
 #include "app/desktop/SingleInstance.h"
+#include "app/desktop/PortalTriggers.h"
 #include "app/desktop/TriggerChannel.h"
 #include "hub/HubWindow.h"
 #include "indicator/BubbleWindow.h"
+#include "indicator/LayerShellBubble.h"
 #include "indicator/SorvelIcon.h"
 #include "indicator/model/FeedbackSound.h"
 #include "platform/linux/audio/PulseSoundPlayer.h"
@@ -202,24 +204,39 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     ports.identity.bundleIdentifier = "app.tavlo.Tavlo";
     ports.identity.bundlePath = QCoreApplication::applicationFilePath().toStdString();
     ports.identity.session = std::string(wayland::name(*session.server));
-    ports.identity.triggerMethods = onWayland ? "commands" : "x11-keys,commands";
-    ports.identity.deliveryMethods = onWayland ? "accessibility,clipboard" : "keystroke,accessibility,clipboard";
-    ports.identity.triggersNeedBinding = onWayland;
-    ports.notifications = std::make_shared<DBusNotifications>();
+    // The desktop's own global shortcuts where it offers them (KDE Plasma,
+    // GNOME 48+, Hyprland); the commands always.
+    auto notifications = std::make_shared<DBusNotifications>();
+    auto portalTriggers = onWayland ? PortalTriggers::create(notifications) : nullptr;
+    ports.identity.triggerMethods = !onWayland ? "x11-keys,commands" : portalTriggers ? "portal,commands" : "commands";
+    // On Wayland the keystroke exists only where the compositor lends a
+    // virtual keyboard, and then comes after the write over accessibility.
+    ports.identity.deliveryMethods = !onWayland                  ? "keystroke,accessibility,clipboard"
+                                     : delivery.keyEventPoster ? "accessibility,keystroke,clipboard"
+                                                               : "accessibility,clipboard";
+    ports.identity.triggersNeedBinding = onWayland && !portalTriggers;
+    ports.notifications = notifications;
     auto controller = AppDelegate::create(std::move(ports));
+    if (portalTriggers) portalTriggers->start(controller, logLine);
     hubLauncher->setController(controller);
 
     tray->setController(controller);
     controller->setStatusItem(tray);
     // The bubble goes before the application object: its window must not
-    // outlive it. On Wayland it would be an ordinary window that the
-    // compositor places and focuses, taking the keyboard from the field the
-    // user dictates into: there the tray icon alone shows the state.
+    // outlive it. On Wayland an ordinary window would be placed and focused
+    // by the compositor, taking the keyboard from the field the user
+    // dictates into: compositors with a layer shell (wlroots, KDE) show it
+    // as a layer surface that declines the keyboard; elsewhere (GNOME) the
+    // tray icon alone shows the state.
     std::shared_ptr<BubbleWindow> bubble;
+    std::shared_ptr<LayerShellBubble> layerBubble;
     if (!onWayland) {
         bubble = std::make_shared<BubbleWindow>(controller->placeBubble());
         bubble->bubbleView().setDelegate(controller);
         controller->setBubbleWindow(bubble);
+    } else if ((layerBubble = LayerShellBubble::create(delivery.wayland, controller->placeBubble()))) {
+        layerBubble->bubbleView().setDelegate(controller);
+        controller->setBubbleWindow(layerBubble);
     }
     controller->applicationDidFinishLaunching();
     tray->show();
@@ -233,6 +250,7 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     const int status = app.exec();
     controller->setBubbleWindow(nullptr);
     bubble.reset();
+    layerBubble.reset();
     hubLauncher.reset();
     return status;
 }

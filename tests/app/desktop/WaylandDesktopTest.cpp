@@ -5,9 +5,14 @@
 // trigger from the `tavlo trigger` commands the bindings run.
 #include <gtest/gtest.h>
 
+#include <QImage>
+
 #include <signal.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <fstream>
 #include <map>
 #include <thread>
 
@@ -21,6 +26,19 @@
 
 namespace tavlo::testing {
 namespace {
+
+// How many pixels differ between two screenshots in the strip along the
+// right edge where the bubble sits (its size and margin, halfway down).
+int changedPixelsAtTheRightEdge(const std::filesystem::path& first, const std::filesystem::path& second) {
+    const QImage a(QString::fromStdString(first.string()));
+    const QImage b(QString::fromStdString(second.string()));
+    if (a.isNull() || a.size() != b.size()) return -1;
+    int changed = 0;
+    for (int y = a.height() / 2 - 40; y < a.height() / 2 + 40; ++y)
+        for (int x = a.width() - 80; x < a.width(); ++x)
+            if (y >= 0 && x >= 0 && a.pixel(x, y) != b.pixel(x, y)) ++changed;
+    return changed;
+}
 
 class WaylandDesktopSerially : public ::testing::Test {
 protected:
@@ -78,6 +96,9 @@ TEST_F(WaylandDesktopSerially, ASwayBindingHoldsTheTriggerAndTheSpeechLandsInThe
     ASSERT_TRUE(sway().command("bindsym --no-repeat F9 exec " + tavloPath + " trigger start"));
     ASSERT_TRUE(sway().command("bindsym --release F9 exec " + tavloPath + " trigger stop"));
 
+    // The screen before the program runs, to find the bubble on later.
+    const auto before = SwayDesktop::canTakeScreenshots() ? sway().screenshot("before") : std::nullopt;
+
     ScopedEnvironment scoped(sway().environment());
     const auto command = asUser({TAVLO_BINARY});
     BackgroundProgram program(command.front(), {command.begin() + 1, command.end()});
@@ -86,7 +107,9 @@ TEST_F(WaylandDesktopSerially, ASwayBindingHoldsTheTriggerAndTheSpeechLandsInThe
     // least, a moment after the launch line.
     EXPECT_TRUE(logged("trigger notice shown=false")) << diagnostics();
     const std::string launch = diagnostics();
-    EXPECT_NE(launch.find(" session=wayland triggers=commands delivery=accessibility,clipboard"), std::string::npos)
+    // sway lends a virtual keyboard for the paste keystroke.
+    EXPECT_NE(launch.find(" session=wayland triggers=commands delivery=accessibility,keystroke,clipboard"),
+              std::string::npos)
         << launch;
 
     ASSERT_TRUE(sway().holdKey("F9", 7s));
@@ -94,6 +117,14 @@ TEST_F(WaylandDesktopSerially, ASwayBindingHoldsTheTriggerAndTheSpeechLandsInThe
     // The first dictation loads the recogniser's model; give it a moment.
     std::this_thread::sleep_for(1500ms);
     ASSERT_TRUE(sound.startPlaying(speech));
+    // While listening the bubble is up at the right edge, halfway down, as
+    // a layer surface: the entry keeps the keyboard.
+    if (before) {
+        const auto listening = sway().screenshot("listening");
+        ASSERT_TRUE(listening);
+        EXPECT_GT(changedPixelsAtTheRightEdge(*before, *listening), 200) << "no bubble at the right edge";
+    }
+    EXPECT_EQ(sway().focusedProcess(), field.pid());
     sound.waitForPlayback();
     ASSERT_TRUE(sway().waitForKeyRelease());
     ASSERT_TRUE(logged("trigger command=stop", 10s)) << diagnostics();
@@ -111,6 +142,10 @@ TEST_F(WaylandDesktopSerially, ASwayBindingHoldsTheTriggerAndTheSpeechLandsInThe
         10s))
         << log;
     EXPECT_TRUE(logged("paste outcome=accessibilityInserted", 5s)) << diagnostics();
+    EXPECT_EQ(sway().focusedProcess(), field.pid()) << "the focus moved during the dictation";
+    // The text stays on the clipboard too, set without the focus, for the
+    // other applications to read.
+    EXPECT_EQ(sway().clipboard(), field.fieldState().value_or(TextFieldApplication::FieldState{}).text);
     EXPECT_TRUE(waitFor([&] { return readFile(sway().home() / ".config/tavlo/settings.json").find("\"appName\"") !=
                                       std::string::npos; },
                         5s))
@@ -144,6 +179,25 @@ TEST_F(WaylandDesktopSerially, PasteWritesAtTheCaretOfTheNativeGtkEntry) {
     }
 }
 
+// A field with no editable text for the accessibility bus (a terminal, a
+// canvas) gets the text from the clipboard through the paste keystroke of
+// a virtual keyboard.
+TEST_F(WaylandDesktopSerially, PasteIntoAFieldThatTakesNoWrittenTextGoesThroughTheClipboardAndTheKeystroke) {
+    TextFieldSetup setup{"$ ", 2, 2};
+    setup.pasteOnly = true;
+    TextFieldApplication field(Toolkit::gtk3, onSway(setup));
+    ASSERT_TRUE(field.running()) << field.error();
+    const std::string text = "ls -la ~/caf\xc3\xa9 \xf0\x9f\x98\x80";
+    const auto result = tavlo({"paste", text});
+    EXPECT_EQ(result.status, 0) << result.err << diagnostics();
+    // Nothing to read back from such a field: the keystroke is trusted.
+    EXPECT_EQ(result.out, "keyboardSent\n") << result.err;
+    EXPECT_NE(diagnostics().find("paste shortcutSent=true"), std::string::npos) << diagnostics();
+    const auto state = field.fieldState();
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->text, "$ " + text);
+}
+
 TEST_F(WaylandDesktopSerially, PasteWithNothingFocusedSaysTheTextIsNotOnTheClipboard) {
     const auto result = tavlo({"paste", "nobody will see this"});
     EXPECT_EQ(result.status, 1) << result.err;
@@ -151,6 +205,61 @@ TEST_F(WaylandDesktopSerially, PasteWithNothingFocusedSaysTheTextIsNotOnTheClipb
     EXPECT_NE(result.err.find("it is not on the clipboard"), std::string::npos) << result.err;
     EXPECT_NE(sway().clipboard().value_or(""), "nobody will see this");
     EXPECT_NE(diagnostics().find("paste no-target chars=20"), std::string::npos) << diagnostics();
+}
+
+// Where the desktop offers the GlobalShortcuts portal (the real frontend,
+// with the tests' desktop side behind it), the hold shortcut's press and
+// release start and stop a dictation, as the commands would.
+TEST_F(WaylandDesktopSerially, TheDesktopsGlobalShortcutsHoldTheTrigger) {
+    if (::access("/usr/libexec/xdg-desktop-portal", X_OK) != 0) GTEST_SKIP() << "not installed: xdg-desktop-portal";
+    const auto portals = sway().runtime() / "portals";
+    std::filesystem::create_directories(portals);
+    std::ofstream(portals / "tavlo-test.portal") << "[portal]\nDBusName=org.tavlo.TestShortcutsPortal\n"
+                                                    "Interfaces=org.freedesktop.impl.portal.GlobalShortcuts;\n"
+                                                    "UseIn=tavlotest\n";
+    std::filesystem::permissions(portals, std::filesystem::perms::all);
+    ScopedEnvironment scoped(sway().environment());
+    const auto backendCommand = asUser({"/usr/bin/python3", std::string(TAVLO_TEST_SOURCE_DIR) +
+                                                                "/harness/shortcuts_portal_backend.py"});
+    BackgroundProgram backend(backendCommand.front(), {backendCommand.begin() + 1, backendCommand.end()});
+    auto owned = [&](const std::string& name) {
+        return waitFor(
+            [&] {
+                std::string output;
+                sway().run({"gdbus", "call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
+                            "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.NameHasOwner", name},
+                           &output);
+                return output.find("true") != std::string::npos;
+            },
+            15s);
+    };
+    ASSERT_TRUE(owned("org.tavlo.TestShortcutsPortal"));
+    const auto frontendCommand =
+        asUser({"XDG_DESKTOP_PORTAL_DIR=" + portals.string(), "XDG_CURRENT_DESKTOP=tavlotest",
+                "/usr/libexec/xdg-desktop-portal"});
+    BackgroundProgram frontend(frontendCommand.front(), {frontendCommand.begin() + 1, frontendCommand.end()});
+    ASSERT_TRUE(owned("org.freedesktop.portal.Desktop"));
+
+    const auto command = asUser({TAVLO_BINARY});
+    BackgroundProgram program(command.front(), {command.begin() + 1, command.end()});
+    ASSERT_TRUE(logged("trigger portal bound hold=CTRL+ALT+space,toggle=CTRL+ALT+d")) << diagnostics();
+    EXPECT_NE(diagnostics().find(" triggers=portal,commands "), std::string::npos) << diagnostics();
+    // No binding notice: the desktop's shortcuts are the triggers.
+    EXPECT_EQ(diagnostics().find("trigger notice"), std::string::npos) << diagnostics();
+
+    auto act = [&](const char* method) {
+        return sway().run({"gdbus", "call", "--session", "--dest", "org.tavlo.TestShortcutsPortal", "--object-path",
+                           "/org/freedesktop/portal/desktop", "--method",
+                           std::string("org.tavlo.TestShortcuts.") + method, "hold"}) == 0;
+    };
+    ASSERT_TRUE(act("Press"));
+    EXPECT_TRUE(logged("trigger command=start", 10s)) << diagnostics();
+    std::this_thread::sleep_for(1500ms);
+    ASSERT_TRUE(act("Release"));
+    EXPECT_TRUE(logged("trigger command=stop", 10s)) << diagnostics();
+    ::kill(program.pid(), SIGTERM);
+    ::kill(frontend.pid(), SIGTERM);
+    ::kill(backend.pid(), SIGTERM);
 }
 
 // Without a running program the commands say so, on any desktop.

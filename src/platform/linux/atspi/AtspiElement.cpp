@@ -169,6 +169,11 @@ bool AtspiElement::setValue(std::string_view value) {
     return !now || now->text == contents;
 }
 
+bool AtspiElement::isEditable() const {
+    const InterfaceRef editable(atspi_accessible_get_editable_text_iface(accessible_));
+    return static_cast<bool>(editable);
+}
+
 bool AtspiElement::setSelectedTextRange(TextRange range) {
     if (range.length < 0) return false;
     const auto read = readText(true);

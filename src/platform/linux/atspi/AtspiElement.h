@@ -35,6 +35,9 @@ public:
     bool setValue(std::string_view value) override;
     // True when the element then shows that selection (or caret).
     bool setSelectedTextRange(TextRange range) override;
+    // Whether the element offers its text for writing at all (terminals and
+    // page content do not): where it does, a write is worth trying first.
+    bool isEditable() const;
 
     AtspiAccessible* accessible() const { return accessible_; }
 

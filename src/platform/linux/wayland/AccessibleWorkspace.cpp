@@ -33,15 +33,20 @@ std::optional<RunningApplication> AccessibleWorkspace::frontmostApplication() co
     return runningApplication(*pid);
 }
 
+AccessibleWorkspace::Names AccessibleWorkspace::namesOf(int processIdentifier) const {
+    Names names;
+    names.executable = displayable(processExecutableName(processIdentifier).value_or(""));
+    names.command = displayable(processCommandName(processIdentifier).value_or(""));
+    for (const std::string* name : {&names.executable, &names.command})
+        if (!names.entry && !name->empty()) names.entry = entries_.byExecutable(*name);
+    if (!names.entry && !names.command.empty()) names.entry = entries_.byId(names.command);
+    return names;
+}
+
 std::optional<RunningApplication> AccessibleWorkspace::runningApplication(int processIdentifier) const {
     if (processIdentifier == self_.processIdentifier) return self_;
     if (processIdentifier <= 0 || !processStartTime(processIdentifier)) return std::nullopt;
-    const std::string executable = displayable(processExecutableName(processIdentifier).value_or(""));
-    const std::string command = displayable(processCommandName(processIdentifier).value_or(""));
-    const desktop::DesktopEntry* entry = nullptr;
-    for (const std::string* name : {&executable, &command})
-        if (!entry && !name->empty()) entry = entries_.byExecutable(*name);
-    if (!entry && !command.empty()) entry = entries_.byId(command);
+    const auto [executable, command, entry] = namesOf(processIdentifier);
 
     RunningApplication application;
     application.processIdentifier = processIdentifier;
@@ -56,6 +61,13 @@ std::optional<RunningApplication> AccessibleWorkspace::runningApplication(int pr
         }
     }
     return application;
+}
+
+desktop::TerminalKind AccessibleWorkspace::terminalKind(const RunningApplication& application) const {
+    if (application.processIdentifier == self_.processIdentifier) return desktop::TerminalKind::notTerminal;
+    const auto [executable, command, entry] = namesOf(application.processIdentifier);
+    return desktop::terminalKindOf({entry ? entry->id : "", executable, command},
+                                   entry ? entry->categories : std::vector<std::string>{});
 }
 
 bool AccessibleWorkspace::isTerminated(const RunningApplication& application) const {

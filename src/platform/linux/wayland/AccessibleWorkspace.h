@@ -13,6 +13,7 @@
 #include "platform/Accessibility.h"
 #include "platform/Workspace.h"
 #include "platform/linux/desktop/DesktopEntry.h"
+#include "platform/linux/desktop/TerminalKind.h"
 
 namespace tavlo::wayland {
 
@@ -33,12 +34,22 @@ public:
     std::optional<RunningApplication> runningApplication(int processIdentifier) const override;
     RunningApplication currentApplication() const override { return self_; }
     bool isTerminated(const RunningApplication& application) const override;
+    // Whether the application is a terminal, which pastes with another
+    // shortcut: from its desktop entry's categories and its names.
+    desktop::TerminalKind terminalKind(const RunningApplication& application) const;
     // A Wayland client may not raise another one's window: nothing happens.
     void activate(const RunningApplication&) override {}
     // Kept, but never called: the focus is read when it is needed.
     void setActivationHandler(ActivationHandler handler) override { handler_ = std::move(handler); }
 
 private:
+    struct Names {
+        std::string executable;
+        std::string command;
+        const desktop::DesktopEntry* entry = nullptr;
+    };
+    Names namesOf(int processIdentifier) const;
+
     std::shared_ptr<Accessibility> accessibility_;
     RunningApplication self_;
     std::string locale_;

@@ -1,0 +1,74 @@
+#include "app/desktop/PortalTriggers.h"
+
+#include "app/core/TriggerRequest.h"
+
+namespace tavlo {
+namespace {
+
+// The shortcut of the hold trigger, pressed and released.
+constexpr std::string_view holdId = "hold";
+
+// Preferred keys the common desktops leave free; a modifier alone (the
+// function key's stand-in) cannot be bound through the portal. The desktop
+// may offer others and lets the user change them.
+std::vector<portal::PortalShortcut> wantedShortcuts() {
+    return {
+        {std::string(holdId), "Hold to dictate", "CTRL+ALT+space"},
+        {"toggle", "Start or stop dictating", "CTRL+ALT+d"},
+        {"cancel", "Cancel the dictation", "CTRL+ALT+x"},
+        {"professional", "Rewrite the selection professionally", "CTRL+ALT+1"},
+        {"casual", "Rewrite the selection casually", "CTRL+ALT+2"},
+        {"list", "Rewrite the selection as a list", "CTRL+ALT+3"},
+        {"clean", "Clean up the selection", "CTRL+ALT+4"},
+    };
+}
+
+}  // namespace
+
+std::shared_ptr<PortalTriggers> PortalTriggers::create(std::shared_ptr<Notifications> notifications) {
+    std::shared_ptr<PortalTriggers> triggers(new PortalTriggers(std::move(notifications)));
+    std::weak_ptr<PortalTriggers> weak = triggers;
+    portal::GlobalShortcutsHandlers handlers;
+    handlers.shortcutChanged = [weak](const std::string& id, bool pressed) {
+        auto self = weak.lock();
+        auto controller = self ? self->controller_.lock() : nullptr;
+        if (!controller) return;
+        if (id == holdId) {
+            controller->performTriggerAction(pressed ? TriggerAction::start : TriggerAction::stop);
+            return;
+        }
+        // The other shortcuts act when pressed.
+        if (const auto action = triggerActionNamed(id); action && pressed) controller->performTriggerAction(*action);
+    };
+    handlers.shortcutsBound = [weak](const std::vector<portal::BoundShortcut>& bound) {
+        auto self = weak.lock();
+        if (!self || !self->log_) return;
+        std::string keys;
+        for (const auto& shortcut : bound)
+            keys += (keys.empty() ? "" : ",") + shortcut.id + "=" + shortcut.triggerDescription;
+        self->log_("trigger portal bound " + keys);
+    };
+    handlers.failed = [weak](const std::string& problem) {
+        auto self = weak.lock();
+        if (!self) return;
+        if (self->log_) self->log_("trigger portal failed: " + problem);
+        if (self->notifications_)
+            self->notifications_->notify("Tavlo's shortcuts are not active",
+                                         problem + ". Bind keys to the \"tavlo trigger\" commands in your desktop's "
+                                                   "keyboard settings instead.");
+    };
+    triggers->portal_ = portal::GlobalShortcutsPortal::create(std::move(handlers));
+    if (!triggers->portal_ || !triggers->portal_->available()) return nullptr;
+    return triggers;
+}
+
+PortalTriggers::PortalTriggers(std::shared_ptr<Notifications> notifications)
+    : notifications_(std::move(notifications)) {}
+
+void PortalTriggers::start(std::weak_ptr<AppDelegate> controller, std::function<void(std::string_view)> log) {
+    controller_ = std::move(controller);
+    log_ = std::move(log);
+    portal_->bind(wantedShortcuts());
+}
+
+}  // namespace tavlo

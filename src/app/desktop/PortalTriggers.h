@@ -1,0 +1,35 @@
+#pragma once
+// The triggers and rewrite shortcuts as the desktop's own global shortcuts
+// (the GlobalShortcuts portal), where a Wayland desktop offers them: a press
+// of the hold shortcut acts as `tavlo trigger start` and its release as
+// `tavlo trigger stop`, so hold, press and the double-tap latch follow the
+// same rules as the commands; the press shortcut toggles, and each rewrite
+// style has its own. A refusal leaves the program running with the
+// commands, and says so.
+#include <functional>
+#include <memory>
+#include <string_view>
+
+#include "app/core/AppDelegate.h"
+#include "platform/linux/portal/GlobalShortcutsPortal.h"
+
+namespace tavlo {
+
+class PortalTriggers {
+public:
+    // Null when the desktop has no GlobalShortcuts portal.
+    static std::shared_ptr<PortalTriggers> create(std::shared_ptr<Notifications> notifications);
+
+    // Binds the shortcuts, acting on `controller` from then on.
+    void start(std::weak_ptr<AppDelegate> controller, std::function<void(std::string_view)> log);
+
+private:
+    explicit PortalTriggers(std::shared_ptr<Notifications> notifications);
+
+    std::shared_ptr<Notifications> notifications_;
+    std::shared_ptr<portal::GlobalShortcutsPortal> portal_;
+    std::weak_ptr<AppDelegate> controller_;
+    std::function<void(std::string_view)> log_;
+};
+
+}  // namespace tavlo

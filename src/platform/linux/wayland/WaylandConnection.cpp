@@ -1,0 +1,99 @@
+#include "platform/linux/wayland/WaylandConnection.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <wayland-client.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "data-control-client-protocol.h"
+#include "layer-shell-client-protocol.h"
+#include "virtual-keyboard-client-protocol.h"
+
+namespace tavlo::wayland {
+namespace {
+
+template <typename Proxy>
+Proxy* bind(wl_registry* registry, std::uint32_t name, const wl_interface& interface, std::uint32_t offered,
+            std::uint32_t wanted) {
+    return static_cast<Proxy*>(wl_registry_bind(registry, name, &interface, std::min(offered, wanted)));
+}
+
+}  // namespace
+
+std::shared_ptr<WaylandConnection> WaylandConnection::open() {
+    wl_display* display = wl_display_connect(nullptr);
+    if (!display) return nullptr;
+    std::shared_ptr<WaylandConnection> connection(new WaylandConnection(display));
+    // Two round trips: the globals, then the first events of what was bound.
+    if (!connection->roundtrip() || !connection->roundtrip()) return nullptr;
+    return connection;
+}
+
+WaylandConnection::WaylandConnection(wl_display* display) : display_(display) {
+    static const wl_registry_listener listener = {&WaylandConnection::global, &WaylandConnection::globalRemoved};
+    registry_ = wl_display_get_registry(display_);
+    wl_registry_add_listener(registry_, &listener, this);
+    if (QCoreApplication::instance()) {
+        notifier_ = std::make_unique<QSocketNotifier>(wl_display_get_fd(display_), QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { dispatchIncoming(); });
+    }
+}
+
+WaylandConnection::~WaylandConnection() {
+    notifier_.reset();
+    if (layerShell_) wl_proxy_destroy(reinterpret_cast<wl_proxy*>(layerShell_));
+    if (virtualKeyboard_) wl_proxy_destroy(reinterpret_cast<wl_proxy*>(virtualKeyboard_));
+    if (dataControl_) zwlr_data_control_manager_v1_destroy(dataControl_);
+    if (shm_) wl_shm_destroy(shm_);
+    if (compositor_) wl_compositor_destroy(compositor_);
+    if (seat_) wl_seat_destroy(seat_);
+    if (registry_) wl_registry_destroy(registry_);
+    wl_display_flush(display_);
+    wl_display_disconnect(display_);
+}
+
+void WaylandConnection::global(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+                               std::uint32_t version) {
+    auto* self = static_cast<WaylandConnection*>(data);
+    const auto is = [interface](const wl_interface& known) { return std::strcmp(interface, known.name) == 0; };
+    // The first seat is the user's: desktops with several are rare.
+    if (is(wl_seat_interface) && !self->seat_)
+        self->seat_ = bind<wl_seat>(registry, name, wl_seat_interface, version, 1);
+    else if (is(wl_compositor_interface) && !self->compositor_)
+        self->compositor_ = bind<wl_compositor>(registry, name, wl_compositor_interface, version, 4);
+    else if (is(wl_shm_interface) && !self->shm_)
+        self->shm_ = bind<wl_shm>(registry, name, wl_shm_interface, version, 1);
+    else if (is(zwlr_data_control_manager_v1_interface) && !self->dataControl_) {
+        self->dataControlVersion_ = std::min<std::uint32_t>(version, 2);
+        self->dataControl_ = bind<zwlr_data_control_manager_v1>(registry, name, zwlr_data_control_manager_v1_interface,
+                                                                 version, 2);
+    } else if (is(zwp_virtual_keyboard_manager_v1_interface) && !self->virtualKeyboard_)
+        self->virtualKeyboard_ = bind<zwp_virtual_keyboard_manager_v1>(
+            registry, name, zwp_virtual_keyboard_manager_v1_interface, version, 1);
+    else if (is(zwlr_layer_shell_v1_interface) && !self->layerShell_)
+        self->layerShell_ = bind<zwlr_layer_shell_v1>(registry, name, zwlr_layer_shell_v1_interface, version, 3);
+}
+
+// Seats and outputs of a desktop session come and go only with hardware; the
+// globals bound here are kept until the connection ends.
+void WaylandConnection::globalRemoved(void*, wl_registry*, std::uint32_t) {}
+
+bool WaylandConnection::roundtrip() { return wl_display_roundtrip(display_) >= 0; }
+
+void WaylandConnection::flush() { wl_display_flush(display_); }
+
+bool WaylandConnection::broken() const { return wl_display_get_error(display_) != 0; }
+
+void WaylandConnection::dispatchIncoming() {
+    if (wl_display_dispatch(display_) < 0) {
+        // The compositor is gone: stop listening rather than spin on a dead socket.
+        notifier_->setEnabled(false);
+        return;
+    }
+    wl_display_flush(display_);
+}
+
+}  // namespace tavlo::wayland

@@ -1,0 +1,72 @@
+#pragma once
+// This program's own connection to the Wayland compositor, beside Qt's: the
+// protocols that let a client without the keyboard focus manage the
+// clipboard, type, and show a surface that never takes the focus belong to
+// wlroots and KDE compositors, and Qt does not speak them. The connection
+// learns at start which of them the compositor offers. Its events are
+// dispatched from the Qt event loop when there is one; calls that need an
+// answer at once wait for it themselves. Main thread only.
+#include <chrono>
+#include <cstdint>
+#include <memory>
+
+struct wl_display;
+struct wl_registry;
+struct wl_seat;
+struct wl_compositor;
+struct wl_shm;
+struct zwlr_data_control_manager_v1;
+struct zwp_virtual_keyboard_manager_v1;
+struct zwlr_layer_shell_v1;
+class QSocketNotifier;
+
+namespace tavlo::wayland {
+
+class WaylandConnection {
+public:
+    // The display named by WAYLAND_DISPLAY; null when there is none or it
+    // cannot be reached.
+    static std::shared_ptr<WaylandConnection> open();
+    ~WaylandConnection();
+    WaylandConnection(const WaylandConnection&) = delete;
+    WaylandConnection& operator=(const WaylandConnection&) = delete;
+
+    wl_display* display() const { return display_; }
+    // The compositor's globals; null where it does not offer them.
+    wl_seat* seat() const { return seat_; }
+    wl_compositor* compositor() const { return compositor_; }
+    wl_shm* shm() const { return shm_; }
+    zwlr_data_control_manager_v1* dataControlManager() const { return dataControl_; }
+    std::uint32_t dataControlVersion() const { return dataControlVersion_; }
+    zwp_virtual_keyboard_manager_v1* virtualKeyboardManager() const { return virtualKeyboard_; }
+    zwlr_layer_shell_v1* layerShell() const { return layerShell_; }
+
+    // Sends what is queued and waits until the compositor has answered it,
+    // dispatching the events that arrive meanwhile. False once the
+    // connection is broken.
+    bool roundtrip();
+    // Sends what is queued, without waiting.
+    void flush();
+    // Whether the compositor went away or refused a request.
+    bool broken() const;
+
+private:
+    explicit WaylandConnection(wl_display* display);
+    static void global(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+                       std::uint32_t version);
+    static void globalRemoved(void* data, wl_registry* registry, std::uint32_t name);
+    void dispatchIncoming();
+
+    wl_display* display_ = nullptr;
+    wl_registry* registry_ = nullptr;
+    wl_seat* seat_ = nullptr;
+    wl_compositor* compositor_ = nullptr;
+    wl_shm* shm_ = nullptr;
+    zwlr_data_control_manager_v1* dataControl_ = nullptr;
+    std::uint32_t dataControlVersion_ = 0;
+    zwp_virtual_keyboard_manager_v1* virtualKeyboard_ = nullptr;
+    zwlr_layer_shell_v1* layerShell_ = nullptr;
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+}  // namespace tavlo::wayland

@@ -1,0 +1,135 @@
+// The clipboard and the keystrokes through the protocols a client without
+// the focus may use, against a real sway: what this program puts on the
+// clipboard is what other clients read (wl-paste), what they put there is
+// read here, and the virtual keyboard's paste reaches the focused field.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <future>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "harness/SwayDesktop.h"
+#include "harness/TextFieldApplication.h"
+#include "platform/linux/wayland/DataControlClipboard.h"
+#include "platform/linux/wayland/VirtualKeyboardPoster.h"
+#include "platform/linux/wayland/WaylandConnection.h"
+
+namespace tavlo::wayland {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::SwayDesktop;
+using testing::TextFieldApplication;
+using testing::TextFieldSetup;
+using testing::Toolkit;
+
+class WaylandProtocolsSerially : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const auto missing = SwayDesktop::missingPrograms(); !missing.empty())
+            GTEST_SKIP() << "not installed: " << missing;
+        if (!sway().running()) GTEST_SKIP() << "sway cannot start here: " << sway().error();
+        // This process joins the session's compositor by the socket's full path.
+        const auto environment = sway().environment();
+        const std::string socket = (sway().runtime() / environment.at("WAYLAND_DISPLAY")).string();
+        ::setenv("WAYLAND_DISPLAY", socket.c_str(), 1);
+        connection_ = WaylandConnection::open();
+        ::unsetenv("WAYLAND_DISPLAY");
+        ASSERT_TRUE(connection_);
+    }
+    static SwayDesktop& sway() { return SwayDesktop::shared(); }
+
+    // Serves the connection (our clipboard answers readers from here) until
+    // `done` or the limit; whether it came.
+    template <typename Done>
+    bool serveUntil(Done done, std::chrono::milliseconds limit = 10s) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > deadline || !connection_->roundtrip()) return false;
+            std::this_thread::sleep_for(5ms);
+        }
+        return true;
+    }
+    // The clipboard as another client reads it, while this one serves it.
+    std::optional<std::string> readElsewhere() {
+        auto reading = std::async(std::launch::async, [] { return sway().clipboard(); });
+        serveUntil([&] { return reading.wait_for(0ms) == std::future_status::ready; }, 30s);
+        return reading.get();
+    }
+
+    std::shared_ptr<WaylandConnection> connection_;
+};
+
+TEST_F(WaylandProtocolsSerially, TheClipboardIsSharedBothWaysWithoutTheFocusAndEachChangeCountsOnce) {
+    auto clipboard = DataControlClipboard::create(connection_);
+    ASSERT_TRUE(clipboard) << "sway offers data control";
+
+    const std::string ours = "caf\xc3\xa9 \xf0\x9f\x98\x80 line\nnext";
+    const auto before = clipboard->changeCount();
+    clipboard->setString(ours);
+    EXPECT_EQ(clipboard->changeCount(), before + 1);
+    EXPECT_EQ(clipboard->string(), ours);
+    EXPECT_EQ(readElsewhere(), ours);
+    // Our own change, come back from the compositor, is not a second one.
+    EXPECT_EQ(clipboard->changeCount(), before + 1);
+
+    // Another client's copy replaces ours and is read from it.
+    const auto ownCount = clipboard->changeCount();
+    // (wl-copy stays behind to serve its text, away from our pipes.)
+    ASSERT_EQ(sway().run({"/bin/sh", "-c", "wl-copy 'from another client' </dev/null >/dev/null 2>&1"}), 0);
+    EXPECT_TRUE(serveUntil([&] { return clipboard->changeCount() > ownCount; }));
+    EXPECT_EQ(clipboard->string(), "from another client");
+
+    // Emptied: other clients find nothing.
+    clipboard->clearContents();
+    EXPECT_EQ(clipboard->string(), std::nullopt);
+    EXPECT_EQ(readElsewhere(), std::nullopt);
+}
+
+TEST_F(WaylandProtocolsSerially, ThePasteKeystrokeOfTheVirtualKeyboardReachesTheFocusedFieldUnlessItTakesWrittenText) {
+    if (const auto missing = TextFieldApplication::missingPrograms(Toolkit::gtk3); !missing.empty())
+        GTEST_SKIP() << "not installed: " << missing;
+    auto clipboard = DataControlClipboard::create(connection_);
+    ASSERT_TRUE(clipboard);
+    struct Case {
+        const char* name;
+        bool takesWrittenText;
+        const char* expected;
+    };
+    for (const Case& c : {Case{"PastedWithCtrlV", false, "Dear Ann, the report"},
+                          Case{"LeftToTheAccessibilityBus", true, "Dear Ann, "}}) {
+        SCOPED_TRACE(c.name);
+        TextFieldSetup setup{"Dear Ann, ", 10, 10};
+        setup.runAs = sway().asUser();
+        setup.waylandSession = sway().environment();
+        TextFieldApplication field(Toolkit::gtk3, setup);
+        ASSERT_TRUE(field.running()) << field.error();
+        clipboard->setString("the report");
+
+        VirtualKeyboardPoster::Options options;
+        options.focusedFieldTakesText = [&] { return c.takesWrittenText; };
+        auto keys = VirtualKeyboardPoster::create(connection_, options);
+        ASSERT_TRUE(keys) << "sway offers virtual keyboards";
+        EXPECT_TRUE(keys->isPostingPermitted());
+        std::optional<bool> sent;
+        keys->postPaste(RunningApplication{field.pid(), std::nullopt, std::nullopt}, [&](bool s) { sent = s; });
+        ASSERT_TRUE(sent);
+        EXPECT_EQ(*sent, !c.takesWrittenText);
+        // The field asks us for the clipboard's text: serve it until it arrives.
+        std::optional<TextFieldApplication::FieldState> state;
+        serveUntil(
+            [&] {
+                state = field.fieldState();
+                return state && state->text == c.expected;
+            },
+            c.takesWrittenText ? 1s : 10s);
+        ASSERT_TRUE(state);
+        EXPECT_EQ(state->text, c.expected);
+    }
+}
+
+}  // namespace
+}  // namespace tavlo::wayland
