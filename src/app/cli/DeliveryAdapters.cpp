@@ -3,6 +3,9 @@
 #include "platform/linux/atspi/AtspiAccessibility.h"
 #include "platform/linux/atspi/AtspiElement.h"
 #include "platform/linux/files/FileDeliveryLock.h"
+#include "platform/linux/files/XdgDirectories.h"
+#include "platform/linux/portal/RemoteDesktopKeyboard.h"
+#include "platform/linux/system/SystemHostEnvironment.h"
 #include "platform/linux/wayland/AccessibleWorkspace.h"
 #include "platform/linux/wayland/DataControlClipboard.h"
 #include "platform/linux/wayland/QtClipboard.h"
@@ -25,6 +28,24 @@ DeliveryAdapters makeX11DeliveryAdapters(std::shared_ptr<x11::X11Connection> con
             std::make_shared<FileDeliveryLock>(), nullptr};
 }
 
+namespace {
+
+// Desktops that lend no virtual keyboard (KDE Plasma, GNOME) may type for
+// us through the RemoteDesktop portal. The desktop asks the user first: the
+// session opens at once only when an earlier grant left a restore token
+// (no question then), else at the first delivery that wants a keystroke.
+std::shared_ptr<KeyEventPoster> remoteDesktopKeyboard(const wayland::VirtualKeyboardPoster::Options& keys) {
+    portal::RemoteDesktopKeyboard::Options options;
+    options.restoreTokenFile = stateHome(SystemHostEnvironment()) / "tavlo" / "remote-desktop-token";
+    options.terminalKind = keys.terminalKind;
+    options.focusedFieldTakesText = keys.focusedFieldTakesText;
+    auto keyboard = portal::RemoteDesktopKeyboard::create(options);
+    if (keyboard && std::filesystem::exists(options.restoreTokenFile)) keyboard->start();
+    return keyboard;
+}
+
+}  // namespace
+
 DeliveryAdapters makeWaylandDeliveryAdapters() {
     auto accessibility = std::make_shared<atspi::AtspiAccessibility>();
     wayland::AccessibleWorkspace::Options options;
@@ -42,8 +63,9 @@ DeliveryAdapters makeWaylandDeliveryAdapters() {
         const auto focused = std::dynamic_pointer_cast<atspi::AtspiElement>(accessibility->focusedElement());
         return focused && focused->isEditable();
     };
-    return {clipboard, workspace, accessibility, wayland::VirtualKeyboardPoster::create(connection, std::move(keys)),
-            std::make_shared<FileDeliveryLock>(), connection};
+    std::shared_ptr<KeyEventPoster> keyEventPoster = wayland::VirtualKeyboardPoster::create(connection, keys);
+    if (!keyEventPoster) keyEventPoster = remoteDesktopKeyboard(keys);
+    return {clipboard, workspace, accessibility, keyEventPoster, std::make_shared<FileDeliveryLock>(), connection};
 }
 
 void DeliveryAdapters::addTo(AppDelegatePorts& ports) const {

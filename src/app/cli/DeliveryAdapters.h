@@ -35,9 +35,9 @@ DeliveryAdapters makeX11DeliveryAdapters(std::shared_ptr<x11::X11Connection> con
 
 // On Wayland: the focused field and its application from the accessibility
 // bus, text written at the caret through it where the field allows; the
-// clipboard through the data-control protocol and the paste keystroke through
-// a virtual keyboard where the compositor offers them (wlroots, KDE), else
-// Qt's clipboard and no keystrokes.
+// clipboard through the data-control protocol where the compositor offers it
+// (wlroots, KDE), else Qt's; the paste keystroke through a virtual keyboard
+// (wlroots), else the RemoteDesktop portal where the desktop has one.
 DeliveryAdapters makeWaylandDeliveryAdapters();
 
 }  // namespace tavlo::cli

@@ -95,11 +95,12 @@ int runPaste(const std::vector<std::string>& args, Streams streams) {
         return 1;
     }
     streams.out << name(*outcome) << "\n";
-    // A command is never the focused client, so the Wayland compositor never
-    // takes its clipboard: say so rather than let the user look for it there.
+    // A command's clipboard text leaves with it (and without the data-control
+    // protocol the compositor never takes it, a command never having the
+    // focus): say so rather than let the user look for it there.
     if (onWayland && !isSuccess(*outcome))
-        streams.err << "tavlo: on Wayland the text could not be put into the focused field, and the clipboard only "
-                       "takes text from the focused application: it is not on the clipboard\n";
+        streams.err << "tavlo: on Wayland the text could not be put into the focused field, and a command's "
+                       "clipboard text ends with the command: it is not on the clipboard\n";
     return isSuccess(*outcome) ? 0 : 1;
 }
 

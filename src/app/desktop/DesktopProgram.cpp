@@ -217,7 +217,11 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     ports.identity.triggersNeedBinding = onWayland && !portalTriggers;
     ports.notifications = notifications;
     auto controller = AppDelegate::create(std::move(ports));
-    if (portalTriggers) portalTriggers->start(controller, logLine);
+    if (portalTriggers) {
+        const SettingsStore& store = settings->store();
+        portalTriggers->start(controller, logLine,
+                              {store.holdTrigger().keyShortcut(), store.pressTrigger().keyShortcut(), store.shortcuts()});
+    }
     hubLauncher->setController(controller);
 
     tray->setController(controller);

@@ -1,6 +1,7 @@
 #include "app/desktop/PortalTriggers.h"
 
 #include "app/core/TriggerRequest.h"
+#include "platform/linux/portal/PreferredTrigger.h"
 
 namespace tavlo {
 namespace {
@@ -8,18 +9,23 @@ namespace {
 // The shortcut of the hold trigger, pressed and released.
 constexpr std::string_view holdId = "hold";
 
-// Preferred keys the common desktops leave free; a modifier alone (the
-// function key's stand-in) cannot be bound through the portal. The desktop
-// may offer others and lets the user change them.
-std::vector<portal::PortalShortcut> wantedShortcuts() {
+// Keys for what has no stored key combination: a modifier alone (the
+// function key's stand-in) cannot be bound through the portal, so these are
+// combinations clear of the desktops' well-known ones. The desktop may offer
+// others and lets the user change them.
+std::vector<portal::PortalShortcut> wantedShortcuts(const PortalTriggers::StoredKeys& stored) {
+    auto preferred = [](const std::optional<KeyShortcut>& shortcut, const char* fallback) {
+        const auto trigger = shortcut ? portal::preferredTrigger(shortcut->keyCode, shortcut->modifiers) : std::nullopt;
+        return trigger.value_or(fallback);
+    };
     return {
-        {std::string(holdId), "Hold to dictate", "CTRL+ALT+space"},
-        {"toggle", "Start or stop dictating", "CTRL+ALT+d"},
+        {std::string(holdId), "Hold to dictate", preferred(stored.hold, "CTRL+ALT+space")},
+        {"toggle", "Start or stop dictating", preferred(stored.press, "CTRL+ALT+d")},
         {"cancel", "Cancel the dictation", "CTRL+ALT+x"},
-        {"professional", "Rewrite the selection professionally", "CTRL+ALT+1"},
-        {"casual", "Rewrite the selection casually", "CTRL+ALT+2"},
-        {"list", "Rewrite the selection as a list", "CTRL+ALT+3"},
-        {"clean", "Clean up the selection", "CTRL+ALT+4"},
+        {"professional", "Rewrite the selection professionally", preferred(stored.styles.professional, "CTRL+ALT+1")},
+        {"casual", "Rewrite the selection casually", preferred(stored.styles.casual, "CTRL+ALT+2")},
+        {"list", "Rewrite the selection as a list", preferred(stored.styles.list, "CTRL+ALT+3")},
+        {"clean", "Clean up the selection", preferred(stored.styles.clean, "CTRL+ALT+4")},
     };
 }
 
@@ -65,10 +71,11 @@ std::shared_ptr<PortalTriggers> PortalTriggers::create(std::shared_ptr<Notificat
 PortalTriggers::PortalTriggers(std::shared_ptr<Notifications> notifications)
     : notifications_(std::move(notifications)) {}
 
-void PortalTriggers::start(std::weak_ptr<AppDelegate> controller, std::function<void(std::string_view)> log) {
+void PortalTriggers::start(std::weak_ptr<AppDelegate> controller, std::function<void(std::string_view)> log,
+                           const StoredKeys& stored) {
     controller_ = std::move(controller);
     log_ = std::move(log);
-    portal_->bind(wantedShortcuts());
+    portal_->bind(wantedShortcuts(stored));
 }
 
 }  // namespace tavlo

@@ -8,9 +8,11 @@
 // commands, and says so.
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "app/core/AppDelegate.h"
+#include "base/Records.h"
 #include "platform/linux/portal/GlobalShortcutsPortal.h"
 
 namespace tavlo {
@@ -20,8 +22,17 @@ public:
     // Null when the desktop has no GlobalShortcuts portal.
     static std::shared_ptr<PortalTriggers> create(std::shared_ptr<Notifications> notifications);
 
+    // The user's stored keys, offered to the desktop first; absent ones (the
+    // function key, a modifier alone) get keys the common desktops leave free.
+    struct StoredKeys {
+        std::optional<KeyShortcut> hold;
+        std::optional<KeyShortcut> press;
+        ShortcutSettings styles;
+    };
+
     // Binds the shortcuts, acting on `controller` from then on.
-    void start(std::weak_ptr<AppDelegate> controller, std::function<void(std::string_view)> log);
+    void start(std::weak_ptr<AppDelegate> controller, std::function<void(std::string_view)> log,
+               const StoredKeys& stored);
 
 private:
     explicit PortalTriggers(std::shared_ptr<Notifications> notifications);

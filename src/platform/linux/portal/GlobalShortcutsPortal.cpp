@@ -1,26 +1,14 @@
 #include "platform/linux/portal/GlobalShortcutsPortal.h"
 
 #include <gio/gio.h>
-#include <unistd.h>
 
-#include <algorithm>
+#include "platform/linux/portal/PortalRequest.h"
 
 namespace tavlo::portal {
 namespace {
 
-constexpr const char* portalName = "org.freedesktop.portal.Desktop";
-constexpr const char* portalPath = "/org/freedesktop/portal/desktop";
 constexpr const char* shortcutsInterface = "org.freedesktop.portal.GlobalShortcuts";
 constexpr int callTimeoutMs = 5000;
-
-// The request path the portal will use: our unique bus name without its
-// colon, dots made underscores, then the token.
-std::string requestPath(GDBusConnection* bus, const std::string& token) {
-    std::string sender = g_dbus_connection_get_unique_name(bus);
-    if (!sender.empty() && sender.front() == ':') sender.erase(0, 1);
-    std::replace(sender.begin(), sender.end(), '.', '_');
-    return std::string(portalPath) + "/request/" + sender + "/" + token;
-}
 
 std::string problemFor(std::uint32_t response) {
     return response == 1 ? "The global shortcuts were declined in the desktop's dialog"
@@ -29,12 +17,6 @@ std::string problemFor(std::uint32_t response) {
 
 }  // namespace
 
-struct GlobalShortcutsPortal::PendingRequest {
-    std::weak_ptr<GlobalShortcutsPortal> owner;
-    std::string path;
-    unsigned subscription = 0;
-    Answer answer;
-};
 
 std::shared_ptr<GlobalShortcutsPortal> GlobalShortcutsPortal::create(GlobalShortcutsHandlers handlers) {
     GError* error = nullptr;
@@ -54,7 +36,7 @@ GlobalShortcutsPortal::GlobalShortcutsPortal(GDBusConnection* bus, GlobalShortcu
 }
 
 GlobalShortcutsPortal::~GlobalShortcutsPortal() {
-    for (const auto& pending : pending_) g_dbus_connection_signal_unsubscribe(bus_, pending->subscription);
+    request_.reset();
     g_dbus_connection_signal_unsubscribe(bus_, signalSubscription_);
     // Closing the session takes the shortcuts back from the desktop.
     if (!session_.empty())
@@ -64,19 +46,8 @@ GlobalShortcutsPortal::~GlobalShortcutsPortal() {
     g_object_unref(bus_);
 }
 
-bool GlobalShortcutsPortal::available() const {
-    GVariant* reply = g_dbus_connection_call_sync(
-        bus_, portalName, portalPath, "org.freedesktop.DBus.Properties", "Get",
-        g_variant_new("(ss)", shortcutsInterface, "version"), G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE,
-        callTimeoutMs, nullptr, nullptr);
-    if (!reply) return false;
-    g_variant_unref(reply);
-    return true;
-}
+bool GlobalShortcutsPortal::available() const { return portalOffers(bus_, shortcutsInterface); }
 
-std::string GlobalShortcutsPortal::newToken() {
-    return "tavlo" + std::to_string(::getpid()) + "_" + std::to_string(++tokens_);
-}
 
 void GlobalShortcutsPortal::bind(std::vector<PortalShortcut> shortcuts) {
     wanted_ = std::move(shortcuts);
@@ -90,58 +61,24 @@ void GlobalShortcutsPortal::bind(std::vector<PortalShortcut> shortcuts) {
 
 void GlobalShortcutsPortal::request(const char* method, GVariant* parameters, const std::string& token,
                                     Answer answer) {
-    auto pending = std::make_unique<PendingRequest>();
-    pending->owner = weak_from_this();
-    pending->path = requestPath(bus_, token);
-    pending->answer = std::move(answer);
-    PendingRequest* raw = pending.get();
-    // Listened for before asking, so an immediate answer is not missed.
-    pending->subscription = g_dbus_connection_signal_subscribe(
-        bus_, nullptr, "org.freedesktop.portal.Request", "Response", pending->path.c_str(), nullptr,
-        G_DBUS_SIGNAL_FLAGS_NONE,
-        [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant* parameters, void* data) {
-            auto* request = static_cast<PendingRequest*>(data);
-            auto self = request->owner.lock();
-            if (!self) return;
-            guint32 response = 2;
-            GVariant* results = nullptr;
-            g_variant_get(parameters, "(u@a{sv})", &response, &results);
-            const Answer answer = request->answer;
-            g_dbus_connection_signal_unsubscribe(self->bus_, request->subscription);
-            std::erase_if(self->pending_, [request](const auto& p) { return p.get() == request; });
-            answer(response, results);
-            g_variant_unref(results);
+    std::weak_ptr<GlobalShortcutsPortal> weak = weak_from_this();
+    request_ = requestOnPortal(
+        bus_, shortcutsInterface, method, parameters, token,
+        [weak, answer = std::move(answer)](std::uint32_t response, GVariant* results) {
+            if (weak.lock()) answer(response, results);
         },
-        raw, nullptr);
-    pending_.push_back(std::move(pending));
-
-    // A call that fails outright (no portal, no such interface) never answers.
-    auto* weak = new std::weak_ptr<GlobalShortcutsPortal>(weak_from_this());
-    g_dbus_connection_call(
-        bus_, portalName, portalPath, shortcutsInterface, method, parameters, G_VARIANT_TYPE("(o)"),
-        G_DBUS_CALL_FLAGS_NONE, callTimeoutMs, nullptr,
-        [](GObject* source, GAsyncResult* result, void* data) {
-            std::unique_ptr<std::weak_ptr<GlobalShortcutsPortal>> weak(static_cast<std::weak_ptr<GlobalShortcutsPortal>*>(data));
-            GError* error = nullptr;
-            GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
-            if (reply) {
-                g_variant_unref(reply);
-                return;
-            }
-            const std::string message = error ? error->message : "no answer";
-            g_clear_error(&error);
-            if (auto self = weak->lock()) self->fail("The desktop offers no global shortcuts (" + message + ")");
-        },
-        weak);
+        [weak](const std::string& problem) {
+            if (auto self = weak.lock()) self->fail("The desktop offers no global shortcuts (" + problem + ")");
+        });
 }
 
 void GlobalShortcutsPortal::createSession() {
     sessionRequested_ = true;
-    const std::string token = newToken();
+    const std::string token = newRequestToken();
     GVariantBuilder options;
     g_variant_builder_init(&options, G_VARIANT_TYPE("a{sv}"));
     g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token.c_str()));
-    g_variant_builder_add(&options, "{sv}", "session_handle_token", g_variant_new_string(newToken().c_str()));
+    g_variant_builder_add(&options, "{sv}", "session_handle_token", g_variant_new_string(newRequestToken().c_str()));
     request("CreateSession", g_variant_new("(a{sv})", &options), token,
             [this](std::uint32_t response, GVariant* results) {
                 sessionRequested_ = false;
@@ -168,7 +105,7 @@ void GlobalShortcutsPortal::sendBind() {
                                   g_variant_new_string(shortcut.preferredTrigger.c_str()));
         g_variant_builder_add(&shortcuts, "(sa{sv})", shortcut.id.c_str(), &details);
     }
-    const std::string token = newToken();
+    const std::string token = newRequestToken();
     GVariantBuilder options;
     g_variant_builder_init(&options, G_VARIANT_TYPE("a{sv}"));
     g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token.c_str()));

@@ -6,10 +6,8 @@
 // says when one is pressed (Activated) and let go (Deactivated).
 //
 // One session for the program's life; binding again replaces the set. Each
-// step is a request the portal answers later with a Response signal on a
-// request object whose path we choose, so the answer is listened for before
-// asking. Runs on the main thread, through GLib's main context (Qt's loop
-// dispatches it).
+// step is a portal request (see PortalRequest.h). Runs on the main thread,
+// through GLib's main context (Qt's loop dispatches it).
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -20,6 +18,8 @@ typedef struct _GDBusConnection GDBusConnection;
 typedef struct _GVariant GVariant;
 
 namespace tavlo::portal {
+
+class PortalRequest;
 
 struct PortalShortcut {
     std::string id;
@@ -61,9 +61,8 @@ private:
     explicit GlobalShortcutsPortal(GDBusConnection* bus, GlobalShortcutsHandlers handlers);
     using Answer = std::function<void(std::uint32_t response, GVariant* results)>;
     // Calls `method` with `parameters` whose options carry `token`, and
-    // hands the Response to `answer`.
+    // hands the Response to `answer` (one request at a time).
     void request(const char* method, GVariant* parameters, const std::string& token, Answer answer);
-    std::string newToken();
     void createSession();
     void sendBind();
     void reportBound(GVariant* shortcuts);
@@ -79,9 +78,7 @@ private:
     std::vector<PortalShortcut> wanted_;
     bool bindWaiting_ = false;
     unsigned signalSubscription_ = 0;
-    unsigned tokens_ = 0;
-    struct PendingRequest;
-    std::vector<std::unique_ptr<PendingRequest>> pending_;
+    std::shared_ptr<PortalRequest> request_;
 };
 
 }  // namespace tavlo::portal
