@@ -17,8 +17,8 @@ class SilenceTrimmer {
 public:
     virtual ~SilenceTrimmer() = default;
     // Rewrites the closed recording in place, keeping its container, rate and
-    // channels. Called on the main thread; takes a few milliseconds per minute
-    // of audio.
+    // channels. Called on the main thread: a few milliseconds per second of
+    // 48 kHz audio (most of it resampling for the detector), less at 16 kHz.
     virtual SilenceTrimOutcome trimSilence(const std::filesystem::path& recording) noexcept = 0;
 };
 

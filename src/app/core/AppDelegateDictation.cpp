@@ -156,9 +156,14 @@ DictationStartOptions AppDelegate::currentStartOptions() const {
     options.contextualStrings = store.dictionaryWords();
     options.languageIdentifier = store.speechLanguageIdentifier();
     options.microphoneUniqueID = store.microphoneUniqueID();
-    options.serviceAccessToken = store.serviceAccessToken();
     options.openAICloudMode = store.openAICloudMode();
-    options.openAIAPIKey = store.openAIAPIKey();
+    // The keys are asked of the secret store only when the dictation goes to
+    // the cloud: a lookup can take a noticeable part of a second (a slow or
+    // absent keyring), and the user waits for the start tone meanwhile.
+    if (options.model == SpeechModel::openAICloud) {
+        options.serviceAccessToken = store.serviceAccessToken();
+        options.openAIAPIKey = store.openAIAPIKey();
+    }
     return options;
 }
 

@@ -3,6 +3,7 @@
 namespace tavlo {
 
 std::optional<std::string> InMemorySecretStore::secret(const SecretIdentity& identity) {
+    ++lookups_;
     if (failing_) return std::nullopt;
     const auto found = items_.find({identity.service, identity.account});
     if (found == items_.end()) return std::nullopt;

@@ -17,10 +17,13 @@ public:
 
     void setFailing(bool failing) { failing_ = failing; }
     std::size_t itemCount() const { return items_.size(); }
+    // How often a secret was asked for: a real keyring may be slow to answer.
+    std::size_t lookupCount() const { return lookups_; }
 
 private:
     std::map<std::pair<std::string, std::string>, std::string> items_;
     bool failing_ = false;
+    std::size_t lookups_ = 0;
 };
 
 }  // namespace tavlo

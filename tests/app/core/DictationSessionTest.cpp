@@ -73,6 +73,17 @@ TEST_F(DictationSession, OneOnDeviceDictationFromStartToTheClipboard) {
     EXPECT_EQ(log.size(), 3u);
 }
 
+// A keyring can take a good part of a second to answer, and the start tone
+// waits for the engine to start: only a cloud dictation asks it for its keys.
+TEST_F(DictationSession, AnOnDeviceDictationStartsWithoutAskingTheKeyring) {
+    ASSERT_TRUE(store.setOpenAIAPIKey("sk-saved"));
+    ASSERT_TRUE(store.setServiceAccessToken("token-saved"));
+    const std::size_t before = secrets.lookupCount();
+    startListening();
+    EXPECT_TRUE(controller->isListening());
+    EXPECT_EQ(secrets.lookupCount(), before);
+}
+
 TEST_F(DictationSession, NewWordsOfADeliveredTextAreLearned) {
     startListening();
     controller->stopDictation();
