@@ -129,7 +129,7 @@ TEST_F(CurlHttpClientTest, ABodyFromAFileArrivesByteForByte) {
 
     HttpRequest request = get("/echo");
     request.method = "POST";
-    request.headers = {{"Content-Type", "multipart/form-data; boundary=B"}, {"Expect", ""}};
+    request.headers = {{"Content-Type", "application/octet-stream"}, {"Expect", ""}};
     request.body = "--B\r\nbefore\r\n";
     request.bodyFile = file;
     request.bodyAfterFile = "\r\n--B--\r\n";
