@@ -60,6 +60,7 @@ LocalWhisperTranscriber::LocalWhisperTranscriber(LocalWhisperSettings settings) 
     server.lock = settings_.serverLock;
     server.processActivity = settings_.processActivity;
     server.logDirectory = settings_.serverLogDirectory;
+    server.logFiles = settings_.serverLogFiles;
     server_ = WarmWhisperServer::create(std::move(server));
 }
 

@@ -155,8 +155,7 @@ void WarmWhisperServer::decideWithoutOwnServer(bool answered, const std::string&
     // Another run holds the lock: its server is the user's one.
     const auto shared = lock->recorded();
     if (shared && (shared->model != model.string() || shared->languageCode != languageCode)) {
-        completion(failed("Another Tavlo is using local Whisper with a different model or language; "
-                          "try again when it has finished."));
+        completion(failed("Another Tavlo runs the local Whisper server with a different model or language."));
         return;
     }
     if (shared && answered && !stalled(shared->processIdentifier)) {
@@ -219,11 +218,12 @@ std::string WarmWhisperServer::startFailure(const fs::path& model) const {
 }
 
 std::optional<fs::path> WarmWhisperServer::logFolderReady() const {
-    const fs::path base = settings_.logDirectory.empty() ? settings_.temporaryDirectory : settings_.logDirectory;
-    const fs::path folder = base / "SorvelWhisper";
+    const bool kept = !settings_.logDirectory.empty();
+    const fs::path folder = (kept ? settings_.logDirectory : settings_.temporaryDirectory) / "SorvelWhisper";
+    const auto& folders = kept ? settings_.logFiles : settings_.temporaryFiles;
     try {
-        if (settings_.temporaryFiles) {
-            settings_.temporaryFiles->createDirectories(folder);
+        if (folders) {
+            folders->createDirectories(folder);
         } else {
             fs::create_directories(folder);
         }
