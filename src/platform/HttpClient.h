@@ -24,6 +24,11 @@ struct HttpRequest {
     // stops the client from waiting for "100 Continue" before a large body).
     std::vector<std::pair<std::string, std::string>> headers;
     std::string body;
+    // When set, the contents of this file follow `body`, and `bodyAfterFile`
+    // follows them: the file is read from disk while the request goes out,
+    // so a long recording is never held in memory whole.
+    std::string bodyFile;
+    std::string bodyAfterFile;
     double timeoutSeconds = 60.0;  // the whole exchange, connection included
     HttpCachePolicy cachePolicy = HttpCachePolicy::useProtocolDefault;
     // Off for uploads: a recording must reach the address it was meant for,

@@ -51,6 +51,7 @@ RecognitionServices makeRecognitionServices(std::shared_ptr<MainQueue> mainQueue
     // The last server log outlives the run, for diagnostics.
     try {
         local.serverLogDirectory = SystemTemporaryFiles::privateFolder();
+        local.serverLogFiles = std::make_shared<SystemTemporaryFiles>(local.serverLogDirectory);
     } catch (const PlatformError&) {
     }
     CloudTranscriberSettings cloud;

@@ -14,6 +14,15 @@ public:
     void addFile(std::string_view name, std::string_view fileName, std::string_view contentType,
                  std::string_view bytes);
 
+    // For a last part whose contents are sent from a file: the body up to
+    // those contents (every part added so far and the file part's header),
+    // and what follows them (the part's end and the closing delimiter).
+    struct AroundFile {
+        std::string before;
+        std::string after;
+    };
+    AroundFile finishAroundFile(std::string_view name, std::string_view fileName, std::string_view contentType) const;
+
     const std::string& boundary() const { return boundary_; }
     // "multipart/form-data; boundary=" + boundary
     std::string contentType() const;

@@ -6,8 +6,10 @@
 #include <variant>
 
 #include "engine/support/TextTrimming.h"
+#include "engine/whisper/ConversionFailure.h"
 #include "engine/whisper/WhisperLanguage.h"
 #include "engine/whisper/WhisperOutput.h"
+#include "engine/whisper/WhisperServerFailure.h"
 
 namespace tavlo {
 namespace fs = std::filesystem;
@@ -58,6 +60,7 @@ LocalWhisperTranscriber::LocalWhisperTranscriber(LocalWhisperSettings settings) 
     server.lock = settings_.serverLock;
     server.processActivity = settings_.processActivity;
     server.logDirectory = settings_.serverLogDirectory;
+    server.logFiles = settings_.serverLogFiles;
     server_ = WarmWhisperServer::create(std::move(server));
 }
 
@@ -159,7 +162,7 @@ void LocalWhisperTranscriber::convert(const LocalWhisperWorkFiles& files, const 
             }
             self->releaseSessionProcess(launched->lock());
             if (!succeeded) {
-                session.finish(failedWith(trimWhitespaceAndLineBreaks(errorText)));
+                session.finish(failedWith(ffmpegFailureMessage(errorText)));
                 removeLocalWhisperFiles(files);
                 return;
             }
@@ -181,7 +184,7 @@ void LocalWhisperTranscriber::runCommandLine(const LocalWhisperWorkFiles& files,
     launchSpec.standardError = ProcessOutput::toPipe();
 
     auto launched = std::make_shared<std::weak_ptr<ChildProcess>>();
-    auto onEnd = [weak = weak_from_this(), queue = settings_.mainQueue, launched, files,
+    auto onEnd = [weak = weak_from_this(), queue = settings_.mainQueue, launched, files, model = backend.model,
                   session](const ProcessTermination& termination) {
         const bool succeeded = termination.succeeded();
         std::string errorText = utf8TextOrEmpty(termination.standardError);
@@ -192,7 +195,11 @@ void LocalWhisperTranscriber::runCommandLine(const LocalWhisperWorkFiles& files,
             if (session.isCurrent()) {
                 self->releaseSessionProcess(launched->lock());
                 if (!succeeded) {
-                    session.finish(failedWith(whisperCliErrorMessage(errorText)));
+                    // The same words as the server for a model it cannot load.
+                    const bool modelUnloadable =
+                        errorText.find("failed to initialize whisper context") != std::string::npos;
+                    session.finish(failedWith(modelUnloadable ? whisperModelNotLoaded(model)
+                                                              : whisperCliErrorMessage(errorText)));
                 } else {
                     // No text file (undecodable audio, say) leaves what was printed.
                     const std::string text = readUtf8File(files.outputText).value_or(outputText);

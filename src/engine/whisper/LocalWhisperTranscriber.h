@@ -45,6 +45,7 @@ struct LocalWhisperSettings {
     std::shared_ptr<WhisperServerLock> serverLock;
     std::function<std::optional<ProcessActivity>(int processIdentifier)> processActivity;
     std::filesystem::path serverLogDirectory;
+    std::shared_ptr<TemporaryFiles> serverLogFiles;
 };
 
 class LocalWhisperTranscriber : public std::enable_shared_from_this<LocalWhisperTranscriber> {

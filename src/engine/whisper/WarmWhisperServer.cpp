@@ -155,8 +155,7 @@ void WarmWhisperServer::decideWithoutOwnServer(bool answered, const std::string&
     // Another run holds the lock: its server is the user's one.
     const auto shared = lock->recorded();
     if (shared && (shared->model != model.string() || shared->languageCode != languageCode)) {
-        completion(failed("Another Tavlo is using local Whisper with a different model or language; "
-                          "try again when it has finished."));
+        completion(failed("Another Tavlo runs the local Whisper server with a different model or language."));
         return;
     }
     if (shared && answered && !stalled(shared->processIdentifier)) {
@@ -219,11 +218,12 @@ std::string WarmWhisperServer::startFailure(const fs::path& model) const {
 }
 
 std::optional<fs::path> WarmWhisperServer::logFolderReady() const {
-    const fs::path base = settings_.logDirectory.empty() ? settings_.temporaryDirectory : settings_.logDirectory;
-    const fs::path folder = base / "SorvelWhisper";
+    const bool kept = !settings_.logDirectory.empty();
+    const fs::path folder = (kept ? settings_.logDirectory : settings_.temporaryDirectory) / "SorvelWhisper";
+    const auto& folders = kept ? settings_.logFiles : settings_.temporaryFiles;
     try {
-        if (settings_.temporaryFiles) {
-            settings_.temporaryFiles->createDirectories(folder);
+        if (folders) {
+            folders->createDirectories(folder);
         } else {
             fs::create_directories(folder);
         }
@@ -369,11 +369,13 @@ void WarmWhisperServer::readinessAttempt(std::shared_ptr<ChildProcess> process, 
 
 std::shared_ptr<HttpTask> WarmWhisperServer::postWav(const std::string& serverURL, const fs::path& wav,
                                                      UploadCompletion completion) {
-    std::string bytes;
-    try {
-        bytes = readFileBytes(wav);
-    } catch (const PlatformError& error) {
-        completion({error, false});
+    // The file is sent from disk; only its size is needed here.
+    std::error_code sizeError;
+    const std::uintmax_t size = fs::file_size(wav, sizeError);
+    if (sizeError) {
+        completion({PlatformError("file", sizeError.value(),
+                                  "The file \"" + wav.filename().string() + "\" could not be read: " + sizeError.message()),
+                    false});
         return nullptr;
     }
 
@@ -390,10 +392,8 @@ std::shared_ptr<HttpTask> WarmWhisperServer::postWav(const std::string& serverUR
         completion(std::move(reply));
     };
 
-    HttpRequest request = whisperInferenceRequest(serverURL, "SorvelBoundary-" + makeRandomUuid(), bytes);
-    request.timeoutSeconds = whisperInferenceTimeoutSeconds(whisperWavSeconds(bytes.size()));
-    bytes.clear();
-    bytes.shrink_to_fit();
+    HttpRequest request = whisperInferenceUpload(serverURL, "SorvelBoundary-" + makeRandomUuid(), wav);
+    request.timeoutSeconds = whisperInferenceTimeoutSeconds(whisperWavSeconds(size));
     const auto task =
         settings_.httpClient->dataTask(request, [queue = settings_.mainQueue, decide](HttpResult result) {
             // Read on the client's thread; only the outcome goes to the main thread.
@@ -401,6 +401,14 @@ std::shared_ptr<HttpTask> WarmWhisperServer::postWav(const std::string& serverUR
             using Kind = HttpTransportError::Kind;
             const bool gone = !result.response && result.error &&
                               (result.error->kind == Kind::cannotConnect || result.error->kind == Kind::connectionLost);
+            // Words about the local server, not the network, whose faults
+            // these are not.
+            if (gone) reply = WhisperInferenceFailure{"The local Whisper server closed the connection."};
+            if (!result.response && result.error && result.error->kind == Kind::timedOut)
+                reply = WhisperInferenceFailure{"The local Whisper server did not finish in time."};
+            // Audio the server cannot decode: no text, as whisper-cli gives
+            // for the same file.
+            if (result.response && result.response->statusCode == 400) reply = WhisperTranscript{};
             queue->post([decide, reply = std::move(reply), gone] {
                 if (const auto* transcript = std::get_if<WhisperTranscript>(&reply)) {
                     decide({transcript->text, false});

@@ -65,6 +65,8 @@ struct WarmWhisperServerSettings {
     // the run (the last log is kept for diagnostics); empty: the temporary
     // directory.
     std::filesystem::path logDirectory;
+    // Creates the log's folder in logDirectory as a private folder.
+    std::shared_ptr<TemporaryFiles> logFiles;
 };
 
 class WarmWhisperServer : public std::enable_shared_from_this<WarmWhisperServer> {

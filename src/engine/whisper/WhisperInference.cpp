@@ -35,6 +35,20 @@ HttpRequest whisperInferenceRequest(const std::string& serverURL, const std::str
     return request;
 }
 
+HttpRequest whisperInferenceUpload(const std::string& serverURL, const std::string& boundary,
+                                   const std::filesystem::path& wav) {
+    MultipartFormBody body(boundary);
+    body.addField("response_format", "json");
+    body.addField("temperature", "0");
+    auto [before, after] = body.finishAroundFile("file", "audio.wav", "audio/wav");
+
+    HttpRequest request = whisperInferenceRequest(serverURL, boundary, {});
+    request.body = std::move(before);
+    request.bodyFile = wav.string();
+    request.bodyAfterFile = std::move(after);
+    return request;
+}
+
 std::variant<WhisperTranscript, WhisperInferenceFailure> readWhisperInferenceReply(const HttpResult& result) {
     if (!result.response) return WhisperInferenceFailure{result.error ? result.error->description : std::string()};
     const HttpResponse& response = *result.response;

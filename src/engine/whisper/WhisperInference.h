@@ -1,6 +1,7 @@
 #pragma once
 // The inference request to a whisper-server and the reading of its reply.
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <variant>
 
@@ -21,6 +22,11 @@ double whisperInferenceTimeoutSeconds(double audioSeconds);
 // the WAV file as "audio.wav", in that order.
 HttpRequest whisperInferenceRequest(const std::string& serverURL, const std::string& boundary,
                                     const std::string& wavBytes);
+
+// The same request with the WAV file's contents read from disk while it is
+// sent, so memory stays flat whatever the recording's length.
+HttpRequest whisperInferenceUpload(const std::string& serverURL, const std::string& boundary,
+                                   const std::filesystem::path& wav);
 
 struct WhisperTranscript {
     std::string text;

@@ -1,5 +1,8 @@
 #include "platform/sim/SimHttpClient.h"
 
+#include <fstream>
+#include <iterator>
+
 namespace tavlo {
 
 class SimHttpClient::Task final : public HttpTask, public std::enable_shared_from_this<Task> {
@@ -48,6 +51,14 @@ SimHttpClient::Reply SimHttpClient::Reply::failure(HttpTransportError::Kind kind
 }
 
 std::shared_ptr<HttpTask> SimHttpClient::dataTask(HttpRequest request, Completion completion) {
+    // A body sent from a file is recorded whole, as the server would receive it.
+    if (!request.bodyFile.empty()) {
+        std::ifstream file(request.bodyFile, std::ios::binary);
+        request.body += std::string(std::istreambuf_iterator<char>(file), {});
+        request.body += request.bodyAfterFile;
+        request.bodyFile.clear();
+        request.bodyAfterFile.clear();
+    }
     requests_.push_back(request);
     Reply reply = server_ ? server_(request) : Reply::connectionRefused();
     const auto timeout = std::chrono::duration_cast<Duration>(std::chrono::duration<double>(request.timeoutSeconds));

@@ -44,6 +44,7 @@ public:
         ffmpeg({"-i", speechWav.string(), "-ar", "44100", "-ac", "2", path("speech.wav")});
         ffmpeg({"-f", "lavfi", "-i", "color=c=black:s=64x64:d=3", "-i", speechWav.string(), "-shortest", "-c:v",
                 "mpeg4", "-c:a", "aac", path("clip.mp4")});
+        ffmpeg({"-f", "lavfi", "-i", "color=c=black:s=64x64:d=1", "-c:v", "mpeg4", "-an", path("mute.mp4")});
         run("/usr/bin/sox", {"-n", "-r", "44100", "-c", "1", "-b", "16", path("silence.wav"), "trim", "0", "1.5"});
         ScratchFolder::write(folder_.path() / "notes.m4a", "this is not audio at all");
     }
@@ -205,6 +206,9 @@ TEST_F(FileTranscriptionStandIn, FailuresNameTheirCauseAndLeaveNothingBehind) {
         {"silence.wav", "File transcription returned no text."},
         // Not audio: ffmpeg refuses it, and says why.
         {"notes.m4a", "Invalid data found when processing input"},
+        // A video without sound: about the file, not ffmpeg's streams or the
+        // name of the private work copy.
+        {"mute.mp4", "The file has no sound to transcribe."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.source);

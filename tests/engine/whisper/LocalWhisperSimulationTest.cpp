@@ -319,12 +319,12 @@ TEST_F(LocalWhisperSimulation, FailureTable) {
          "error: Could not start ffmpeg: Permission denied", false},
         {"ffmpeg fails with a message",
          [](auto& t) { t.world_.ffmpegStatus = 1; t.world_.ffmpegError = "  Invalid data found when processing input\n"; },
-         "error: Invalid data found when processing input", false},
+         "error: The file could not be read as audio or video (Invalid data found when processing input).", false},
         {"ffmpeg fails silently", [](auto& t) { t.world_.ffmpegStatus = 1; },
          "error: Local Whisper transcription failed.", false},
         {"whisper-cli fails",
-         [](auto& t) { t.world_.cliStatus = 3; t.world_.cliError = "error: failed to initialize whisper context\n"; },
-         "error: error: failed to initialize whisper context", false},
+         [](auto& t) { t.world_.cliStatus = 3; t.world_.cliError = "error: failed to process audio\n"; },
+         "error: error: failed to process audio", false},
         {"no text file: standard output is used",
          [](auto& t) { t.world_.cliText.reset(); t.world_.cliStdout = "\n Spoken  words"; },
          "text: Spoken words", false},
@@ -590,7 +590,7 @@ TEST_F(LocalWhisperSimulation, ReplyCases) {
         {"server error without text", SimHttpClient::Reply::status(500, ""), "error: Local Whisper transcription failed."},
         {"transport failure",
          SimHttpClient::Reply::failure(HttpTransportError::Kind::connectionLost, "The network connection was lost."),
-         "error: The network connection was lost."},
+         "error: The local Whisper server closed the connection."},
     };
     for (const auto& c : cases) {
         finished_.clear();
@@ -699,7 +699,7 @@ TEST_F(LocalWhisperSimulation, AServerLostAgainAfterItsRestartFailsTheDictation)
     world_.serverCrashesOnInference = 2;
     const fs::path recording = dictate();
     settle();
-    EXPECT_EQ(only(), "error: The network connection was lost.");
+    EXPECT_EQ(only(), "error: The local Whisper server closed the connection.");
     EXPECT_EQ(launcher_->launchesOf("whisper-server").size(), 2u) << "one restart only";
     EXPECT_EQ(requestsTo("POST"), 2u);
     EXPECT_FALSE(ScratchFolder::exists(recording));

@@ -347,7 +347,9 @@ TEST_F(LocalWhisperStandIns, AServerThatExitsWhileLoadingSaysWhy) {
     expectWorkFilesRemoved(recording);
 }
 
-TEST_F(LocalWhisperStandIns, UndecodableAudioIsAnInvalidRequest) {
+// The server refuses audio it cannot decode; whisper-cli gives no text for
+// it. Both paths agree: no text.
+TEST_F(LocalWhisperStandIns, UndecodableAudioGivesNoTextOnBothPaths) {
     testing::BackgroundProgram running(kStandIns + "/whisper-server",
                                        {"-m", model("ggml-base.en.bin").string(), "--port", std::to_string(port_)});
     ASSERT_TRUE(waitUntilListening("ggml-base.en.bin"));
@@ -359,8 +361,33 @@ TEST_F(LocalWhisperStandIns, UndecodableAudioIsAnInvalidRequest) {
     std::optional<std::variant<std::string, EngineError>> reply;
     server->postWav(whisperServerURL(port_), wav, [&](WarmWhisperServer::UploadReply r) { reply = r.result; });
     ASSERT_TRUE(queue_->runUntil([&] { return reply.has_value(); }));
-    ASSERT_TRUE(std::holds_alternative<EngineError>(*reply));
-    EXPECT_EQ(errorDescription(std::get<EngineError>(*reply)), "Invalid request");
+    ASSERT_TRUE(std::holds_alternative<std::string>(*reply)) << errorDescription(std::get<EngineError>(*reply));
+    EXPECT_EQ(std::get<std::string>(*reply), "");
+}
+
+// A model neither tool can load is named, in the same words on both paths.
+TEST_F(LocalWhisperStandIns, AModelThatCannotBeLoadedIsNamedOnBothPaths) {
+    setModel("ggml-base.en.bin", "");
+    const std::string expected =
+        "error: The Whisper model file " + model("ggml-base.en.bin").string() + " could not be loaded.";
+    install("whisper-cli");
+    dictate(recordings_->speech());
+    EXPECT_EQ(lastOutcome(), expected);
+    install("whisper-server");
+    dictate(recordings_->speech());
+    EXPECT_EQ(lastOutcome(), expected);
+}
+
+// A video without a sound track: a sentence about the file, not ffmpeg's
+// words about streams or the private work copy's name.
+TEST_F(LocalWhisperStandIns, AFileWithoutSoundSaysSo) {
+    install("whisper-cli");
+    const fs::path video = scratch_.path() / "silent video.mp4";
+    const auto made = testing::runProgram("/usr/bin/ffmpeg", {"-y", "-loglevel", "error", "-f", "lavfi", "-i",
+                                                             "color=c=black:s=32x32:d=1", "-an", video.string()});
+    if (made.status != 0) GTEST_SKIP() << "ffmpeg cannot make a video here: " << made.err;
+    dictate(video);
+    EXPECT_EQ(lastOutcome(), "error: The file has no sound to transcribe.");
 }
 
 TEST_F(LocalWhisperStandIns, ShutdownStopsTheServerWeStarted) {

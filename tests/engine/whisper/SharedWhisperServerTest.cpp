@@ -169,8 +169,7 @@ TEST_F(SharedWhisperServer, AnotherRunsServerWithAnotherLanguageIsNeitherUsedNor
     ASSERT_EQ(ensure(german, "de").describe(), "ready");
     const auto english = run();
     EXPECT_EQ(ensure(english, "en").describe(),
-              "Another Tavlo is using local Whisper with a different model or language; try again when it has "
-              "finished.");
+              "Another Tavlo runs the local Whisper server with a different model or language.");
     EXPECT_EQ(launches(), 1u);
 }
 

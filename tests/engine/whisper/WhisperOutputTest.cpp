@@ -3,6 +3,11 @@
 // server reply read the way the user should see it.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
 #include "engine/cloud/MultipartFormBody.h"
 #include "engine/whisper/WhisperInference.h"
 #include "engine/whisper/WhisperOutput.h"
@@ -98,6 +103,21 @@ TEST(WhisperInferenceRequest, TimeLimitFitsTheAudiosLength) {
         EXPECT_DOUBLE_EQ(whisperWavSeconds(c.wavSize), c.seconds) << c.wavSize;
         EXPECT_DOUBLE_EQ(whisperInferenceTimeoutSeconds(whisperWavSeconds(c.wavSize)), c.limit) << c.wavSize;
     }
+}
+
+// Sent from disk, the request is the same byte for byte as one built in memory.
+TEST(WhisperInferenceRequest, FromDiskMatchesTheRequestBuiltInMemory) {
+    const std::string wav("RIFF\0\x01\xff", 7);
+    const std::filesystem::path file = std::filesystem::temp_directory_path() / ("tavlo-upload-" + std::to_string(::getpid()) + ".wav");
+    std::ofstream(file, std::ios::binary) << wav;
+    const HttpRequest inMemory = whisperInferenceRequest("http://127.0.0.1:18131/", "SorvelBoundary-ABC", wav);
+    const HttpRequest fromDisk = whisperInferenceUpload("http://127.0.0.1:18131/", "SorvelBoundary-ABC", file);
+    std::filesystem::remove(file);
+    EXPECT_EQ(fromDisk.bodyFile, file.string());
+    EXPECT_EQ(fromDisk.body + wav + fromDisk.bodyAfterFile, inMemory.body);
+    EXPECT_EQ(fromDisk.headers, inMemory.headers);
+    EXPECT_EQ(fromDisk.url, inMemory.url);
+    EXPECT_EQ(fromDisk.method, inMemory.method);
 }
 
 TEST(WhisperInferenceRequest, IsBuiltByteForByte) {

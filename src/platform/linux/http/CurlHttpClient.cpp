@@ -1,8 +1,14 @@
 #include "platform/linux/http/CurlHttpClient.h"
 
 #include <curl/curl.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -101,9 +107,15 @@ struct CurlTransfer final : HttpTask {
     HttpResponse response;
     char errorBuffer[CURL_ERROR_SIZE] = {};
 
+    // The body sent from a file: the bytes before it, the file, the bytes after.
+    int bodyFile = -1;
+    std::size_t sentBefore = 0;
+    std::size_t sentAfter = 0;
+
     ~CurlTransfer() override {
         if (easy) curl_easy_cleanup(easy);
         curl_slist_free_all(headerList);
+        if (bodyFile >= 0) ::close(bodyFile);
     }
 
     void cancel() override {
@@ -122,6 +134,34 @@ struct CurlTransfer final : HttpTask {
         return size * count;
     }
 
+    // Hands curl the next piece of a body sent from a file.
+    static size_t onRead(char* buffer, size_t size, size_t count, void* user) {
+        auto* self = static_cast<CurlTransfer*>(user);
+        const std::size_t room = size * count;
+        const std::string& before = self->request.body;
+        if (self->sentBefore < before.size()) {
+            const std::size_t n = std::min(room, before.size() - self->sentBefore);
+            std::memcpy(buffer, before.data() + self->sentBefore, n);
+            self->sentBefore += n;
+            return n;
+        }
+        if (self->bodyFile >= 0) {
+            ssize_t got;
+            do {
+                got = ::read(self->bodyFile, buffer, room);
+            } while (got < 0 && errno == EINTR);
+            if (got < 0) return CURL_READFUNC_ABORT;
+            if (got > 0) return static_cast<size_t>(got);
+            ::close(self->bodyFile);
+            self->bodyFile = -1;
+        }
+        const std::string& after = self->request.bodyAfterFile;
+        const std::size_t n = std::min(room, after.size() - self->sentAfter);
+        std::memcpy(buffer, after.data() + self->sentAfter, n);
+        self->sentAfter += n;
+        return n;
+    }
+
     static size_t onHeader(char* data, size_t size, size_t count, void* user) {
         auto* self = static_cast<CurlTransfer*>(user);
         const std::string line(data, size * count);
@@ -132,6 +172,18 @@ struct CurlTransfer final : HttpTask {
         }
         return size * count;
     }
+
+    // Opens the file of a body sent from disk; an error when it cannot be read.
+    std::optional<HttpTransportError> openBodyFile() {
+        if (request.bodyFile.empty()) return std::nullopt;
+        bodyFile = ::open(request.bodyFile.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat info {};
+        if (bodyFile < 0 || ::fstat(bodyFile, &info) != 0 || !S_ISREG(info.st_mode))
+            return HttpTransportError{HttpTransportError::Kind::other, "The file to send could not be read."};
+        bodyFileSize = static_cast<curl_off_t>(info.st_size);
+        return std::nullopt;
+    }
+    curl_off_t bodyFileSize = 0;
 
     void configure(const std::string& noProxy) {
         easy = curl_easy_init();
@@ -151,7 +203,7 @@ struct CurlTransfer final : HttpTask {
         curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
         curl_easy_setopt(easy, CURLOPT_PRIVATE, this);
 
-        if (request.method == "GET" && request.body.empty()) {
+        if (request.method == "GET" && request.body.empty() && bodyFile < 0) {
             curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
         } else if (request.method == "HEAD") {
             curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
@@ -161,8 +213,17 @@ struct CurlTransfer final : HttpTask {
             } else {
                 curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method.c_str());
             }
-            curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
-            curl_easy_setopt(easy, CURLOPT_POSTFIELDS, request.body.data());
+            if (bodyFile >= 0) {
+                // The length is known up front, so the server sees a plain body.
+                const curl_off_t length = static_cast<curl_off_t>(request.body.size()) + bodyFileSize +
+                                          static_cast<curl_off_t>(request.bodyAfterFile.size());
+                curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, length);
+                curl_easy_setopt(easy, CURLOPT_READFUNCTION, &CurlTransfer::onRead);
+                curl_easy_setopt(easy, CURLOPT_READDATA, this);
+            } else {
+                curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
+                curl_easy_setopt(easy, CURLOPT_POSTFIELDS, request.body.data());
+            }
         }
 
         // "Name:" tells curl to send no such header, its own default included.
@@ -207,6 +268,10 @@ void runWorker(const std::shared_ptr<CurlHttpClient::Shared>& shared) {
             }
             if (auto refused = unsafeHeaderError(transfer->request)) {
                 transfer->complete({std::nullopt, std::move(refused)});
+                continue;
+            }
+            if (auto unreadable = transfer->openBodyFile()) {
+                transfer->complete({std::nullopt, std::move(unreadable)});
                 continue;
             }
             transfer->configure(shared->noProxy);

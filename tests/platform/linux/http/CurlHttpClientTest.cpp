@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <future>
 #include <memory>
 #include <thread>
@@ -112,6 +114,41 @@ TEST_F(CurlHttpClientTest, UploadArrivesByteForByteWithoutWaitingForContinue) {
     EXPECT_EQ(echo["headers"]["Content-Type"], "application/octet-stream");
     EXPECT_EQ(echo["headers"]["X-Tavlo"], "one two");
     EXPECT_FALSE(echo["headers"].contains("Expect"));
+}
+
+// A body sent from a file arrives as if it were built in memory: the bytes
+// before, the file's contents, the bytes after; a file that cannot be read
+// fails the request unsent.
+TEST_F(CurlHttpClientTest, ABodyFromAFileArrivesByteForByte) {
+    std::string contents;
+    for (int i = 0; i < 5 * 1024 * 1024 + 17; ++i) contents.push_back(static_cast<char>(i * 13 % 251));
+    char folder[] = "/tmp/tavlo-curl-body-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::string file = std::string(folder) + "/recording.wav";
+    std::ofstream(file, std::ios::binary) << contents;
+
+    HttpRequest request = get("/echo");
+    request.method = "POST";
+    request.headers = {{"Content-Type", "application/octet-stream"}, {"Expect", ""}};
+    request.body = "--B\r\nbefore\r\n";
+    request.bodyFile = file;
+    request.bodyAfterFile = "\r\n--B--\r\n";
+    Outcome sent;
+    client_.dataTask(request, sent.completion());
+    const auto result = sent.get();
+    ASSERT_TRUE(result.response) << (result.error ? result.error->description : "");
+    const auto echo = json::parse(result.response->body);
+    const std::string whole = request.body + contents + request.bodyAfterFile;
+    EXPECT_EQ(echo["bodySize"], whole.size());
+    EXPECT_EQ(echo["bodyHash"], fnv1a(whole));
+
+    request.bodyFile = std::string(folder) + "/missing.wav";
+    Outcome missing;
+    client_.dataTask(request, missing.completion());
+    const auto failed = missing.get();
+    ASSERT_TRUE(failed.error);
+    EXPECT_EQ(failed.error->kind, HttpTransportError::Kind::other);
+    std::filesystem::remove_all(folder);
 }
 
 TEST_F(CurlHttpClientTest, NoContinueWaitEvenWhenTheRequestDoesNotAskForIt) {
