@@ -7,7 +7,10 @@
 // dictation has ended. Goal: after a 10-minute dictation within 30 MB of the
 // ready figure, and flat over it.
 //
-// TAVLO_BENCH_DICTATION_MINUTES shortens or lengthens the dictation (default 10).
+// TAVLO_BENCH_DICTATION_MINUTES shortens or lengthens the dictation (default
+// 10); TAVLO_BENCH_UTTERANCE_SECONDS sets the length from which the
+// recogniser cuts its utterance at the next pause (the hard limit is twice it),
+// to compare what the cuts cost in memory and in words.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -72,7 +75,10 @@ std::vector<float> spokenSentence(const fs::path& scratch) {
 // can see how far decoding lags.
 class ObservedRecognizerService final : public SpeechRecognizerService {
 public:
-    ObservedRecognizerService() { inner_->warmUpInBackground(); }
+    explicit ObservedRecognizerService(UtteranceLimits limits)
+        : inner_(std::make_shared<PocketSphinxRecognizerService>(PocketSphinxModel::usEnglish(), limits)) {
+        inner_->warmUpInBackground();
+    }
 
     SpeechAuthorizationStatus authorizationStatus() const override { return inner_->authorizationStatus(); }
     void requestAuthorization(std::function<void(SpeechAuthorizationStatus)> completion) override {
@@ -113,14 +119,15 @@ private:
         ObservedRecognizerService& owner_;
     };
 
-    std::shared_ptr<PocketSphinxRecognizerService> inner_ = std::make_shared<PocketSphinxRecognizerService>();
+    std::shared_ptr<PocketSphinxRecognizerService> inner_;
     std::mutex mutex_;
     std::weak_ptr<RecognitionRequest> latest_;
 };
 
 class Dictation {
 public:
-    explicit Dictation(std::vector<float> sentence) : sentence_(std::move(sentence)) {
+    Dictation(std::vector<float> sentence, UtteranceLimits limits)
+        : sentence_(std::move(sentence)), recognizer_(std::make_shared<ObservedRecognizerService>(limits)) {
         capture_->setInputFormat({sampleRate, 1});
         engine_ = DictationEngine::create({queue_, recognizer_, capture_, std::make_shared<SndfileAudioFileWriter>(),
                                            SystemTemporaryFiles::forThisProcess(), nullptr, "en_US"});
@@ -173,7 +180,7 @@ private:
 
     std::vector<float> sentence_;
     std::shared_ptr<testing::PumpedMainQueue> queue_ = std::make_shared<testing::PumpedMainQueue>();
-    std::shared_ptr<ObservedRecognizerService> recognizer_ = std::make_shared<ObservedRecognizerService>();
+    std::shared_ptr<ObservedRecognizerService> recognizer_;
     std::shared_ptr<SimAudioCapture> capture_ = std::make_shared<SimAudioCapture>();
     std::shared_ptr<DictationEngine> engine_;
     std::string text_;
@@ -191,7 +198,12 @@ void BM_LongDictationMemory(benchmark::State& state) {
         state.SkipWithError("could not make speech (espeak-ng and ffmpeg are needed)");
         return;
     }
-    Dictation dictation(std::move(sentence));
+    UtteranceLimits limits;
+    if (const char* utterance = std::getenv("TAVLO_BENCH_UTTERANCE_SECONDS")) {
+        limits.endAtPauseAfterSeconds = std::max(1.0, std::atof(utterance));
+        limits.longestSeconds = 2 * limits.endAtPauseAfterSeconds;
+    }
+    Dictation dictation(std::move(sentence), limits);
     for (auto _ : state) {
         // Ready to dictate: the model is loaded and one dictation has run.
         if (!dictation.run(10)) {
@@ -215,12 +227,17 @@ void BM_LongDictationMemory(benchmark::State& state) {
             return;
         }
         const double after = residentMegabytes();
-        std::fprintf(stderr, "after the dictation: %.1f MB (text of %zu bytes)\n", after, dictation.text().size());
+        std::size_t words = 0;
+        for (std::size_t i = 0; i < dictation.text().size(); ++i)
+            words += dictation.text()[i] != ' ' && (i == 0 || dictation.text()[i - 1] == ' ');
+        std::fprintf(stderr, "after the dictation: %.1f MB, %zu words: %.300s...\n", after, words,
+                     dictation.text().c_str());
         state.counters["ready_MB"] = ready;
         state.counters["highest_MB"] = highest;
         state.counters["growth_after_first_minute_MB"] = lastMinute - firstMinute;
         state.counters["after_MB"] = after;
         state.counters["after_minus_ready_MB"] = after - ready;
+        state.counters["words"] = static_cast<double>(words);
     }
 }
 BENCHMARK(BM_LongDictationMemory)->Iterations(1)->Unit(benchmark::kSecond);

@@ -236,10 +236,12 @@ TEST_F(DictateCommandSerially, LocalWhisperTranscribesTheRecordingAndLeavesNoFil
                                 "one two three four five");
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, "Guten Tag aus dem Mikrofon.\n");
-    // Whisper was given the recording, converted by ffmpeg, in the temporary folder.
+    // Whisper was given the recording itself, in the temporary folder: it
+    // was recorded in the form Whisper reads, so no converted copy was made.
     const std::string calls = read(fs::path(model.string() + ".calls"));
     EXPECT_NE(calls.find("whisper-cli"), std::string::npos) << calls;
     EXPECT_NE(calls.find(temporary().string()), std::string::npos) << calls;
+    EXPECT_EQ(calls.find("-16k.wav"), std::string::npos) << calls;
     EXPECT_NE(history().find("Guten Tag aus dem Mikrofon."), std::string::npos);
     expectNoWorkFilesLeft();
 }
@@ -298,6 +300,19 @@ TEST_F(DictateCommandSerially, TheCloudReceivesTheRecordingAfterStop) {
     EXPECT_NE(requests[0].body.find("name=\"prompt\""), std::string::npos);
     EXPECT_NE(requests[0].body.find("Tavlo"), std::string::npos);
     EXPECT_GT(requests[0].body.size(), 10000u);
+    // As 16 kHz mono 16-bit PCM: the smallest file the service takes as it is.
+    const std::size_t format = requests[0].body.find("WAVEfmt ");
+    ASSERT_NE(format, std::string::npos);
+    const auto field = [&](std::size_t offset, std::size_t size) {
+        std::uint32_t value = 0;
+        for (std::size_t i = 0; i < size; ++i)
+            value |= std::uint32_t(static_cast<unsigned char>(requests[0].body[format + 12 + offset + i])) << (8 * i);
+        return value;
+    };
+    EXPECT_EQ(field(0, 2), 1u);       // PCM
+    EXPECT_EQ(field(2, 2), 1u);       // one channel
+    EXPECT_EQ(field(4, 4), 16000u);   // samples a second
+    EXPECT_EQ(field(14, 2), 16u);     // bits a sample
     expectNoWorkFilesLeft();
 }
 

@@ -16,10 +16,11 @@
 namespace tavlo {
 
 struct UtteranceLimits {
-    // From this length on, an utterance ends at the next pause.
-    double endAtPauseAfterSeconds = 20;
+    // From this length on, an utterance ends at the next pause. Ten seconds
+    // hold a sentence or two, all the context the language model uses.
+    double endAtPauseAfterSeconds = 10;
     // No utterance runs longer than this, pause or not.
-    double longestSeconds = 40;
+    double longestSeconds = 20;
     // Quiet time after the last word that counts as a pause.
     double pauseSeconds = 0.5;
 };
