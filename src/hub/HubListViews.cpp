@@ -61,8 +61,11 @@ QWidget* HubWindow::historyView() {
                                                               : std::optional<std::size_t>(rows.front().row()));
             historyDetailTextView_->setPlainText(qtText(model_->history().detailText()));
         });
-        // A click on a row selects it and pastes it, as a double click does.
-        connect(historyTable_, &QTableWidget::cellClicked, this, [this](int, int) { model_->history().pasteSelected(); });
+        // A click only selects and shows the entry: pasting sends the text to
+        // whatever window is behind, so it takes a deliberate act (a double
+        // click here, Enter in the table, or "Paste selected").
+        connect(historyTable_, &QTableWidget::cellDoubleClicked, this,
+                [this](int, int) { model_->history().pasteSelected(); });
         scrollableText(historyDetailTextView_, 130, false);
         historyDetailTextView_->setObjectName(QStringLiteral("historyDetail"));
     }

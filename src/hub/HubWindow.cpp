@@ -298,6 +298,11 @@ bool HubWindow::eventFilter(QObject* watched, QEvent* event) {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || widget->window() != this) return false;
     const auto* key = static_cast<QKeyEvent*>(event);
+    if (watched == historyTable_ && !model_->capture().isActive() && event->type() == QEvent::KeyPress &&
+        (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+        model_->history().pasteSelected();
+        return true;
+    }
     if (key->key() == Qt::Key_Escape || model_->capture().isActive()) {
         // Without a desktop key source the capture hears nothing else; Escape
         // at least still ends it.

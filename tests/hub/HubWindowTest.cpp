@@ -214,6 +214,41 @@ TEST_F(HubWindowTest, HistorySearchesAsTheUserTypesAndClearsWithTheList) {
     EXPECT_EQ(find<hub::HubTextView>(content(), "historyDetail")->toPlainText(), "No dictations yet.");
 }
 
+TEST_F(HubWindowTest, AClickOnAHistoryRowOnlyShowsItAndPastingTakesADeliberateAct) {
+    const Date now = dateFromReferenceSeconds(800000000);
+    store.setRecent({{now, "Mail", "Send the report today"}, {now, "Editor", "private note"}});
+    click(window->sectionButton(1));
+    auto* table = find<QTableWidget>(content(), "historyTable");
+    ASSERT_TRUE(table);
+    auto* detail = find<hub::HubTextView>(content(), "historyDetail");
+    const auto pastes = [this] {
+        std::vector<std::string> found;
+        for (const auto& call : takeHostCalls())
+            if (call.starts_with("paste:")) found.push_back(call);
+        return found;
+    };
+    takeHostCalls();
+
+    // A single click selects and shows the row; nothing leaves the window.
+    const QRect second = table->visualRect(table->model()->index(1, 1));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, second.center());
+    QApplication::processEvents();
+    EXPECT_EQ(table->currentRow(), 1);
+    EXPECT_TRUE(detail->toPlainText().endsWith("Editor\n\nprivate note"));
+    EXPECT_TRUE(pastes().empty());
+
+    // Enter in the table, a double click and the button each paste once.
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(pastes(), std::vector<std::string>{"paste:private note"});
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, second.center());
+    QApplication::processEvents();
+    EXPECT_EQ(pastes(), std::vector<std::string>{"paste:private note"});
+    click(buttonTitled(content(), "Paste selected"));
+    EXPECT_EQ(pastes(), std::vector<std::string>{"paste:private note"});
+}
+
 TEST_F(HubWindowTest, DictionaryAndSnippetsWriteTheStoreAtOnce) {
     click(window->sectionButton(2));
     auto* field = find<QLineEdit>(content(), "dictionaryField");
