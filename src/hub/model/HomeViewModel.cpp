@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "settings/ShortcutDisplay.h"
 #include "settings/TextTrimming.h"
 
 namespace tavlo {
@@ -34,8 +35,9 @@ std::string microphoneToolTip(MicrophoneAccess access) {
 
 // The pill of a trigger: the press trigger on Fn is a double tap.
 std::string triggerText(TriggerRole role, const TriggerShortcut& trigger) {
-    if (role == TriggerRole::press && trigger.isFunctionKey) return "Double-tap Fn";
-    return trigger.display;
+    const std::string keys = triggerDisplay(trigger, "Fn");
+    if (role == TriggerRole::press && trigger.isFunctionKey) return "Double-tap " + keys;
+    return keys;
 }
 
 }  // namespace

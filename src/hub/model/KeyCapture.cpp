@@ -1,26 +1,11 @@
 #include "hub/model/KeyCapture.h"
 
-#include "settings/ShortcutDisplay.h"
-
 namespace tavlo {
 
 std::optional<TriggerRole> triggerRoleForTag(int tag) {
     if (tag == static_cast<int>(TriggerRole::hold)) return TriggerRole::hold;
     if (tag == static_cast<int>(TriggerRole::press)) return TriggerRole::press;
     return std::nullopt;
-}
-
-std::string modifierMaskDisplay(std::uint32_t carbonMask) {
-    std::string display;
-    auto add = [&display](std::string_view word) {
-        if (!display.empty()) display += '+';
-        display += word;
-    };
-    if (carbonMask & CarbonModifier::control) add("Ctrl");
-    if (carbonMask & CarbonModifier::option) add("Opt");
-    if (carbonMask & CarbonModifier::shift) add("Shift");
-    if (carbonMask & CarbonModifier::command) add("Cmd");
-    return display;
 }
 
 bool KeyCapture::handle(const HubKeyEvent& event) {

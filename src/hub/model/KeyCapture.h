@@ -13,6 +13,7 @@
 #include "hub/model/HubContext.h"
 #include "hub/model/HubKeyEvent.h"
 #include "base/Records.h"
+#include "settings/ShortcutDisplay.h"
 
 namespace tavlo {
 
@@ -21,10 +22,6 @@ enum class TriggerRole { hold = 0, press = 1 };
 
 // The role of a button tag; absent outside 0 and 1.
 std::optional<TriggerRole> triggerRoleForTag(int tag);
-
-// "Ctrl", "Opt", "Shift", "Cmd" for the bits of a hot-key modifier mask, in
-// that order, joined with "+".
-std::string modifierMaskDisplay(std::uint32_t carbonMask);
 
 class KeyCapture {
 public:

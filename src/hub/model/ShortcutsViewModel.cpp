@@ -17,13 +17,7 @@ std::optional<ShortcutAction> actionForTag(int tag) {
 }  // namespace
 
 std::string ShortcutsViewModel::shortcutText(const KeyShortcut& shortcut) {
-    std::string text = modifierMaskDisplay(shortcut.modifiers);
-    if (!text.empty()) text += '+';
-    // Key codes are 16-bit; a larger stored value (a damaged setting) is
-    // shown by its number rather than cut down to another key's name.
-    if (shortcut.keyCode > std::numeric_limits<std::uint16_t>::max())
-        return text + "Key " + std::to_string(shortcut.keyCode);
-    return text + keyName(static_cast<std::uint16_t>(shortcut.keyCode));
+    return storedShortcutDisplay(shortcut.keyCode, shortcut.modifiers);
 }
 
 std::vector<ShortcutsViewModel::Row> ShortcutsViewModel::rows() const {

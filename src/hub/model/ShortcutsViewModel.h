@@ -17,7 +17,7 @@ public:
     ShortcutsViewModel(const ShortcutsViewModel&) = delete;
     ShortcutsViewModel& operator=(const ShortcutsViewModel&) = delete;
 
-    // "Ctrl+Opt+Space" from a stored shortcut's key code and modifier mask
+    // "Ctrl+Alt+Space" from a stored shortcut's key code and modifier mask
     // (its stored display text is not used).
     static std::string shortcutText(const KeyShortcut& shortcut);
 
