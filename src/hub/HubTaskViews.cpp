@@ -111,7 +111,7 @@ QWidget* HubWindow::shortcutsView() {
         layout->addStretch(1);
         stack->addWidget(line);
     }
-    auto* note = styledLabel(qtText(HubText::fixedKeysNote), 12, QFont::Normal, HubPalette::muted);
+    auto* note = styledLabel(qtText(shortcuts.fixedKeysNote()), 12, QFont::Normal, HubPalette::muted);
     note->setWordWrap(true);
     note->setFixedWidth(560);
     stack->addWidget(note);

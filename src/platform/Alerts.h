@@ -11,6 +11,9 @@ struct AlertRequest {
     std::string message;
     std::string informativeText;
     std::vector<std::string> buttons;
+    // False: shown beside the user's work without taking the keyboard focus
+    // and without blocking other windows (the user may type on meanwhile).
+    bool takesFocus = true;
     bool operator==(const AlertRequest&) const = default;
 };
 

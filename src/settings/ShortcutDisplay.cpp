@@ -77,4 +77,9 @@ std::string triggerDisplay(const TriggerShortcut& trigger, std::string_view func
     return trigger.display;
 }
 
+std::string pressTriggerDisplay(const TriggerShortcut& trigger, std::string_view functionKeyName) {
+    const std::string keys = triggerDisplay(trigger, functionKeyName);
+    return trigger.isFunctionKey ? "Double-tap " + keys : keys;
+}
+
 }  // namespace tavlo

@@ -35,6 +35,8 @@ std::string storedShortcutDisplay(std::uint32_t keyCode, std::uint32_t carbonMas
 // A trigger's keys from its stored codes: the function key by the name this
 // desktop gives it, modifiers alone by their words, or a key with modifiers.
 std::string triggerDisplay(const TriggerShortcut& trigger, std::string_view functionKeyName);
+// The press trigger's keys: on the function key it is a double tap.
+std::string pressTriggerDisplay(const TriggerShortcut& trigger, std::string_view functionKeyName);
 
 // The modifier words followed by the key's name, joined by "+".
 std::string shortcutDisplay(std::uint16_t keyCode, std::uint64_t flags);

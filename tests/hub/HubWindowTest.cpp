@@ -3,8 +3,10 @@
 // window keeps its state when it is closed and opened again.
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
@@ -208,6 +210,11 @@ TEST_F(HubWindowTest, HistorySearchesAsTheUserTypesAndClearsWithTheList) {
     EXPECT_EQ(table->rowCount(), 1);
     EXPECT_EQ(table->item(0, 1)->text(), "fix the build");
 
+    // Clearing asks first; Cancel keeps everything.
+    answerNextQuestion("Cancel");
+    click(buttonTitled(content(), "Clear history"));
+    EXPECT_EQ(store.recent().size(), 2u);
+    answerNextQuestion("Clear history");
     click(buttonTitled(content(), "Clear history"));
     EXPECT_TRUE(store.recent().empty());
     EXPECT_EQ(find<QLineEdit>(content(), "historySearch")->text(), "");
@@ -249,6 +256,34 @@ TEST_F(HubWindowTest, AClickOnAHistoryRowOnlyShowsItAndPastingTakesADeliberateAc
     EXPECT_EQ(pastes(), std::vector<std::string>{"paste:private note"});
 }
 
+TEST_F(HubWindowTest, AKeyTheKeyringRefusesIsReportedInTheDialogWhichStaysOpen) {
+    store.setSpeechModel(SpeechModel::openAICloud);
+    store.setOpenAICloudMode(OpenAICloudMode::apiKey);
+    window->model().home().reloadDraft();
+    window->model().render(HubSection::home);
+    QApplication::processEvents();
+    secrets.setFailing(true);
+    bool stayedOpen = false;
+    QString shownError;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        QTest::keyClicks(dialog->findChild<QLineEdit*>("apiKeyField"), "sk-new");
+        click(buttonTitled(dialog, "Save key"));
+        stayedOpen = dialog->isVisible();
+        auto* error = dialog->findChild<QLabel*>("apiKeyError");
+        shownError = error && error->isVisibleTo(dialog) ? error->text() : QString();
+        // With the keyring working again the same press saves and closes.
+        secrets.setFailing(false);
+        click(buttonTitled(dialog, "Save key"));
+    });
+    click(buttonTitled(content(), "Save key"));
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_TRUE(shownError.contains("the desktop keyring refused it")) << shownError.toStdString();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(store.openAIAPIKey(), "sk-new");
+}
+
 TEST_F(HubWindowTest, DictionaryAndSnippetsWriteTheStoreAtOnce) {
     click(window->sectionButton(2));
     auto* field = find<QLineEdit>(content(), "dictionaryField");
@@ -264,13 +299,61 @@ TEST_F(HubWindowTest, DictionaryAndSnippetsWriteTheStoreAtOnce) {
     QApplication::processEvents();
     const auto before = store.snippets().size();
     QTest::keyClicks(find<QLineEdit>(content(), "snippetPhrase"), "my address");
-    QTest::keyClicks(find<QLineEdit>(content(), "snippetExpansion"), "1 Main Street");
+    QTest::keyClicks(find<hub::HubTextView>(content(), "snippetExpansion"), "1 Main Street");
     click(buttonTitled(content(), "Add"));
     ASSERT_EQ(store.snippets().size(), before + 1);
     EXPECT_EQ(store.snippets().back().phrase, "my address");
-    EXPECT_TRUE(find<hub::HubTextView>(content(), "snippetsText")
-                    ->toPlainText()
-                    .endsWith("\"my address\" -> 1 Main Street"));
+    auto* list = find<QListWidget>(content(), "snippetsList");
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->item(list->count() - 1)->text(), "\"my address\" \u2192 1 Main Street");
+}
+
+TEST_F(HubWindowTest, RemovingAsksFirstAndSnippetsCanBeEditedAndDeleted) {
+    store.setDictionaryWords({"Kubernetes", "Tavlo"});
+    click(window->sectionButton(2));
+    answerNextQuestion("Cancel");
+    click(buttonTitled(content(), "Clear"));
+    EXPECT_EQ(store.dictionaryWords().size(), 2u);
+    answerNextQuestion("Clear");
+    click(buttonTitled(content(), "Clear"));
+    EXPECT_TRUE(store.dictionaryWords().empty());
+
+    // Unsaved dictionary edits are asked about when the user leaves the section.
+    find<hub::HubTextView>(content(), "dictionaryText")->setPlainText("Grafana");
+    answerNextQuestion("Cancel");
+    click(window->sectionButton(1));
+    EXPECT_EQ(window->model().selectedSection(), HubSection::dictionary);
+    answerNextQuestion("Save");
+    click(window->sectionButton(1));
+    EXPECT_EQ(window->model().selectedSection(), HubSection::history);
+    EXPECT_EQ(store.dictionaryWords(), std::vector<std::string>{"Grafana"});
+
+    // A chosen snippet fills the fields; Save replaces it, Delete removes it after asking.
+    window->model().showSnippets();
+    QApplication::processEvents();
+    auto* list = find<QListWidget>(content(), "snippetsList");
+    ASSERT_TRUE(list);
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->item(0)->text(), "\"insert signature\" \u2192 Best,\u21b5Marlo");
+    list->setCurrentRow(0);
+    auto* expansion = find<hub::HubTextView>(content(), "snippetExpansion");
+    EXPECT_EQ(expansion->toPlainText(), "Best,\nMarlo");
+    expansion->setPlainText("Kind regards,\nSam");
+    click(buttonTitled(content(), "Save"));
+    EXPECT_EQ(store.snippets()[0], (VoiceSnippet{"insert signature", "Kind regards,\nSam"}));
+
+    list->setCurrentRow(1);
+    answerNextQuestion("Cancel");
+    click(buttonTitled(content(), "Delete"));
+    EXPECT_EQ(store.snippets().size(), 3u);
+    answerNextQuestion("Delete");
+    click(buttonTitled(content(), "Delete"));
+    ASSERT_EQ(store.snippets().size(), 2u);
+    EXPECT_EQ(store.snippets()[1].phrase, "shipping note");
+
+    answerNextQuestion("Reset");
+    click(buttonTitled(content(), "Reset"));
+    EXPECT_EQ(store.snippets(), VoiceSnippet::defaults());
 }
 
 TEST_F(HubWindowTest, ADroppedFileIsTranscribedAndItsResultShown) {

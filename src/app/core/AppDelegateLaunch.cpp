@@ -6,6 +6,7 @@
 
 #include "app/core/AppDelegate.h"
 #include "app/core/CharacterCount.h"
+#include "app/core/TriggerGuide.h"
 #include "indicator/model/BubbleGeometry.h"
 #include "updates/UpdateAlert.h"
 
@@ -56,6 +57,7 @@ void AppDelegate::applicationDidFinishLaunching() {
                                             : " session=" + identity.session + " triggers=" + identity.triggerMethods +
                                                   " delivery=" + identity.deliveryMethods));
     if (identity.triggersNeedBinding) presentTriggerBindingNotice();
+    presentWelcomeIfFirstStart();
 
     std::weak_ptr<AppDelegate> weak = weak_from_this();
     mainQueue->postAfter(accessibilityPromptDelay, [weak] {
@@ -101,6 +103,42 @@ void AppDelegate::presentTriggerBindingNotice() {
     const bool shown = notifications && notifications->notify(summary, body);
     logDiagnostic(std::string("trigger notice shown=") + flag(shown) +
                   ": no key watching here; bind tavlo trigger start/stop (or toggle) in the desktop");
+}
+
+void AppDelegate::presentWelcomeIfFirstStart() {
+    if (store.welcomeShown() || !alerts) return;
+    // Marked before it shows, so a crash while it is open does not bring it back
+    // at every start.
+    store.setWelcomeShown(true);
+    const std::string keys = triggerSummary(store.holdTrigger(), store.pressTrigger(), functionKeyName());
+    std::weak_ptr<AppDelegate> weak = weak_from_this();
+    alerts->present(welcomeAlert(keys, speechEngineState()), [weak](int chosen) {
+        if (chosen != welcomeOpenHome) return;
+        if (auto self = weak.lock()) self->menuOpenHub();
+    });
+    logDiagnostic("welcome shown (first start)");
+}
+
+std::string AppDelegate::speechEngineState() const {
+    switch (store.speechModel()) {
+    case SpeechModel::appleOnDevice: return "Speech engine: on-device recognition.";
+    case SpeechModel::localWhisper:
+        if (dictationEngine && dictationEngine->localWhisperStatus(store.speechLanguageIdentifier()))
+            return "Speech engine: local Whisper, ready.";
+        return "Speech engine: local Whisper, not ready yet: choose a model under Speech in Home.";
+    case SpeechModel::openAICloud:
+        if (store.openAICloudMode() == OpenAICloudMode::service)
+            return "Speech engine: OpenAI cloud, through the Tavlo service.";
+        if (store.hasOpenAIAPIKey()) return "Speech engine: OpenAI cloud, with your API key.";
+        return "Speech engine: OpenAI cloud, which needs your API key: add it under Speech in Home.";
+    }
+    return {};
+}
+
+void AppDelegate::updateTriggerToolTips() {
+    const std::string keys = triggerSummary(store.holdTrigger(), store.pressTrigger(), functionKeyName());
+    if (statusItem) statusItem->showToolTip("Tavlo: " + keys);
+    if (bubbleWindow) bubbleWindow->setToolTip("Tavlo: " + keys + " Click to start or stop.");
 }
 
 void AppDelegate::prepareLocalWhisperIfNeeded() {

@@ -24,6 +24,12 @@ void QtAlerts::present(const AlertRequest& alert, std::function<void(int chosen)
         const int index = found == buttons->end() ? 0 : static_cast<int>(found - buttons->begin());
         if (chosen) chosen(index);
     });
+    if (!alert.takesFocus) {
+        box->setAttribute(Qt::WA_ShowWithoutActivating);
+        box->setWindowModality(Qt::NonModal);
+        box->show();
+        return;
+    }
     box->open();
     box->raise();
     box->activateWindow();

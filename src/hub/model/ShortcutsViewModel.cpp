@@ -20,6 +20,16 @@ std::string ShortcutsViewModel::shortcutText(const KeyShortcut& shortcut) {
     return storedShortcutDisplay(shortcut.keyCode, shortcut.modifiers);
 }
 
+std::string ShortcutsViewModel::fixedKeysNote() const {
+    const auto host = context_.host();
+    const std::string functionKey = host ? host->functionKeyName() : "Fn";
+    std::string press = pressTriggerDisplay(context_.store().pressTrigger(), functionKey);
+    if (press.starts_with("Double-tap")) press[0] = 'd';
+    return "Fixed while recording: Return commits, Escape cancels. " +
+           triggerDisplay(context_.store().holdTrigger(), functionKey) + " hold is push-to-talk; " + press +
+           " latches dictation. Mouse trigger: F13.";
+}
+
 std::vector<ShortcutsViewModel::Row> ShortcutsViewModel::rows() const {
     const ShortcutSettings stored = context_.store().shortcuts();
     std::vector<Row> rows;
@@ -34,6 +44,7 @@ std::vector<ShortcutsViewModel::Row> ShortcutsViewModel::rows() const {
 }
 
 ShortcutsViewModel::StatusLine ShortcutsViewModel::statusLine() const {
+    if (!capture_.conflict().empty()) return {capture_.conflict(), StatusTone::red};
     const auto host = context_.host();
     std::string text = host ? host->shortcutStatusText() : "All shortcuts registered";
     const StatusTone tone =

@@ -21,6 +21,10 @@ public:
     // (its stored display text is not used).
     static std::string shortcutText(const KeyShortcut& shortcut);
 
+    // The keys that are not recorded here: Return and Escape while recording,
+    // the two triggers by the keys that act here, and the mouse trigger.
+    std::string fixedKeysNote() const;
+
     struct Row {
         ShortcutAction action;
         int tag;                    // the action's index: both buttons' tag

@@ -145,13 +145,46 @@ TEST_F(Startup, TheMenuListsRecentDictationsAndPastesTheFullText) {
     EXPECT_EQ(desktop->terminateRequests, 1);
 }
 
+TEST_F(Startup, TheVeryFirstStartWelcomesOnceWithTheKeyThatActsHere) {
+    keys->functionKey = "Right Ctrl";
+    store.setWelcomeShown(false);
+    store.setSpeechModel(SpeechModel::localWhisper);
+    controller->applicationDidFinishLaunching();
+    ASSERT_EQ(alerts->shown.size(), 1u);
+    EXPECT_EQ(alerts->shown[0].message, "Welcome to Tavlo");
+    const std::string& text = alerts->shown[0].informativeText;
+    EXPECT_TRUE(text.starts_with("Hold Right Ctrl to dictate; double-tap Right Ctrl for hands-free.\n")) << text;
+    EXPECT_NE(text.find("where your cursor is"), std::string::npos) << text;
+    EXPECT_NE(text.find("running tavlo again"), std::string::npos) << text;
+    EXPECT_TRUE(text.ends_with("Speech engine: local Whisper, ready.")) << text;
+    // It never takes the keyboard from what the user is typing into.
+    EXPECT_FALSE(alerts->shown[0].takesFocus);
+    EXPECT_EQ(alerts->shown[0].buttons, (std::vector<std::string>{"Got it", "Open Home"}));
+    EXPECT_TRUE(store.welcomeShown());
+    // The tray and the bubble name the same key.
+    EXPECT_EQ(statusItem->toolTip(), "Tavlo: Hold Right Ctrl to dictate; double-tap Right Ctrl for hands-free.");
+    EXPECT_TRUE(bubble->toolTip().starts_with(statusItem->toolTip())) << bubble->toolTip();
+
+    // A later start shows nothing.
+    alerts->answer(0);
+    controller->applicationDidFinishLaunching();
+    EXPECT_EQ(alerts->shown.size(), 1u);
+
+    // Other triggers are named by their keys.
+    store.setHoldTrigger(TriggerShortcut::modifierOnly(CarbonModifier::control | CarbonModifier::option, "x"));
+    store.setPressTrigger(TriggerShortcut::key(KeyShortcut::make(49, CarbonModifier::command, "x")));
+    controller->reloadHotKeys();
+    EXPECT_EQ(statusItem->toolTip(), "Tavlo: Hold Ctrl+Alt to dictate; press Super+Space to start and stop hands-free.");
+}
+
 TEST_F(Startup, HelpAndFeedback) {
+    keys->functionKey = "Right Ctrl";
     controller->menuHelp();
     ASSERT_EQ(alerts->shown.size(), 1u);
     EXPECT_EQ(alerts->shown[0].message, "Tavlo triggers");
     EXPECT_EQ(alerts->shown[0].informativeText,
-              "Hold trigger: record while held, release to paste\nPress trigger: press once to start, press again "
-              "to stop\nEscape: cancel\nReturn: stop and paste");
+              "Hold trigger (Right Ctrl): record while held, release to paste\nPress trigger (Double-tap Right Ctrl): "
+              "press once to start, press again to stop\nEscape: cancel\nReturn: stop and paste");
     controller->menuSendFeedback();
     EXPECT_EQ(desktop->openedURLs, std::vector<std::string>{"mailto:feedback@tavlo.app?subject=Tavlo%20feedback"});
 }

@@ -14,6 +14,7 @@ constexpr std::uint16_t space = 49;
 constexpr std::uint16_t letterK = 40;
 constexpr int toggleTag = 0;
 constexpr int professionalTag = 1;
+constexpr int casualTag = 2;
 constexpr int holdTag = 0;
 constexpr int pressTag = 1;
 
@@ -175,6 +176,34 @@ TEST_F(KeyCaptureTest, ShortcutsStoredWithOtherWordsShowLinuxKeyNames) {
     const auto rows = home().triggerRows();
     EXPECT_EQ(rows[0].shortcutText, "Alt+Super");
     EXPECT_EQ(rows[1].shortcutText, "Alt+Shift+K");
+}
+
+TEST_F(KeyCaptureTest, KeysAnotherActionUsesAreRefusedWithTheReason) {
+    shortcuts().recordShortcut(professionalTag);
+    const int beeps = feedback->beeps;
+    // Ctrl+Alt+Space is the hands-free toggle's.
+    EXPECT_TRUE(press(HubKeyEvent::keyDown(space, ctrl | opt)));
+    EXPECT_EQ(feedback->beeps - beeps, 1);
+    EXPECT_EQ(store.shortcuts().professional, ShortcutSettings::defaults().professional);
+    EXPECT_TRUE(capture().isActive());
+    const auto line = shortcuts().statusLine();
+    EXPECT_EQ(line.text, "Ctrl+Alt+Space is already the Hands-free toggle shortcut. Choose other keys.");
+    EXPECT_EQ(line.tone, ShortcutsViewModel::StatusTone::red);
+    // Free keys are taken, and the message goes.
+    EXPECT_TRUE(press(HubKeyEvent::keyDown(letterK, ctrl | shift)));
+    EXPECT_EQ(store.shortcuts().professional.keyCode, 40u);
+    EXPECT_EQ(shortcuts().statusLine().text, "All shortcuts registered");
+
+    // A trigger key is no action's shortcut either, and the other way round.
+    store.setPressTrigger(TriggerShortcut::key(KeyShortcut::make(49, 0x1000, "Ctrl+Space")));
+    shortcuts().recordShortcut(casualTag);
+    press(HubKeyEvent::keyDown(space, ctrl));
+    EXPECT_EQ(shortcuts().statusLine().text, "Ctrl+Space is already a dictation trigger. Choose other keys.");
+    shortcuts().recordShortcut(casualTag);  // Cancel
+    home().recordTrigger(holdTag);
+    press(HubKeyEvent::keyDown(letterK, ctrl | shift));
+    EXPECT_FALSE(capture().pendingTrigger());
+    EXPECT_EQ(home().triggerRows()[0].detail, "Ctrl+Shift+K is already the Professional rewrite shortcut. Choose other keys.");
 }
 
 TEST_F(KeyCaptureTest, StatusLineTurnsRedWhenAShortcutCouldNotRegister) {
