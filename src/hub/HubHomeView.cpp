@@ -1,5 +1,7 @@
 // The Home section of the Home window: the draft's controls, drawn afresh
 // after every change.
+#include <algorithm>
+
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -68,7 +70,9 @@ QWidget* HubWindow::triggerRow(const HomeViewModel::TriggerRow& row) {
     auto* pill = styledLabel(qtText(row.shortcutText), 12, QFont::DemiBold, HubPalette::signalText);
     pill->setObjectName(QStringLiteral("triggerPill"));
     pill->setAlignment(Qt::AlignCenter);
-    pill->setFixedSize(122, 28);
+    // Wide enough for the longest key names ("Double-tap Right Ctrl"); the
+    // detail text gives up the width.
+    pill->setFixedSize(std::max(122, pill->fontMetrics().horizontalAdvance(pill->text()) + 24), 28);
     pill->setStyleSheet(QStringLiteral("QLabel { color: %1; background: %2; border: 1px solid %3; border-radius: 7px; }")
                             .arg(css(HubPalette::signalText), css(HubPalette::signalAccent.withAlpha(0.1)),
                                  css(HubPalette::signalBorder)));
@@ -80,6 +84,9 @@ QWidget* HubWindow::triggerRow(const HomeViewModel::TriggerRow& row) {
         const int width = button.kind == Kind::record ? 72 : button.kind == Kind::cancel ? 64 : 58;
         auto* control = smallButton(qtText(button.title), width);
         control->setEnabled(button.enabled);
+        // "Record hold trigger", not two buttons both called "Record".
+        control->setAccessibleName(qtText(button.title) + QLatin1Char(' ') + qtText(row.title).toLower() +
+                                   QStringLiteral(" trigger"));
         connect(control, &QPushButton::clicked, this, [this, kind = button.kind, tag] {
             HomeViewModel& home = model_->home();
             if (kind == Kind::record) home.recordTrigger(tag);
@@ -127,6 +134,8 @@ QWidget* HubWindow::homeView() {
         model_->home().languageSelected(std::move(value));
     });
     language->setObjectName(QStringLiteral("languagePopup"));
+    engine->setAccessibleName(QStringLiteral("Speech engine"));
+    language->setAccessibleName(QStringLiteral("Speech language"));
     stack->addWidget(signalControlLine(qtText(HubText::speechLabel), row({engine, language}, 8)));
 
     if (home.showsWhisperRow()) {

@@ -1,5 +1,7 @@
 #include "hub/HubStyle.h"
 
+#include <QAbstractButton>
+#include <QComboBox>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -52,6 +54,21 @@ QWidget* signalControlLine(const QString& label, QWidget* control) {
     layout->addWidget(title, 0, Qt::AlignVCenter);
     layout->addWidget(control, 0, Qt::AlignVCenter);
     layout->addStretch(1);
+    // Screen readers name each control by the row's label, not by its value
+    // ("On-device", "Off"), unless the view named it already.
+    QList<QWidget*> controls{control};
+    controls += control->findChildren<QWidget*>();
+    for (QWidget* widget : controls) {
+        if (!widget->accessibleName().isEmpty()) continue;
+        if (qobject_cast<QComboBox*>(widget)) {
+            widget->setAccessibleName(label);
+        } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+            if (button->isCheckable())
+                widget->setAccessibleName(label);
+            else
+                widget->setAccessibleName(button->text() + QStringLiteral(" (") + label + QLatin1Char(')'));
+        }
+    }
     return line;
 }
 

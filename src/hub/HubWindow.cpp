@@ -198,12 +198,13 @@ void HubWindow::parkReusableViews() {
 
 namespace {
 
-// What identifies a control across a rebuild of its section: its object name,
-// else its class and text (a button's title), else its class and position.
+// What identifies a control across a rebuild of its section: its class,
+// object name, accessible name and title, else its class and position.
 QString focusKey(QWidget* widget, QWidget* root) {
-    if (!widget->objectName().isEmpty()) return widget->objectName();
-    if (auto* button = qobject_cast<QAbstractButton*>(widget))
-        return QLatin1String(widget->metaObject()->className()) + QLatin1Char('|') + button->text();
+    QString key = QLatin1String(widget->metaObject()->className()) + QLatin1Char('|') + widget->objectName() +
+                  QLatin1Char('|') + widget->accessibleName();
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) return key + QLatin1Char('|') + button->text();
+    if (!widget->objectName().isEmpty() || !widget->accessibleName().isEmpty()) return key;
     const auto same = root->findChildren<QWidget*>();
     int index = 0;
     for (QWidget* candidate : same) {
@@ -242,7 +243,10 @@ void HubWindow::render(HubSection section) {
     stack->setSpacing(14);
     if (showsTitleRow(section)) {
         stack->addWidget(styledLabel(qtText(sectionTitle(section)), 22, QFont::DemiBold, HubPalette::text));
-        auto* subtitle = styledLabel(qtText(sectionSubtitle(section).value_or("")), 13, QFont::Normal,
+        const std::string subtitleText = section == HubSection::shortcuts
+                                             ? model_->shortcuts().subtitle()
+                                             : std::string(sectionSubtitle(section).value_or(""));
+        auto* subtitle = styledLabel(qtText(subtitleText), 13, QFont::Normal,
                                      HubPalette::signalMuted);
         subtitle->setWordWrap(true);
         subtitle->setMaximumHeight(subtitle->fontMetrics().lineSpacing() * 2 + 2);

@@ -284,6 +284,26 @@ TEST_F(HubWindowTest, AKeyTheKeyringRefusesIsReportedInTheDialogWhichStaysOpen) 
     EXPECT_EQ(store.openAIAPIKey(), "sk-new");
 }
 
+TEST_F(HubWindowTest, ControlsAreNamedByTheirLabelsNotTheirValues) {
+    window->model().render(HubSection::home);
+    QApplication::processEvents();
+    EXPECT_EQ(find<QComboBox>(content(), "enginePopup")->accessibleName(), "Speech engine");
+    EXPECT_EQ(find<QComboBox>(content(), "languagePopup")->accessibleName(), "Speech language");
+    EXPECT_EQ(find<QPushButton>(content(), "cleanupButton")->accessibleName(), "Cleanup");
+    EXPECT_EQ(find<QPushButton>(content(), "loginButton")->accessibleName(), "Start at login");
+    QStringList recordNames;
+    for (auto* button : content()->findChildren<QPushButton*>())
+        if (button->text() == "Record") recordNames << button->accessibleName();
+    recordNames.sort();
+    EXPECT_EQ(recordNames, (QStringList{"Record hold trigger", "Record press trigger"}));
+
+    window->model().render(HubSection::shortcuts);
+    QApplication::processEvents();
+    const auto records = content()->findChildren<QPushButton*>("recordShortcut");
+    ASSERT_EQ(records.size(), 5);
+    EXPECT_EQ(records.front()->accessibleName(), "Record Hands-free toggle shortcut");
+}
+
 TEST_F(HubWindowTest, DictionaryAndSnippetsWriteTheStoreAtOnce) {
     click(window->sectionButton(2));
     auto* field = find<QLineEdit>(content(), "dictionaryField");

@@ -131,7 +131,7 @@ std::array<HomeViewModel::TriggerRow, 2> HomeViewModel::triggerRows() const {
         const auto& pending = capture_.pendingTrigger();
         // Keys refused as another action's are explained where the user looks.
         if (!capture_.conflict().empty()) result.detail = capture_.conflict();
-        result.shortcutText = pending ? triggerText(role, *pending, functionKey) : "Press keys...";
+        result.shortcutText = pending ? triggerText(role, *pending, functionKey) : "Press keys…";
         result.buttons = {{TriggerButton::Kind::cancel, "Cancel", true},
                           {TriggerButton::Kind::save, "Save", pending.has_value()}};
         return result;

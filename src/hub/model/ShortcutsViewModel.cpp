@@ -30,6 +30,13 @@ std::string ShortcutsViewModel::fixedKeysNote() const {
            " latches dictation. Mouse trigger: F13.";
 }
 
+std::string ShortcutsViewModel::subtitle() const {
+    const auto host = context_.host();
+    return "Record your own key combos. " +
+           triggerDisplay(context_.store().holdTrigger(), host ? host->functionKeyName() : "Fn") +
+           " remains the push-to-talk key.";
+}
+
 std::vector<ShortcutsViewModel::Row> ShortcutsViewModel::rows() const {
     const ShortcutSettings stored = context_.store().shortcuts();
     std::vector<Row> rows;
@@ -37,7 +44,7 @@ std::vector<ShortcutsViewModel::Row> ShortcutsViewModel::rows() const {
     for (const ShortcutAction action : allCases<ShortcutAction>()) {
         const bool capturing = capture_.capturedAction() == action;
         rows.push_back(Row{action, tag++, std::string(title(action)),
-                           capturing ? "Press new shortcut..." : shortcutText(stored.shortcut(action)), capturing,
+                           capturing ? "Press new shortcut…" : shortcutText(stored.shortcut(action)), capturing,
                            capturing ? "Cancel" : "Record", "Reset"});
     }
     return rows;

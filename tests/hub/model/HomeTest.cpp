@@ -378,6 +378,7 @@ TEST_F(Home, TheFunctionKeyIsNamedByTheKeyThatActsAsItHere) {
     EXPECT_EQ(hub->shortcuts().fixedKeysNote(),
               "Fixed while recording: Return commits, Escape cancels. Right Ctrl hold is push-to-talk; double-tap "
               "Right Ctrl latches dictation. Mouse trigger: F13.");
+    EXPECT_EQ(hub->shortcuts().subtitle(), "Record your own key combos. Right Ctrl remains the push-to-talk key.");
     store.setHoldTrigger(TriggerShortcut::modifierOnly(CarbonModifier::control | CarbonModifier::option, "Ctrl+Opt"));
     store.setPressTrigger(TriggerShortcut::key(KeyShortcut::make(49, CarbonModifier::control, "Ctrl+Space")));
     EXPECT_EQ(hub->shortcuts().fixedKeysNote(),

@@ -30,7 +30,7 @@ protected:
 TEST_F(KeyCaptureTest, RecordingAnActionShortcutStoresItAndSwitchesHotKeysBackOn) {
     shortcuts().recordShortcut(toggleTag);
     EXPECT_EQ(capture().capturedAction(), ShortcutAction::toggle);
-    EXPECT_EQ(shortcuts().rows()[0].shortcutText, "Press new shortcut...");
+    EXPECT_EQ(shortcuts().rows()[0].shortcutText, "Press new shortcut…");
     EXPECT_TRUE(shortcuts().rows()[0].isCapturing);
     EXPECT_EQ(shortcuts().rows()[0].recordButtonTitle, "Cancel");
     EXPECT_EQ(shortcuts().rows()[1].recordButtonTitle, "Record");
@@ -221,7 +221,7 @@ TEST_F(KeyCaptureTest, RecordingCtrlAltTriggerFollowsEachModifierChange) {
     home().recordTrigger(holdTag);
     EXPECT_EQ(takeHostCalls(), (std::vector<std::string>{"captureActive(true)"}));
     auto pill = [this] { return home().triggerRows()[0].shortcutText; };
-    EXPECT_EQ(pill(), "Press keys...");
+    EXPECT_EQ(pill(), "Press keys…");
 
     EXPECT_TRUE(press(HubKeyEvent::modifiersChanged(ctrl)));
     EXPECT_EQ(pill(), "Ctrl");
@@ -269,7 +269,7 @@ TEST_F(KeyCaptureTest, TriggerCaptureTakesFnModifiersOrAKeyWithAModifier) {
         const auto row = home().triggerRows()[1];
         EXPECT_EQ(row.buttons.at(1).enabled, c.pending.has_value());
         if (!c.pending) {
-            EXPECT_EQ(row.shortcutText, "Press keys...");
+            EXPECT_EQ(row.shortcutText, "Press keys…");
         }
         home().cancelTrigger();
     }
