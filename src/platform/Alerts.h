@@ -14,6 +14,8 @@ struct AlertRequest {
     // False: shown beside the user's work without taking the keyboard focus
     // and without blocking other windows (the user may type on meanwhile).
     bool takesFocus = true;
+    // Something went wrong: shown with a warning sign, not as information.
+    bool isProblem = false;
     bool operator==(const AlertRequest&) const = default;
 };
 

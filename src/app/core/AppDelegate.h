@@ -182,7 +182,11 @@ public:
     void bubbleDidMove(const Rect& frame) override;
     void checkForUpdates();
     void checkForUpdatesAutomatically();
-    void presentUpdateResult(const AppUpdateResult& result);
+    // `takesFocus` false: shown without taking the keyboard (nobody asked).
+    void presentUpdateResult(const AppUpdateResult& result, bool takesFocus = true);
+    // An automatic check's news: a notification (or a window that leaves
+    // the focus alone), held back while a dictation runs.
+    void announceUpdateQuietly(const AppUpdateResult& result);
     void scheduleLaunchSelfTestIfRequested();
     void runLaunchSelfTestPaste(const std::string& text, bool shouldQuitAfter);
     void menuWillOpen();

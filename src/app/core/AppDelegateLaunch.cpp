@@ -17,6 +17,8 @@ using namespace std::chrono_literals;
 
 constexpr MainQueue::Duration accessibilityPromptDelay = 1200ms;
 constexpr MainQueue::Duration automaticUpdateCheckDelay = 3500ms;
+// How long an update announcement waits while a dictation runs before it looks again.
+constexpr MainQueue::Duration updateAnnouncementRetryDelay = 5s;
 constexpr MainQueue::Duration whisperPreparationDelay = 4000ms;
 constexpr MainQueue::Duration selfTestDelay = 600ms;
 constexpr MainQueue::Duration selfTestQuitDelay = 1800ms;
@@ -176,16 +178,38 @@ void AppDelegate::checkForUpdatesAutomatically() {
         const std::string identifier = result.manifest().version + "-" + result.manifest().build;
         if (self->store.lastPromptedUpdateIdentifier() == identifier) return;
         self->store.setLastPromptedUpdateIdentifier(identifier);
-        self->presentUpdateResult(result);
+        self->announceUpdateQuietly(result);
     });
 }
 
-void AppDelegate::presentUpdateResult(const AppUpdateResult& result) {
+void AppDelegate::announceUpdateQuietly(const AppUpdateResult& result) {
+    // Never in the middle of a dictation: the user is speaking or waiting for
+    // the text. Asked again a little later.
+    const bool dictating = isListening_ || (bubbleWindow && bubbleWindow->state() != BubbleState::idle);
+    if (dictating) {
+        mainQueue->postAfter(updateAnnouncementRetryDelay, [weak = weak_from_this(), result] {
+            if (auto self = weak.lock()) self->announceUpdateQuietly(result);
+        });
+        return;
+    }
+    // Nobody asked for this check: a notification, which takes no keyboard
+    // focus from what the user is typing. Without a notification server, a
+    // window that also leaves the focus where it is.
+    const UpdateAlert alert = updateAlert(result);
+    if (notifications &&
+        notifications->notify(alert.message, alert.informativeText +
+                                                 "\nChoose Check for Updates\u2026 in Tavlo's menu to download it."))
+        return;
+    presentUpdateResult(result, false);
+}
+
+void AppDelegate::presentUpdateResult(const AppUpdateResult& result, bool takesFocus) {
     if (!alerts) return;
     const UpdateAlert alert = updateAlert(result);
     std::string downloadURL;
     if (result.kind() == AppUpdateResult::Kind::available) downloadURL = result.manifest().downloadURL;
-    alerts->present({alert.message, alert.informativeText, alert.buttons},
+    alerts->present({alert.message, alert.informativeText, alert.buttons, takesFocus,
+                     result.kind() == AppUpdateResult::Kind::failed},
                     [weak = weak_from_this(), downloadURL](int chosen) {
                         auto self = weak.lock();
                         if (self && chosen == 0 && !downloadURL.empty() && self->desktop)

@@ -9,7 +9,8 @@
 namespace tavlo {
 
 void QtAlerts::present(const AlertRequest& alert, std::function<void(int chosen)> chosen) {
-    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Tavlo"), QString::fromStdString(alert.message));
+    auto* box = new QMessageBox(alert.isProblem ? QMessageBox::Warning : QMessageBox::Information, QStringLiteral("Tavlo"),
+                                QString::fromStdString(alert.message));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setInformativeText(QString::fromStdString(alert.informativeText));
     auto buttons = std::make_shared<std::vector<QAbstractButton*>>();

@@ -85,6 +85,27 @@ TEST_F(Startup, AutomaticChecksAnnounceANewVersionOnceAndKeepTheirSchedule) {
     EXPECT_EQ(http->requests().size(), 4u);
 }
 
+TEST_F(Startup, AnAutomaticAnnouncementWaitsForTheDictationAndLeavesTheFocusAlone) {
+    store.setUpdateCheckFrequency(UpdateCheckFrequency::daily);
+    serve(manifest("1.1.0", "7"));
+    bubble->setState(B::listening);
+    controller->checkForUpdatesAutomatically();
+    run();
+    EXPECT_TRUE(alerts->shown.empty()) << "never while a dictation runs";
+    advance(10s);
+    EXPECT_TRUE(alerts->shown.empty());
+    bubble->setState(B::idle);
+    advance(5s);
+    ASSERT_EQ(alerts->shown.size(), 1u);
+    EXPECT_EQ(alerts->shown[0].message, "Update available");
+    EXPECT_FALSE(alerts->shown[0].takesFocus);
+    // One the user asked for comes to the front.
+    controller->checkForUpdates();
+    run();
+    ASSERT_EQ(alerts->shown.size(), 2u);
+    EXPECT_TRUE(alerts->shown[1].takesFocus);
+}
+
 TEST_F(Startup, NeverMeansNoAutomaticCheckAndAFailureKeepsItsTimeStamp) {
     store.setUpdateCheckFrequency(UpdateCheckFrequency::never);
     controller->checkForUpdatesAutomatically();
@@ -105,6 +126,7 @@ TEST_F(Startup, NeverMeansNoAutomaticCheckAndAFailureKeepsItsTimeStamp) {
     run();
     ASSERT_EQ(alerts->shown.size(), 1u);
     EXPECT_EQ(alerts->shown[0].message, "Could not check for updates");
+    EXPECT_TRUE(alerts->shown[0].isProblem);
 }
 
 TEST_F(Startup, TheMenuListsRecentDictationsAndPastesTheFullText) {
@@ -113,8 +135,8 @@ TEST_F(Startup, TheMenuListsRecentDictationsAndPastesTheFullText) {
         for (const auto& item : controller->menuNeedsUpdate()) result.push_back(item.isSeparator() ? "-" : item.title);
         return result;
     };
-    EXPECT_EQ(titles(), (std::vector<std::string>{"Home", "Hide Bubble", "Check for Updates...", "-",
-                                                  "No recent dictations", "-", "Help", "Send Feedback...", "-",
+    EXPECT_EQ(titles(), (std::vector<std::string>{"Home", "Hide Bubble", "Check for Updates…", "-",
+                                                  "No recent dictations", "-", "Help", "Send Feedback…", "-",
                                                   "Quit Tavlo"}));
     const std::string sixty(60, 'x');
     store.addRecent("one", "Editor");
@@ -126,9 +148,9 @@ TEST_F(Startup, TheMenuListsRecentDictationsAndPastesTheFullText) {
     store.addRecent(sixty, "Editor");
     store.setBubbleVisible(false);
     auto items = controller->menuNeedsUpdate();
-    EXPECT_EQ(titles(), (std::vector<std::string>{"Home", "Show Bubble", "Check for Updates...", "-", "Recent",
+    EXPECT_EQ(titles(), (std::vector<std::string>{"Home", "Show Bubble", "Check for Updates…", "-", "Recent",
                                                   std::string(54, 'x') + "...", "four", "three", "two", "-", "Help",
-                                                  "Send Feedback...", "-", "Quit Tavlo"}));
+                                                  "Send Feedback…", "-", "Quit Tavlo"}));
     EXPECT_FALSE(items[4].enabled);
     EXPECT_EQ(items.back().keyEquivalent, "q");
 
