@@ -66,11 +66,11 @@ bool TriggerShortcut::isModifierOnly() const {
 const ShortcutSettings& ShortcutSettings::defaults() {
     using namespace CarbonModifier;
     static const ShortcutSettings settings{
-        {49, control | option, "Ctrl+Opt+Space"},
-        {19, option, "Opt+2"},
-        {20, option, "Opt+3"},
-        {21, option, "Opt+4"},
-        {23, option, "Opt+5"},
+        {49, control | option, "Ctrl+Alt+Space"},
+        {19, option, "Alt+2"},
+        {20, option, "Alt+3"},
+        {21, option, "Alt+4"},
+        {23, option, "Alt+5"},
     };
     return settings;
 }

@@ -1,5 +1,7 @@
 // The Home section of the Home window: the draft's controls, drawn afresh
 // after every change.
+#include <algorithm>
+
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -68,7 +70,9 @@ QWidget* HubWindow::triggerRow(const HomeViewModel::TriggerRow& row) {
     auto* pill = styledLabel(qtText(row.shortcutText), 12, QFont::DemiBold, HubPalette::signalText);
     pill->setObjectName(QStringLiteral("triggerPill"));
     pill->setAlignment(Qt::AlignCenter);
-    pill->setFixedSize(122, 28);
+    // Wide enough for the longest key names ("Double-tap Right Ctrl"); the
+    // detail text gives up the width.
+    pill->setFixedSize(std::max(122, pill->fontMetrics().horizontalAdvance(pill->text()) + 24), 28);
     pill->setStyleSheet(QStringLiteral("QLabel { color: %1; background: %2; border: 1px solid %3; border-radius: 7px; }")
                             .arg(css(HubPalette::signalText), css(HubPalette::signalAccent.withAlpha(0.1)),
                                  css(HubPalette::signalBorder)));
@@ -80,6 +84,9 @@ QWidget* HubWindow::triggerRow(const HomeViewModel::TriggerRow& row) {
         const int width = button.kind == Kind::record ? 72 : button.kind == Kind::cancel ? 64 : 58;
         auto* control = smallButton(qtText(button.title), width);
         control->setEnabled(button.enabled);
+        // "Record hold trigger", not two buttons both called "Record".
+        control->setAccessibleName(qtText(button.title) + QLatin1Char(' ') + qtText(row.title).toLower() +
+                                   QStringLiteral(" trigger"));
         connect(control, &QPushButton::clicked, this, [this, kind = button.kind, tag] {
             HomeViewModel& home = model_->home();
             if (kind == Kind::record) home.recordTrigger(tag);
@@ -127,6 +134,8 @@ QWidget* HubWindow::homeView() {
         model_->home().languageSelected(std::move(value));
     });
     language->setObjectName(QStringLiteral("languagePopup"));
+    engine->setAccessibleName(QStringLiteral("Speech engine"));
+    language->setAccessibleName(QStringLiteral("Speech language"));
     stack->addWidget(signalControlLine(qtText(HubText::speechLabel), row({engine, language}, 8)));
 
     if (home.showsWhisperRow()) {
@@ -231,33 +240,61 @@ QWidget* HubWindow::homeView() {
 }
 
 void HubWindow::askForAPIKey() {
-    const APIKeyDialog dialog = model_->home().apiKeyDialog();
+    const APIKeyDialog question = model_->home().apiKeyDialog();
     raise();
     activateWindow();
-    QMessageBox box(QMessageBox::Question, qtText(HubText::windowTitle), qtText(dialog.message), QMessageBox::NoButton,
-                    this);
-    box.setInformativeText(qtText(dialog.informativeText));
+    // A plain dialog laid out as on other Linux desktops: the texts, the
+    // field, a line for a failure, then the buttons; no question-mark icon.
+    QDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("apiKeyDialog"));
+    dialog.setWindowTitle(qtText(question.message));
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->setSpacing(10);
+    auto* heading = new QLabel(qtText(question.message));
+    QFont headingFont = heading->font();
+    headingFont.setWeight(QFont::DemiBold);
+    heading->setFont(headingFont);
+    layout->addWidget(heading);
+    auto* explanation = new QLabel(qtText(question.informativeText));
+    explanation->setWordWrap(true);
+    layout->addWidget(explanation);
     auto* field = new QLineEdit;
     field->setEchoMode(QLineEdit::Password);
-    field->setPlaceholderText(qtText(dialog.placeholder));
-    field->setFixedSize(460, 24);
+    field->setPlaceholderText(qtText(question.placeholder));
+    field->setMinimumWidth(420);
     field->setObjectName(QStringLiteral("apiKeyField"));
-    // The field goes below the texts, above the buttons.
-    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
-        grid->addWidget(field, grid->rowCount(), 0, 1, grid->columnCount());
-    std::map<QAbstractButton*, APIKeyAnswer> answers;
-    for (const auto& button : dialog.buttons) {
-        const auto role = button.answer == APIKeyAnswer::saveKey    ? QMessageBox::AcceptRole
-                          : button.answer == APIKeyAnswer::clearKey ? QMessageBox::DestructiveRole
-                                                                    : QMessageBox::RejectRole;
-        answers[box.addButton(qtText(button.title), role)] = button.answer;
+    field->setAccessibleName(QStringLiteral("OpenAI API key"));
+    layout->addWidget(field);
+    auto* error = new QLabel;
+    error->setObjectName(QStringLiteral("apiKeyError"));
+    error->setWordWrap(true);
+    error->setStyleSheet(QStringLiteral("color: %1;").arg(css(HubPalette::errorText)));
+    error->hide();
+    layout->addWidget(error);
+    auto* buttons = new QDialogButtonBox;
+    for (const auto& button : question.buttons) {
+        const auto role = button.answer == APIKeyAnswer::saveKey    ? QDialogButtonBox::AcceptRole
+                          : button.answer == APIKeyAnswer::clearKey ? QDialogButtonBox::DestructiveRole
+                                                                    : QDialogButtonBox::RejectRole;
+        QPushButton* pushButton = buttons->addButton(qtText(button.title), role);
+        if (button.answer == APIKeyAnswer::saveKey) pushButton->setDefault(true);
+        connect(pushButton, &QPushButton::clicked, &dialog, [this, &dialog, field, error, answer = button.answer] {
+            const std::string failure = model_->home().answerAPIKeyDialog(answer, field->text().toStdString());
+            if (failure.empty()) {
+                dialog.done(0);
+                return;
+            }
+            // The dialog stays open with the key still typed, so the user
+            // can unlock the keyring and press Save again.
+            error->setText(QStringLiteral("\u26a0 ") + qtText(failure));
+            error->show();
+            field->setFocus();
+        });
     }
+    layout->addWidget(buttons);
     field->setFocus();
-    box.exec();
-    const auto chosen = answers.find(box.clickedButton());
-    const std::string text = field->text().toStdString();
+    dialog.exec();
     field->clear();
-    model_->home().answerAPIKeyDialog(chosen == answers.end() ? APIKeyAnswer::cancel : chosen->second, text);
 }
 
 void HubWindow::refreshWhisperDownload() {

@@ -1,9 +1,11 @@
 // The History, Dictionary and Snippets sections of the Home window: lists
 // kept by the settings store, shown in views that are made once and reused.
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -11,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "hub/HubPalette.h"
+#include "hub/HubQuestionBox.h"
 #include "hub/HubStyle.h"
 #include "hub/HubWindow.h"
 #include "hub/model/HubTexts.h"
@@ -53,7 +56,8 @@ QWidget* HubWindow::historyView() {
             "QTableWidget::item { padding: 0 8px; border: none; }"
             "QTableWidget::item:selected { background: %3; }")
                                          .arg(css(HubPalette::signalField), css(HubPalette::border),
-                                              css(HubPalette::text.withAlpha(0.16))));
+                                              css(HubPalette::text.withAlpha(0.16))) +
+                                     focusRule("QTableWidget"));
         connect(historyTable_, &QTableWidget::itemSelectionChanged, this, [this] {
             if (refreshing_) return;
             const auto rows = historyTable_->selectionModel()->selectedRows();
@@ -61,8 +65,11 @@ QWidget* HubWindow::historyView() {
                                                               : std::optional<std::size_t>(rows.front().row()));
             historyDetailTextView_->setPlainText(qtText(model_->history().detailText()));
         });
-        // A click on a row selects it and pastes it, as a double click does.
-        connect(historyTable_, &QTableWidget::cellClicked, this, [this](int, int) { model_->history().pasteSelected(); });
+        // A click only selects and shows the entry: pasting sends the text to
+        // whatever window is behind, so it takes a deliberate act (a double
+        // click here, Enter in the table, or "Paste selected").
+        connect(historyTable_, &QTableWidget::cellDoubleClicked, this,
+                [this](int, int) { model_->history().pasteSelected(); });
         scrollableText(historyDetailTextView_, 130, false);
         historyDetailTextView_->setObjectName(QStringLiteral("historyDetail"));
     }
@@ -79,9 +86,16 @@ QWidget* HubWindow::historyView() {
     auto* copy = smallButton(qtText(HubText::copySelectedButton), 104);
     connect(copy, &QPushButton::clicked, this, [this] { model_->history().copySelected(); });
     auto* remove = smallButton(qtText(HubText::deleteSelectedButton), 108);
-    connect(remove, &QPushButton::clicked, this, [this] { model_->history().deleteSelected(); });
+    connect(remove, &QPushButton::clicked, this, [this] {
+        const auto question = model_->history().deleteQuestion();
+        if (question && askHubQuestion(this, *question, true) == ConfirmAnswer::confirm)
+            model_->history().deleteSelected();
+    });
     auto* clear = smallButton(qtText(HubText::clearHistoryButton), 92);
-    connect(clear, &QPushButton::clicked, this, [this] { model_->history().clear(); });
+    connect(clear, &QPushButton::clicked, this, [this] {
+        const auto question = model_->history().clearQuestion();
+        if (question && askHubQuestion(this, *question, true) == ConfirmAnswer::confirm) model_->history().clear();
+    });
     auto* expand = smallButton(qtText(history.expandButtonTitle()), 92);
     expand->setObjectName(QStringLiteral("expandButton"));
     connect(expand, &QPushButton::clicked, this, [this, expand] {
@@ -127,7 +141,10 @@ QWidget* HubWindow::dictionaryView() {
         dictionaryTextView_->setTextCursor(place);
     });
     auto* clear = smallButton(qtText(HubText::clearButton), 64);
-    connect(clear, &QPushButton::clicked, this, [this] { model_->dictionary().clear(); });
+    connect(clear, &QPushButton::clicked, this, [this] {
+        const auto question = model_->dictionary().clearQuestion();
+        if (question && askHubQuestion(this, *question, true) == ConfirmAnswer::confirm) model_->dictionary().clear();
+    });
     dictionaryField_->show();
     stack->addWidget(row({dictionaryField_, add, save, remove, clear}, 8), 0, Qt::AlignLeft);
     auto* note = styledLabel(qtText(HubText::dictionaryNote), 12, QFont::Medium, HubPalette::signalMuted);
@@ -147,30 +164,73 @@ QWidget* HubWindow::snippetsView() {
     if (snippetPhraseField_->placeholderText().isEmpty()) {
         snippetPhraseField_->setPlaceholderText(qtText(HubText::snippetPhrasePlaceholder));
         snippetPhraseField_->setObjectName(QStringLiteral("snippetPhrase"));
+        snippetPhraseField_->setAccessibleName(QStringLiteral("Spoken phrase"));
         styleSignalTextField(snippetPhraseField_);
         snippetPhraseField_->setFixedWidth(150);
+        // Several lines: an expansion may be a signature or a template.
+        scrollableText(snippetExpansionField_, 58, true);
+        snippetExpansionField_->setFixedWidth(246);
         snippetExpansionField_->setPlaceholderText(qtText(HubText::snippetExpansionPlaceholder));
         snippetExpansionField_->setObjectName(QStringLiteral("snippetExpansion"));
-        styleSignalTextField(snippetExpansionField_);
-        snippetExpansionField_->setFixedWidth(246);
-        scrollableText(snippetsTextView_, 260, false);
-        snippetsTextView_->setObjectName(QStringLiteral("snippetsText"));
+        snippetExpansionField_->setAccessibleName(QStringLiteral("Text it inserts"));
+        snippetExpansionField_->setTabChangesFocus(true);
+        snippetsList_->setObjectName(QStringLiteral("snippetsList"));
+        snippetsList_->setAccessibleName(QStringLiteral("Snippets"));
+        snippetsList_->setFixedSize(560, 190);
+        snippetsList_->setStyleSheet(QStringLiteral(
+            "QListWidget { color: %1; background: %2; border: 1px solid %3; border-radius: 8px; padding: 4px; }"
+            "QListWidget::item { padding: 4px 6px; }"
+            "QListWidget::item:selected { background: %4; color: %1; }")
+                                         .arg(css(HubPalette::text), css(HubPalette::field), css(HubPalette::border),
+                                              css(HubPalette::text.withAlpha(0.16))) +
+                                     focusRule("QListWidget"));
+        // Choosing a snippet puts it in the fields, to change with Save.
+        connect(snippetsList_, &QListWidget::currentRowChanged, this, [this](int row) {
+            if (row < 0) return;
+            if (const auto snippet = model_->snippets().snippet(std::size_t(row))) {
+                snippetPhraseField_->setText(qtText(snippet->phrase));
+                snippetExpansionField_->setPlainText(qtText(snippet->expansion));
+            }
+        });
     }
     auto* add = smallButton(qtText(HubText::addButton), 68);
     connect(add, &QPushButton::clicked, this, [this] {
         if (model_->snippets().addSnippet(snippetPhraseField_->text().toStdString(),
-                                          snippetExpansionField_->text().toStdString())) {
+                                          snippetExpansionField_->toPlainText().toStdString())) {
             snippetPhraseField_->clear();
             snippetExpansionField_->clear();
+            snippetsList_->setCurrentRow(snippetsList_->count() - 1);
         }
     });
+    auto* save = smallButton(QStringLiteral("Save"), 68);
+    save->setToolTip(QStringLiteral("Replace the chosen snippet with the phrase and text above"));
+    connect(save, &QPushButton::clicked, this, [this] {
+        const int row = snippetsList_->currentRow();
+        if (row < 0) return QApplication::beep();
+        model_->snippets().updateSnippet(std::size_t(row), snippetPhraseField_->text().toStdString(),
+                                         snippetExpansionField_->toPlainText().toStdString());
+    });
+    auto* remove = smallButton(qtText(HubText::deleteButton), 72);
+    connect(remove, &QPushButton::clicked, this, [this] {
+        const int row = snippetsList_->currentRow();
+        const auto question = row < 0 ? std::nullopt : model_->snippets().deleteQuestion(std::size_t(row));
+        if (!question) return QApplication::beep();
+        if (askHubQuestion(this, *question, true) != ConfirmAnswer::confirm) return;
+        model_->snippets().deleteSnippet(std::size_t(row));
+        snippetPhraseField_->clear();
+        snippetExpansionField_->clear();
+    });
     auto* reset = smallButton(qtText(HubText::resetButton), 72);
-    connect(reset, &QPushButton::clicked, this, [this] { model_->snippets().reset(); });
+    connect(reset, &QPushButton::clicked, this, [this] {
+        if (askHubQuestion(this, model_->snippets().resetQuestion(), true) == ConfirmAnswer::confirm)
+            model_->snippets().reset();
+    });
     snippetPhraseField_->show();
     snippetExpansionField_->show();
-    stack->addWidget(row({snippetPhraseField_, snippetExpansionField_, add, reset}, 8), 0, Qt::AlignLeft);
-    snippetsTextView_->show();
-    stack->addWidget(snippetsTextView_);
+    stack->addWidget(row({snippetPhraseField_, snippetExpansionField_}, 8), 0, Qt::AlignLeft);
+    stack->addWidget(row({add, save, remove, reset}, 8), 0, Qt::AlignLeft);
+    snippetsList_->show();
+    stack->addWidget(snippetsList_);
     return view;
 }
 

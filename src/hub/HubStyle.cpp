@@ -1,5 +1,7 @@
 #include "hub/HubStyle.h"
 
+#include <QAbstractButton>
+#include <QComboBox>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -52,6 +54,21 @@ QWidget* signalControlLine(const QString& label, QWidget* control) {
     layout->addWidget(title, 0, Qt::AlignVCenter);
     layout->addWidget(control, 0, Qt::AlignVCenter);
     layout->addStretch(1);
+    // Screen readers name each control by the row's label, not by its value
+    // ("On-device", "Off"), unless the view named it already.
+    QList<QWidget*> controls{control};
+    controls += control->findChildren<QWidget*>();
+    for (QWidget* widget : controls) {
+        if (!widget->accessibleName().isEmpty()) continue;
+        if (qobject_cast<QComboBox*>(widget)) {
+            widget->setAccessibleName(label);
+        } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+            if (button->isCheckable())
+                widget->setAccessibleName(label);
+            else
+                widget->setAccessibleName(button->text() + QStringLiteral(" (") + label + QLatin1Char(')'));
+        }
+    }
     return line;
 }
 
@@ -63,7 +80,8 @@ QComboBox* popup(int width) {
         "QComboBox QAbstractItemView { color: %1; background: %2; selection-background-color: %4; }"
         "QComboBox::drop-down { border: none; width: 18px; }")
                            .arg(css(HubPalette::text), css(HubPalette::field), css(HubPalette::border),
-                                css(HubPalette::text.withAlpha(0.2))));
+                                css(HubPalette::text.withAlpha(0.2))) +
+                       focusRule("QComboBox"));
     return box;
 }
 
@@ -82,7 +100,12 @@ void styleSignalSmallButton(QPushButton* button, int width) {
                               .arg(css(HubPalette::signalText), css(HubPalette::signalBorder),
                                    css(HubPalette::signalText.withAlpha(0.06)),
                                    css(HubPalette::signalText.withAlpha(0.14)),
-                                   css(HubPalette::signalText.withAlpha(0.35))));
+                                   css(HubPalette::signalText.withAlpha(0.35))) +
+                          focusRule("QPushButton"));
+}
+
+QString focusRule(const char* selector) {
+    return QStringLiteral("%1:focus { border: 2px solid %2; }").arg(QLatin1String(selector), css(HubPalette::focusRing));
 }
 
 QPushButton* smallButton(const QString& title, int width) {
@@ -99,7 +122,8 @@ void styleSignalTextField(QLineEdit* field) {
     field->setStyleSheet(QStringLiteral(
         "QLineEdit { color: %1; background: %2; border: 1px solid %3; border-radius: 7px; padding: 0 8px; }")
                              .arg(css(HubPalette::signalText), css(HubPalette::signalField),
-                                  css(HubPalette::signalBorder)));
+                                  css(HubPalette::signalBorder)) +
+                         focusRule("QLineEdit"));
 }
 
 void scrollableText(HubTextView* view, int height, bool editable) {
@@ -118,7 +142,8 @@ void scrollableText(HubTextView* view, int height, bool editable) {
     view->setFont(font);
     view->setStyleSheet(QStringLiteral(
         "QPlainTextEdit { color: %1; background: %2; border: 1px solid %3; border-radius: 8px; padding: 4px; }")
-                            .arg(css(HubPalette::text), css(HubPalette::field), css(HubPalette::border)));
+                            .arg(css(HubPalette::text), css(HubPalette::field), css(HubPalette::border)) +
+                        focusRule("QPlainTextEdit"));
 }
 
 QPushButton* choiceButton(const QString& title, bool selected) {
@@ -134,12 +159,14 @@ QPushButton* choiceButton(const QString& title, bool selected) {
     if (selected)
         button->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: %2; border: 1px solid %2; "
                                              "border-radius: 7px; }")
-                                  .arg(css(HubPalette::signalSurface), css(HubPalette::signalText)));
+                                  .arg(css(HubPalette::signalSurface), css(HubPalette::signalText)) +
+                              focusRule("QPushButton"));
     else
         button->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: %2; border: 1px solid %3; "
                                              "border-radius: 7px; }")
                                   .arg(css(HubPalette::signalText), css(HubPalette::signalAccent.withAlpha(0.11)),
-                                       css(HubPalette::signalBorder)));
+                                       css(HubPalette::signalBorder)) +
+                              focusRule("QPushButton"));
     return button;
 }
 

@@ -28,6 +28,9 @@ QWidget* signalControlLine(const QString& label, QWidget* control);
 QComboBox* popup(int width);
 void styleSignalSmallButton(QPushButton* button, int width);
 QPushButton* smallButton(const QString& title, int width);
+// A style rule that draws a 2 px focus ring around `selector` while it has
+// the keyboard focus; appended to each control's own style sheet.
+QString focusRule(const char* selector);
 void styleSignalTextField(QLineEdit* field);
 // A scrolling text view that asks for a given height, and gives some of it
 // up when its panel is short of room.

@@ -102,8 +102,12 @@ QWidget* HubWindow::shortcutsView() {
         keys->setObjectName(QStringLiteral("shortcutKeys"));
         auto* record = smallButton(qtText(shortcut.recordButtonTitle), 72);
         record->setObjectName(QStringLiteral("recordShortcut"));
+        record->setAccessibleName(qtText(shortcut.recordButtonTitle) + QLatin1Char(' ') + qtText(shortcut.title) +
+                                  QStringLiteral(" shortcut"));
         connect(record, &QPushButton::clicked, this, [this, tag = shortcut.tag] { model_->shortcuts().recordShortcut(tag); });
         auto* reset = smallButton(qtText(shortcut.resetButtonTitle), 64);
+        reset->setAccessibleName(qtText(shortcut.resetButtonTitle) + QLatin1Char(' ') + qtText(shortcut.title) +
+                                 QStringLiteral(" shortcut"));
         connect(reset, &QPushButton::clicked, this, [this, tag = shortcut.tag] { model_->shortcuts().resetShortcut(tag); });
         for (QWidget* child : {static_cast<QWidget*>(title), static_cast<QWidget*>(keys), static_cast<QWidget*>(record),
                                static_cast<QWidget*>(reset)})
@@ -111,7 +115,7 @@ QWidget* HubWindow::shortcutsView() {
         layout->addStretch(1);
         stack->addWidget(line);
     }
-    auto* note = styledLabel(qtText(HubText::fixedKeysNote), 12, QFont::Normal, HubPalette::muted);
+    auto* note = styledLabel(qtText(shortcuts.fixedKeysNote()), 12, QFont::Normal, HubPalette::muted);
     note->setWordWrap(true);
     note->setFixedWidth(560);
     stack->addWidget(note);

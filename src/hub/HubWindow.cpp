@@ -7,15 +7,19 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
+#include <QTimer>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 #include "hub/HubPalette.h"
+#include "hub/HubQuestionBox.h"
 #include "hub/HubStyle.h"
 #include "hub/model/HubTexts.h"
 #include "indicator/SorvelIcon.h"
@@ -68,10 +72,10 @@ HubWindow::HubWindow(std::unique_ptr<HubViewModel> model, std::shared_ptr<KeyEve
     historyDetailTextView_ = new HubTextView(parking_);
     dictionaryTextView_ = new HubTextView(parking_);
     fileTranscriptTextView_ = new HubTextView(parking_);
-    snippetsTextView_ = new HubTextView(parking_);
+    snippetsList_ = new QListWidget(parking_);
     dictionaryField_ = new QLineEdit(parking_);
     snippetPhraseField_ = new QLineEdit(parking_);
-    snippetExpansionField_ = new QLineEdit(parking_);
+    snippetExpansionField_ = new HubTextView(parking_);
 
     buildSidebar(sidebarLayout);
 
@@ -86,6 +90,14 @@ HubWindow::HubWindow(std::unique_ptr<HubViewModel> model, std::shared_ptr<KeyEve
     // reports; here they are only kept from the focused field while a
     // capture runs (and Escape always, as it only ends captures here).
     qApp->installEventFilter(this);
+    // The usual keys of a Linux window: Ctrl+W closes it (asking about
+    // unsaved changes), Ctrl+Q quits the program as the tray's Quit does.
+    auto* closeKey = new QShortcut(QKeySequence::Close, this);
+    connect(closeKey, &QShortcut::activated, this, [this] { close(); });
+    auto* quitKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    connect(quitKey, &QShortcut::activated, this, [this] {
+        if (close()) QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    });
     startDesktopKeys();
     model_->render(HubSection::home);
 
@@ -125,7 +137,9 @@ void HubWindow::buildSidebar(QVBoxLayout* layout) {
         button->setObjectName(QStringLiteral("sectionButton"));
         button->setFixedSize(128, 30);
         button->setCursor(Qt::PointingHandCursor);
-        connect(button, &QPushButton::clicked, this, [this, tag] { model_->sectionSelected(int(tag)); });
+        connect(button, &QPushButton::clicked, this, [this, tag] {
+            if (mayLeaveDictionary()) model_->sectionSelected(int(tag));
+        });
         sectionButtons_[int(tag)] = button;
         layout->addWidget(button);
     }
@@ -145,8 +159,11 @@ void HubWindow::buildSidebar(QVBoxLayout* layout) {
         link->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: transparent; border: none; "
                                            "text-align: left; padding-left: 10px; }"
                                            "QPushButton:hover { color: %2; }")
-                                .arg(css(HubPalette::muted), css(HubPalette::text)));
-        connect(link, &QPushButton::clicked, this, [this, section] { model_->render(section); });
+                                .arg(css(HubPalette::muted), css(HubPalette::text)) +
+                            focusRule("QPushButton"));
+        connect(link, &QPushButton::clicked, this, [this, section] {
+            if (mayLeaveDictionary()) model_->render(section);
+        });
         layout->addWidget(link);
     }
 }
@@ -166,20 +183,51 @@ void HubWindow::updateSidebarSelection() {
         button->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: %2; border: none; "
                                              "border-radius: 7px; text-align: left; padding-left: 10px; }")
                                   .arg(css(on ? HubPalette::accent : HubPalette::text),
-                                       on ? css(HubPalette::selected) : QStringLiteral("transparent")));
+                                       on ? css(HubPalette::selected) : QStringLiteral("transparent")) +
+                              focusRule("QPushButton"));
     }
 }
 
 void HubWindow::parkReusableViews() {
     for (QWidget* view : std::initializer_list<QWidget*>{historySearchField_, historyTable_, historyDetailTextView_,
                                                          dictionaryTextView_, fileTranscriptTextView_,
-                                                         snippetsTextView_, dictionaryField_, snippetPhraseField_,
+                                                         snippetsList_, dictionaryField_, snippetPhraseField_,
                                                          snippetExpansionField_})
         view->setParent(parking_);
 }
 
+namespace {
+
+// What identifies a control across a rebuild of its section: its class,
+// object name, accessible name and title, else its class and position.
+QString focusKey(QWidget* widget, QWidget* root) {
+    QString key = QLatin1String(widget->metaObject()->className()) + QLatin1Char('|') + widget->objectName() +
+                  QLatin1Char('|') + widget->accessibleName();
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) return key + QLatin1Char('|') + button->text();
+    if (!widget->objectName().isEmpty() || !widget->accessibleName().isEmpty()) return key;
+    const auto same = root->findChildren<QWidget*>();
+    int index = 0;
+    for (QWidget* candidate : same) {
+        if (candidate == widget) break;
+        if (candidate->metaObject() == widget->metaObject()) ++index;
+    }
+    return QLatin1String(widget->metaObject()->className()) + QLatin1Char('#') + QString::number(index);
+}
+
+}  // namespace
+
 void HubWindow::render(HubSection section) {
     updateSidebarSelection();
+    // Each rendering rebuilds the section: the control the user acted on is
+    // found again by its key and keeps the keyboard focus, rather than the
+    // focus falling back to the sidebar's first button.
+    QWidget* focused = QApplication::focusWidget();
+    QWidget* keptFocus = nullptr;
+    QString focusedKey;
+    if (focused && currentSection_ && currentSection_->isAncestorOf(focused)) {
+        focusedKey = focusKey(focused, currentSection_);
+        keptFocus = focused;
+    }
     parkReusableViews();
     // The old content may hold the button whose click led here: it goes
     // once that click is over.
@@ -195,7 +243,10 @@ void HubWindow::render(HubSection section) {
     stack->setSpacing(14);
     if (showsTitleRow(section)) {
         stack->addWidget(styledLabel(qtText(sectionTitle(section)), 22, QFont::DemiBold, HubPalette::text));
-        auto* subtitle = styledLabel(qtText(sectionSubtitle(section).value_or("")), 13, QFont::Normal,
+        const std::string subtitleText = section == HubSection::shortcuts
+                                             ? model_->shortcuts().subtitle()
+                                             : std::string(sectionSubtitle(section).value_or(""));
+        auto* subtitle = styledLabel(qtText(subtitleText), 13, QFont::Normal,
                                      HubPalette::signalMuted);
         subtitle->setWordWrap(true);
         subtitle->setMaximumHeight(subtitle->fontMetrics().lineSpacing() * 2 + 2);
@@ -213,6 +264,16 @@ void HubWindow::render(HubSection section) {
     stack->addWidget(signalPanel(view, int(model_->panelHeight(section))), 0, Qt::AlignLeft);
     stack->addStretch(1);
     contentLayout_->addWidget(currentSection_);
+    if (!focusedKey.isEmpty()) {
+        // A reusable view is the same object again; a rebuilt control is matched by its key.
+        QWidget* target = currentSection_->isAncestorOf(keptFocus) ? keptFocus : nullptr;
+        for (QWidget* candidate : currentSection_->findChildren<QWidget*>()) {
+            if (target) break;
+            if (candidate->focusPolicy() != Qt::NoFocus && focusKey(candidate, currentSection_) == focusedKey)
+                target = candidate;
+        }
+        if (target) target->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void HubWindow::refresh() {
@@ -223,7 +284,10 @@ void HubWindow::refresh() {
     refreshHistory();
     dictionaryTextView_->setPlainText(qtText(model_->dictionary().text()));
     fileTranscriptTextView_->setPlainText(qtText(model_->transcribe().transcriptViewText()));
-    snippetsTextView_->setPlainText(qtText(model_->snippets().text()));
+    const int selectedSnippet = snippetsList_->currentRow();
+    snippetsList_->clear();
+    for (const std::string& row : model_->snippets().rows()) snippetsList_->addItem(qtText(row));
+    if (selectedSnippet >= 0 && selectedSnippet < snippetsList_->count()) snippetsList_->setCurrentRow(selectedSnippet);
 }
 
 void HubWindow::refreshHistory() {
@@ -265,7 +329,23 @@ void HubWindow::showHub() {
 
 void HubWindow::showShortcuts() { model_->showShortcuts(); }
 
+bool HubWindow::mayLeaveDictionary() {
+    if (model_->selectedSection() != HubSection::dictionary) return true;
+    const std::string edited = dictionaryTextView_->toPlainText().toStdString();
+    if (!model_->dictionary().hasUnsavedEdits(edited)) return true;
+    switch (askHubQuestion(this, DictionaryViewModel::leaveQuestion(), false)) {
+    case LeaveAnswer::save: model_->dictionary().saveEdits(edited); return true;
+    case LeaveAnswer::discard: dictionaryTextView_->setPlainText(qtText(model_->dictionary().text())); return true;
+    case LeaveAnswer::cancel: return false;
+    }
+    return false;
+}
+
 void HubWindow::closeEvent(QCloseEvent* event) {
+    if (!mayLeaveDictionary()) {
+        event->ignore();
+        return;
+    }
     const auto question = model_->closeQuestion();
     if (!question) {
         model_->windowClosed();
@@ -298,6 +378,11 @@ bool HubWindow::eventFilter(QObject* watched, QEvent* event) {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || widget->window() != this) return false;
     const auto* key = static_cast<QKeyEvent*>(event);
+    if (watched == historyTable_ && !model_->capture().isActive() && event->type() == QEvent::KeyPress &&
+        (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+        model_->history().pasteSelected();
+        return true;
+    }
     if (key->key() == Qt::Key_Escape || model_->capture().isActive()) {
         // Without a desktop key source the capture hears nothing else; Escape
         // at least still ends it.

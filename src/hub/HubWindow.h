@@ -13,6 +13,7 @@
 
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QPushButton;
 class QTableWidget;
 class QVBoxLayout;
@@ -61,6 +62,10 @@ private:
     QWidget* shortcutsView();
     QWidget* triggerRow(const HomeViewModel::TriggerRow& row);
     void askForAPIKey();
+    // Before the Dictionary section is left (or the window closed) with
+    // edits not saved: asks whether to save them; false when the user
+    // chose to stay.
+    bool mayLeaveDictionary();
     void chooseTranscriptionFile();
 
     std::unique_ptr<HubViewModel> model_;
@@ -83,10 +88,10 @@ private:
     HubTextView* historyDetailTextView_ = nullptr;
     HubTextView* dictionaryTextView_ = nullptr;
     HubTextView* fileTranscriptTextView_ = nullptr;
-    HubTextView* snippetsTextView_ = nullptr;
+    QListWidget* snippetsList_ = nullptr;
     QLineEdit* dictionaryField_ = nullptr;
     QLineEdit* snippetPhraseField_ = nullptr;
-    QLineEdit* snippetExpansionField_ = nullptr;
+    HubTextView* snippetExpansionField_ = nullptr;
 };
 
 }  // namespace tavlo::hub

@@ -30,6 +30,16 @@ BubbleWindow::BubbleWindow(const Rect& frame)
     move(qRound(frame.x), qRound(frame.y));
     bubbleView_ = new BubbleView(this);
     bubbleView_->setGeometry(0, 0, size.width(), size.height());
+    // Screen readers name the bubble by what it is; the tooltip (the trigger
+    // keys) becomes its description.
+    setAccessibleName(QStringLiteral("Tavlo dictation bubble"));
+    bubbleView_->setAccessibleName(QStringLiteral("Tavlo dictation bubble"));
+}
+
+void BubbleWindow::setToolTip(const std::string& text) {
+    const QString tip = QString::fromStdString(text);
+    bubbleView_->setToolTip(tip);
+    bubbleView_->setAccessibleDescription(tip);
 }
 
 void BubbleWindow::showEvent(QShowEvent* event) {

@@ -26,6 +26,7 @@ public:
     BubbleState state() const override { return bubbleView_->state(); }
     // Shown without taking the focus (the window never accepts it).
     void setBubbleShown(bool shown) override { shown ? show() : hide(); }
+    void setToolTip(const std::string& text) override;
 
     // Whether the window is cut to the round body (no compositor).
     bool isShaped() const { return !mask().isEmpty(); }

@@ -11,6 +11,11 @@ struct AlertRequest {
     std::string message;
     std::string informativeText;
     std::vector<std::string> buttons;
+    // False: shown beside the user's work without taking the keyboard focus
+    // and without blocking other windows (the user may type on meanwhile).
+    bool takesFocus = true;
+    // Something went wrong: shown with a warning sign, not as information.
+    bool isProblem = false;
     bool operator==(const AlertRequest&) const = default;
 };
 

@@ -2,6 +2,8 @@
 // The floating bubble that shows the dictation state. The controller only sets
 // the state and reads it back (delayed resets check that nothing changed it),
 // and shows or hides it.
+#include <string>
+
 #include "base/BubbleState.h"
 
 namespace tavlo {
@@ -13,6 +15,8 @@ public:
     virtual BubbleState state() const = 0;
     // Brings the bubble to the front (without taking the focus) or hides it.
     virtual void setBubbleShown(bool shown) = 0;
+    // The text shown when the pointer rests on the bubble.
+    virtual void setToolTip(const std::string& text) { (void)text; }
 };
 
 }  // namespace tavlo

@@ -1,5 +1,7 @@
 #pragma once
 // The program's icon in the panel's tray: its image follows the dictation state.
+#include <string>
+
 #include "base/BubbleState.h"
 
 namespace tavlo {
@@ -8,6 +10,8 @@ class StatusItem {
 public:
     virtual ~StatusItem() = default;
     virtual void showStatusImage(BubbleState state) = 0;
+    // The text shown when the pointer rests on the icon.
+    virtual void showToolTip(const std::string& text) { (void)text; }
 };
 
 }  // namespace tavlo

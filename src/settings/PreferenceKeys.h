@@ -26,5 +26,6 @@ inline constexpr std::string_view lastAutomaticUpdateCheckAt = "lastAutomaticUpd
 inline constexpr std::string_view lastPromptedUpdateIdentifier = "lastPromptedUpdateIdentifier";
 inline constexpr std::string_view whisperModel = "whisperModel";
 inline constexpr std::string_view whisperModelBaseURL = "whisperModelBaseURL";
+inline constexpr std::string_view welcomeShown = "welcomeShown";
 
 }  // namespace tavlo::PreferenceKey

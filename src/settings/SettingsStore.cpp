@@ -361,6 +361,9 @@ void SettingsStore::setWhisperModelBaseURL(const std::optional<std::string>& url
     writeOptionalText(PreferenceKey::whisperModelBaseURL, url);
 }
 
+bool SettingsStore::welcomeShown() const { return preferences_.boolean(PreferenceKey::welcomeShown); }
+void SettingsStore::setWelcomeShown(bool shown) { preferences_.set(PreferenceKey::welcomeShown, shown); }
+
 std::optional<std::string> SettingsStore::lastPromptedUpdateIdentifier() const {
     return preferences_.string(PreferenceKey::lastPromptedUpdateIdentifier);
 }

@@ -135,6 +135,10 @@ public:
     std::optional<Date> lastAutomaticUpdateCheckAt() const;
     void setLastAutomaticUpdateCheckAt(const std::optional<Date>& date);
 
+    // Whether the first-start welcome was shown; absent until it was.
+    bool welcomeShown() const;
+    void setWelcomeShown(bool shown);
+
     std::optional<std::string> lastPromptedUpdateIdentifier() const;
     // Absent or empty text removes the key.
     void setLastPromptedUpdateIdentifier(const std::optional<std::string>& identifier);

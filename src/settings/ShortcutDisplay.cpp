@@ -1,6 +1,7 @@
 #include "settings/ShortcutDisplay.h"
 
 #include <array>
+#include <limits>
 #include <string_view>
 #include <utility>
 
@@ -36,23 +37,49 @@ std::string keyName(std::uint16_t keyCode) {
     return "Key " + std::to_string(keyCode);
 }
 
-std::string modifierDisplay(std::uint64_t flags) {
+std::string modifierDisplay(std::uint64_t flags) { return modifierMaskDisplay(carbonModifiers(flags)); }
+
+std::string modifierMaskDisplay(std::uint32_t carbonMask) {
     std::string display;
     auto add = [&display](std::string_view word) {
         if (!display.empty()) display += '+';
         display += word;
     };
-    if (flags & EventModifierFlag::control) add("Ctrl");
-    if (flags & EventModifierFlag::option) add("Opt");
-    if (flags & EventModifierFlag::shift) add("Shift");
-    if (flags & EventModifierFlag::command) add("Cmd");
+    // The desktop adapters keep Alt in the option bit and Super in the
+    // command bit.
+    if (carbonMask & CarbonModifier::control) add("Ctrl");
+    if (carbonMask & CarbonModifier::option) add("Alt");
+    if (carbonMask & CarbonModifier::shift) add("Shift");
+    if (carbonMask & CarbonModifier::command) add("Super");
     return display;
+}
+
+std::string storedShortcutDisplay(std::uint32_t keyCode, std::uint32_t carbonMask) {
+    std::string text = modifierMaskDisplay(carbonMask);
+    if (!text.empty()) text += '+';
+    // Key codes are 16-bit; a larger stored value (a damaged setting) is
+    // shown by its number rather than cut down to another key's name.
+    if (keyCode > std::numeric_limits<std::uint16_t>::max()) return text + "Key " + std::to_string(keyCode);
+    return text + keyName(static_cast<std::uint16_t>(keyCode));
 }
 
 std::string shortcutDisplay(std::uint16_t keyCode, std::uint64_t flags) {
     std::string display = modifierDisplay(flags);
     if (!display.empty()) display += '+';
     return display + keyName(keyCode);
+}
+
+std::string triggerDisplay(const TriggerShortcut& trigger, std::string_view functionKeyName) {
+    if (trigger.isFunctionKey) return std::string(functionKeyName);
+    if (trigger.keyCode) return storedShortcutDisplay(*trigger.keyCode, trigger.modifiers);
+    if (trigger.modifiers != 0) return modifierMaskDisplay(trigger.modifiers);
+    // Nothing to go by but the stored words.
+    return trigger.display;
+}
+
+std::string pressTriggerDisplay(const TriggerShortcut& trigger, std::string_view functionKeyName) {
+    const std::string keys = triggerDisplay(trigger, functionKeyName);
+    return trigger.isFunctionKey ? "Double-tap " + keys : keys;
 }
 
 }  // namespace tavlo

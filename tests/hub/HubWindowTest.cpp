@@ -3,8 +3,10 @@
 // window keeps its state when it is closed and opened again.
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
@@ -208,10 +210,98 @@ TEST_F(HubWindowTest, HistorySearchesAsTheUserTypesAndClearsWithTheList) {
     EXPECT_EQ(table->rowCount(), 1);
     EXPECT_EQ(table->item(0, 1)->text(), "fix the build");
 
+    // Clearing asks first; Cancel keeps everything.
+    answerNextQuestion("Cancel");
+    click(buttonTitled(content(), "Clear history"));
+    EXPECT_EQ(store.recent().size(), 2u);
+    answerNextQuestion("Clear history");
     click(buttonTitled(content(), "Clear history"));
     EXPECT_TRUE(store.recent().empty());
     EXPECT_EQ(find<QLineEdit>(content(), "historySearch")->text(), "");
     EXPECT_EQ(find<hub::HubTextView>(content(), "historyDetail")->toPlainText(), "No dictations yet.");
+}
+
+TEST_F(HubWindowTest, AClickOnAHistoryRowOnlyShowsItAndPastingTakesADeliberateAct) {
+    const Date now = dateFromReferenceSeconds(800000000);
+    store.setRecent({{now, "Mail", "Send the report today"}, {now, "Editor", "private note"}});
+    click(window->sectionButton(1));
+    auto* table = find<QTableWidget>(content(), "historyTable");
+    ASSERT_TRUE(table);
+    auto* detail = find<hub::HubTextView>(content(), "historyDetail");
+    const auto pastes = [this] {
+        std::vector<std::string> found;
+        for (const auto& call : takeHostCalls())
+            if (call.starts_with("paste:")) found.push_back(call);
+        return found;
+    };
+    takeHostCalls();
+
+    // A single click selects and shows the row; nothing leaves the window.
+    const QRect second = table->visualRect(table->model()->index(1, 1));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, second.center());
+    QApplication::processEvents();
+    EXPECT_EQ(table->currentRow(), 1);
+    EXPECT_TRUE(detail->toPlainText().endsWith("Editor\n\nprivate note"));
+    EXPECT_TRUE(pastes().empty());
+
+    // Enter in the table, a double click and the button each paste once.
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(pastes(), std::vector<std::string>{"paste:private note"});
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, second.center());
+    QApplication::processEvents();
+    EXPECT_EQ(pastes(), std::vector<std::string>{"paste:private note"});
+    click(buttonTitled(content(), "Paste selected"));
+    EXPECT_EQ(pastes(), std::vector<std::string>{"paste:private note"});
+}
+
+TEST_F(HubWindowTest, AKeyTheKeyringRefusesIsReportedInTheDialogWhichStaysOpen) {
+    store.setSpeechModel(SpeechModel::openAICloud);
+    store.setOpenAICloudMode(OpenAICloudMode::apiKey);
+    window->model().home().reloadDraft();
+    window->model().render(HubSection::home);
+    QApplication::processEvents();
+    secrets.setFailing(true);
+    bool stayedOpen = false;
+    QString shownError;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        QTest::keyClicks(dialog->findChild<QLineEdit*>("apiKeyField"), "sk-new");
+        click(buttonTitled(dialog, "Save key"));
+        stayedOpen = dialog->isVisible();
+        auto* error = dialog->findChild<QLabel*>("apiKeyError");
+        shownError = error && error->isVisibleTo(dialog) ? error->text() : QString();
+        // With the keyring working again the same press saves and closes.
+        secrets.setFailing(false);
+        click(buttonTitled(dialog, "Save key"));
+    });
+    click(buttonTitled(content(), "Save key"));
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_TRUE(shownError.contains("the desktop keyring refused it")) << shownError.toStdString();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(store.openAIAPIKey(), "sk-new");
+}
+
+TEST_F(HubWindowTest, ControlsAreNamedByTheirLabelsNotTheirValues) {
+    window->model().render(HubSection::home);
+    QApplication::processEvents();
+    EXPECT_EQ(find<QComboBox>(content(), "enginePopup")->accessibleName(), "Speech engine");
+    EXPECT_EQ(find<QComboBox>(content(), "languagePopup")->accessibleName(), "Speech language");
+    EXPECT_EQ(find<QPushButton>(content(), "cleanupButton")->accessibleName(), "Cleanup");
+    EXPECT_EQ(find<QPushButton>(content(), "loginButton")->accessibleName(), "Start at login");
+    QStringList recordNames;
+    for (auto* button : content()->findChildren<QPushButton*>())
+        if (button->text() == "Record") recordNames << button->accessibleName();
+    recordNames.sort();
+    EXPECT_EQ(recordNames, (QStringList{"Record hold trigger", "Record press trigger"}));
+
+    window->model().render(HubSection::shortcuts);
+    QApplication::processEvents();
+    const auto records = content()->findChildren<QPushButton*>("recordShortcut");
+    ASSERT_EQ(records.size(), 5);
+    EXPECT_EQ(records.front()->accessibleName(), "Record Hands-free toggle shortcut");
 }
 
 TEST_F(HubWindowTest, DictionaryAndSnippetsWriteTheStoreAtOnce) {
@@ -229,13 +319,61 @@ TEST_F(HubWindowTest, DictionaryAndSnippetsWriteTheStoreAtOnce) {
     QApplication::processEvents();
     const auto before = store.snippets().size();
     QTest::keyClicks(find<QLineEdit>(content(), "snippetPhrase"), "my address");
-    QTest::keyClicks(find<QLineEdit>(content(), "snippetExpansion"), "1 Main Street");
+    QTest::keyClicks(find<hub::HubTextView>(content(), "snippetExpansion"), "1 Main Street");
     click(buttonTitled(content(), "Add"));
     ASSERT_EQ(store.snippets().size(), before + 1);
     EXPECT_EQ(store.snippets().back().phrase, "my address");
-    EXPECT_TRUE(find<hub::HubTextView>(content(), "snippetsText")
-                    ->toPlainText()
-                    .endsWith("\"my address\" -> 1 Main Street"));
+    auto* list = find<QListWidget>(content(), "snippetsList");
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->item(list->count() - 1)->text(), "\"my address\" \u2192 1 Main Street");
+}
+
+TEST_F(HubWindowTest, RemovingAsksFirstAndSnippetsCanBeEditedAndDeleted) {
+    store.setDictionaryWords({"Kubernetes", "Tavlo"});
+    click(window->sectionButton(2));
+    answerNextQuestion("Cancel");
+    click(buttonTitled(content(), "Clear"));
+    EXPECT_EQ(store.dictionaryWords().size(), 2u);
+    answerNextQuestion("Clear");
+    click(buttonTitled(content(), "Clear"));
+    EXPECT_TRUE(store.dictionaryWords().empty());
+
+    // Unsaved dictionary edits are asked about when the user leaves the section.
+    find<hub::HubTextView>(content(), "dictionaryText")->setPlainText("Grafana");
+    answerNextQuestion("Cancel");
+    click(window->sectionButton(1));
+    EXPECT_EQ(window->model().selectedSection(), HubSection::dictionary);
+    answerNextQuestion("Save");
+    click(window->sectionButton(1));
+    EXPECT_EQ(window->model().selectedSection(), HubSection::history);
+    EXPECT_EQ(store.dictionaryWords(), std::vector<std::string>{"Grafana"});
+
+    // A chosen snippet fills the fields; Save replaces it, Delete removes it after asking.
+    window->model().showSnippets();
+    QApplication::processEvents();
+    auto* list = find<QListWidget>(content(), "snippetsList");
+    ASSERT_TRUE(list);
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->item(0)->text(), "\"insert signature\" \u2192 Best,\u21b5Marlo");
+    list->setCurrentRow(0);
+    auto* expansion = find<hub::HubTextView>(content(), "snippetExpansion");
+    EXPECT_EQ(expansion->toPlainText(), "Best,\nMarlo");
+    expansion->setPlainText("Kind regards,\nSam");
+    click(buttonTitled(content(), "Save"));
+    EXPECT_EQ(store.snippets()[0], (VoiceSnippet{"insert signature", "Kind regards,\nSam"}));
+
+    list->setCurrentRow(1);
+    answerNextQuestion("Cancel");
+    click(buttonTitled(content(), "Delete"));
+    EXPECT_EQ(store.snippets().size(), 3u);
+    answerNextQuestion("Delete");
+    click(buttonTitled(content(), "Delete"));
+    ASSERT_EQ(store.snippets().size(), 2u);
+    EXPECT_EQ(store.snippets()[1].phrase, "shipping note");
+
+    answerNextQuestion("Reset");
+    click(buttonTitled(content(), "Reset"));
+    EXPECT_EQ(store.snippets(), VoiceSnippet::defaults());
 }
 
 TEST_F(HubWindowTest, ADroppedFileIsTranscribedAndItsResultShown) {

@@ -145,7 +145,7 @@ TEST(RecordJson, ShapesAndRoundTrips) {
     EXPECT_EQ(json(VoiceSnippet{"a", "b\nc"}), json::parse(R"({"phrase":"a","expansion":"b\nc"})"));
 
     const json settings = ShortcutSettings::defaults();
-    EXPECT_EQ(settings["toggle"], json::parse(R"({"keyCode":49,"modifiers":6144,"display":"Ctrl+Opt+Space"})"));
+    EXPECT_EQ(settings["toggle"], json::parse(R"({"keyCode":49,"modifiers":6144,"display":"Ctrl+Alt+Space"})"));
     EXPECT_EQ(settings.get<ShortcutSettings>(), ShortcutSettings::defaults());
 
     EXPECT_EQ(json(ProcessedText{"hi", true, false}),
@@ -169,8 +169,8 @@ TEST(RecordJson, DatesAreSecondsSince2001) {
 
 TEST(ShortcutSettingsAccess, DefaultsAndReplacement) {
     auto settings = ShortcutSettings::defaults();
-    EXPECT_EQ(settings.shortcut(ShortcutAction::toggle), (KeyShortcut{49, 0x1800, "Ctrl+Opt+Space"}));
-    EXPECT_EQ(settings.shortcut(ShortcutAction::clean), (KeyShortcut{23, 0x0800, "Opt+5"}));
+    EXPECT_EQ(settings.shortcut(ShortcutAction::toggle), (KeyShortcut{49, 0x1800, "Ctrl+Alt+Space"}));
+    EXPECT_EQ(settings.shortcut(ShortcutAction::clean), (KeyShortcut{23, 0x0800, "Alt+5"}));
     settings.set(KeyShortcut::make(40, 0x0300, "Shift+Cmd+K"), ShortcutAction::list);
     EXPECT_EQ(settings.list.keyCode, 40u);
     EXPECT_EQ(settings.casual, ShortcutSettings::defaults().casual);
@@ -204,11 +204,11 @@ TEST(KeyEventConversion, KeyNames) {
 
 TEST(KeyEventConversion, DisplayRuleHasFixedModifierOrder) {
     using namespace EventModifierFlag;
-    EXPECT_EQ(shortcutDisplay(49, control | option), "Ctrl+Opt+Space");
-    EXPECT_EQ(shortcutDisplay(40, command | shift), "Shift+Cmd+K");
-    EXPECT_EQ(shortcutDisplay(23, command | shift | option), "Opt+Shift+Cmd+5");
+    EXPECT_EQ(shortcutDisplay(49, control | option), "Ctrl+Alt+Space");
+    EXPECT_EQ(shortcutDisplay(40, command | shift), "Shift+Super+K");
+    EXPECT_EQ(shortcutDisplay(23, command | shift | option), "Alt+Shift+Super+5");
     EXPECT_EQ(shortcutDisplay(0, 0), "A");
-    EXPECT_EQ(modifierDisplay(option | control), "Ctrl+Opt");
+    EXPECT_EQ(modifierDisplay(option | control), "Ctrl+Alt");
 }
 
 }  // namespace

@@ -168,6 +168,13 @@ public:
     // Tells the user, without taking the focus, which commands to bind where
     // the program cannot watch the triggers itself.
     void presentTriggerBindingNotice();
+    // On the very first start only: which key to hold, where the text goes,
+    // how to reach Home and the speech engine's state.
+    void presentWelcomeIfFirstStart();
+    // One line on the speech engine chosen and whether it can work now.
+    std::string speechEngineState() const;
+    // The tray's and the bubble's tooltip: the trigger keys as they act here.
+    void updateTriggerToolTips();
     void prepareLocalWhisperIfNeeded();
     void setBubbleVisible(bool visible);
     // The bubble: a click toggles the dictation, a drag moves it for good.
@@ -175,7 +182,11 @@ public:
     void bubbleDidMove(const Rect& frame) override;
     void checkForUpdates();
     void checkForUpdatesAutomatically();
-    void presentUpdateResult(const AppUpdateResult& result);
+    // `takesFocus` false: shown without taking the keyboard (nobody asked).
+    void presentUpdateResult(const AppUpdateResult& result, bool takesFocus = true);
+    // An automatic check's news: a notification (or a window that leaves
+    // the focus alone), held back while a dictation runs.
+    void announceUpdateQuietly(const AppUpdateResult& result);
     void scheduleLaunchSelfTestIfRequested();
     void runLaunchSelfTestPaste(const std::string& text, bool shouldQuitAfter);
     void menuWillOpen();

@@ -6,6 +6,7 @@
 
 #include "app/core/AppDelegate.h"
 #include "app/core/CharacterCount.h"
+#include "app/core/TriggerGuide.h"
 #include "indicator/model/BubbleGeometry.h"
 #include "updates/UpdateAlert.h"
 
@@ -16,6 +17,8 @@ using namespace std::chrono_literals;
 
 constexpr MainQueue::Duration accessibilityPromptDelay = 1200ms;
 constexpr MainQueue::Duration automaticUpdateCheckDelay = 3500ms;
+// How long an update announcement waits while a dictation runs before it looks again.
+constexpr MainQueue::Duration updateAnnouncementRetryDelay = 5s;
 constexpr MainQueue::Duration whisperPreparationDelay = 4000ms;
 constexpr MainQueue::Duration selfTestDelay = 600ms;
 constexpr MainQueue::Duration selfTestQuitDelay = 1800ms;
@@ -56,6 +59,7 @@ void AppDelegate::applicationDidFinishLaunching() {
                                             : " session=" + identity.session + " triggers=" + identity.triggerMethods +
                                                   " delivery=" + identity.deliveryMethods));
     if (identity.triggersNeedBinding) presentTriggerBindingNotice();
+    presentWelcomeIfFirstStart();
 
     std::weak_ptr<AppDelegate> weak = weak_from_this();
     mainQueue->postAfter(accessibilityPromptDelay, [weak] {
@@ -103,6 +107,42 @@ void AppDelegate::presentTriggerBindingNotice() {
                   ": no key watching here; bind tavlo trigger start/stop (or toggle) in the desktop");
 }
 
+void AppDelegate::presentWelcomeIfFirstStart() {
+    if (store.welcomeShown() || !alerts) return;
+    // Marked before it shows, so a crash while it is open does not bring it back
+    // at every start.
+    store.setWelcomeShown(true);
+    const std::string keys = triggerSummary(store.holdTrigger(), store.pressTrigger(), functionKeyName());
+    std::weak_ptr<AppDelegate> weak = weak_from_this();
+    alerts->present(welcomeAlert(keys, speechEngineState()), [weak](int chosen) {
+        if (chosen != welcomeOpenHome) return;
+        if (auto self = weak.lock()) self->menuOpenHub();
+    });
+    logDiagnostic("welcome shown (first start)");
+}
+
+std::string AppDelegate::speechEngineState() const {
+    switch (store.speechModel()) {
+    case SpeechModel::appleOnDevice: return "Speech engine: on-device recognition.";
+    case SpeechModel::localWhisper:
+        if (dictationEngine && dictationEngine->localWhisperStatus(store.speechLanguageIdentifier()))
+            return "Speech engine: local Whisper, ready.";
+        return "Speech engine: local Whisper, not ready yet: choose a model under Speech in Home.";
+    case SpeechModel::openAICloud:
+        if (store.openAICloudMode() == OpenAICloudMode::service)
+            return "Speech engine: OpenAI cloud, through the Tavlo service.";
+        if (store.hasOpenAIAPIKey()) return "Speech engine: OpenAI cloud, with your API key.";
+        return "Speech engine: OpenAI cloud, which needs your API key: add it under Speech in Home.";
+    }
+    return {};
+}
+
+void AppDelegate::updateTriggerToolTips() {
+    const std::string keys = triggerSummary(store.holdTrigger(), store.pressTrigger(), functionKeyName());
+    if (statusItem) statusItem->showToolTip("Tavlo: " + keys);
+    if (bubbleWindow) bubbleWindow->setToolTip("Tavlo: " + keys + " Click to start or stop.");
+}
+
 void AppDelegate::prepareLocalWhisperIfNeeded() {
     if (store.speechModel() == SpeechModel::localWhisper)
         dictationEngine->prepareLocalWhisper(store.speechLanguageIdentifier());
@@ -138,16 +178,38 @@ void AppDelegate::checkForUpdatesAutomatically() {
         const std::string identifier = result.manifest().version + "-" + result.manifest().build;
         if (self->store.lastPromptedUpdateIdentifier() == identifier) return;
         self->store.setLastPromptedUpdateIdentifier(identifier);
-        self->presentUpdateResult(result);
+        self->announceUpdateQuietly(result);
     });
 }
 
-void AppDelegate::presentUpdateResult(const AppUpdateResult& result) {
+void AppDelegate::announceUpdateQuietly(const AppUpdateResult& result) {
+    // Never in the middle of a dictation: the user is speaking or waiting for
+    // the text. Asked again a little later.
+    const bool dictating = isListening_ || (bubbleWindow && bubbleWindow->state() != BubbleState::idle);
+    if (dictating) {
+        mainQueue->postAfter(updateAnnouncementRetryDelay, [weak = weak_from_this(), result] {
+            if (auto self = weak.lock()) self->announceUpdateQuietly(result);
+        });
+        return;
+    }
+    // Nobody asked for this check: a notification, which takes no keyboard
+    // focus from what the user is typing. Without a notification server, a
+    // window that also leaves the focus where it is.
+    const UpdateAlert alert = updateAlert(result);
+    if (notifications &&
+        notifications->notify(alert.message, alert.informativeText +
+                                                 "\nChoose Check for Updates\u2026 in Tavlo's menu to download it."))
+        return;
+    presentUpdateResult(result, false);
+}
+
+void AppDelegate::presentUpdateResult(const AppUpdateResult& result, bool takesFocus) {
     if (!alerts) return;
     const UpdateAlert alert = updateAlert(result);
     std::string downloadURL;
     if (result.kind() == AppUpdateResult::Kind::available) downloadURL = result.manifest().downloadURL;
-    alerts->present({alert.message, alert.informativeText, alert.buttons},
+    alerts->present({alert.message, alert.informativeText, alert.buttons, takesFocus,
+                     result.kind() == AppUpdateResult::Kind::failed},
                     [weak = weak_from_this(), downloadURL](int chosen) {
                         auto self = weak.lock();
                         if (self && chosen == 0 && !downloadURL.empty() && self->desktop)

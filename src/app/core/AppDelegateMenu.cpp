@@ -5,6 +5,7 @@
 
 #include "app/core/AppDelegate.h"
 #include "app/core/StatusMenu.h"
+#include "settings/ShortcutDisplay.h"
 
 namespace tavlo {
 namespace {
@@ -89,9 +90,12 @@ void AppDelegate::menuPasteRecent(const std::string& text) {
 
 void AppDelegate::menuHelp() {
     if (!alerts) return;
+    const std::string fn = functionKeyName();
     alerts->present({"Tavlo triggers",
-                     "Hold trigger: record while held, release to paste\nPress trigger: press once to start, press "
-                     "again to stop\nEscape: cancel\nReturn: stop and paste",
+                     "Hold trigger (" + triggerDisplay(store.holdTrigger(), fn) +
+                         "): record while held, release to paste\nPress trigger (" +
+                         pressTriggerDisplay(store.pressTrigger(), fn) +
+                         "): press once to start, press again to stop\nEscape: cancel\nReturn: stop and paste",
                      {"OK"}},
                     nullptr);
 }

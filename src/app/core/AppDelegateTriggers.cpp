@@ -100,6 +100,8 @@ void AppDelegate::setShortcutCaptureActive(bool active) {
 }
 
 void AppDelegate::reloadHotKeys() {
+    // The triggers may have changed with the shortcuts.
+    updateTriggerToolTips();
     if (!hotKeyManager) return;
     if (isShortcutCaptureActive_)
         hotKeyManager->uninstallHotKeys();

@@ -23,6 +23,10 @@ public:
     void setShortcutCaptureActive(bool active) override {
         if (auto c = controller_.lock()) c->setShortcutCaptureActive(active);
     }
+    std::string functionKeyName() const override {
+        if (auto c = controller_.lock()) return c->functionKeyName();
+        return "Fn";
+    }
     std::string shortcutStatusText() const override {
         if (auto c = controller_.lock()) return c->shortcutStatusText();
         return "All shortcuts registered";

@@ -29,7 +29,7 @@ std::vector<StatusMenuItem> statusMenuItems(bool bubbleVisible, const std::vecto
     std::vector<StatusMenuItem> items{
         item("Home", StatusMenuAction::openHub),
         item(bubbleVisible ? "Hide Bubble" : "Show Bubble", StatusMenuAction::toggleBubble),
-        item("Check for Updates...", StatusMenuAction::checkForUpdates),
+        item("Check for Updates…", StatusMenuAction::checkForUpdates),
         separator(),
     };
     if (recent.empty()) {
@@ -48,7 +48,7 @@ std::vector<StatusMenuItem> statusMenuItems(bool bubbleVisible, const std::vecto
     }
     items.push_back(separator());
     items.push_back(item("Help", StatusMenuAction::help));
-    items.push_back(item("Send Feedback...", StatusMenuAction::sendFeedback));
+    items.push_back(item("Send Feedback…", StatusMenuAction::sendFeedback));
     items.push_back(separator());
     StatusMenuItem quit = item("Quit Tavlo", StatusMenuAction::quit);
     quit.keyEquivalent = "q";

@@ -9,7 +9,8 @@
 namespace tavlo {
 
 void QtAlerts::present(const AlertRequest& alert, std::function<void(int chosen)> chosen) {
-    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Tavlo"), QString::fromStdString(alert.message));
+    auto* box = new QMessageBox(alert.isProblem ? QMessageBox::Warning : QMessageBox::Information, QStringLiteral("Tavlo"),
+                                QString::fromStdString(alert.message));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setInformativeText(QString::fromStdString(alert.informativeText));
     auto buttons = std::make_shared<std::vector<QAbstractButton*>>();
@@ -24,6 +25,12 @@ void QtAlerts::present(const AlertRequest& alert, std::function<void(int chosen)
         const int index = found == buttons->end() ? 0 : static_cast<int>(found - buttons->begin());
         if (chosen) chosen(index);
     });
+    if (!alert.takesFocus) {
+        box->setAttribute(Qt::WA_ShowWithoutActivating);
+        box->setWindowModality(Qt::NonModal);
+        box->show();
+        return;
+    }
     box->open();
     box->raise();
     box->activateWindow();

@@ -40,6 +40,8 @@ bool QtTray::show() {
 
 void QtTray::showStatusImage(BubbleState state) { icon_->setIcon(iconForState_(state)); }
 
+void QtTray::showToolTip(const std::string& text) { icon_->setToolTip(QString::fromStdString(text)); }
+
 void QtTray::rebuildMenu() {
     menu_->clear();
     auto controller = controller_.lock();

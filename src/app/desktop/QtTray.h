@@ -31,6 +31,7 @@ public:
     // when it has none.
     bool show();
     void showStatusImage(BubbleState state) override;
+    void showToolTip(const std::string& text) override;
     QMenu* menu() const { return menu_.get(); }
 
 private:

@@ -55,4 +55,23 @@ std::optional<std::size_t> DictionaryViewModel::deleteLine(std::string_view edit
 
 void DictionaryViewModel::clear() { store({}); }
 
+std::optional<HubQuestion<ConfirmAnswer>> DictionaryViewModel::clearQuestion() const {
+    const std::size_t count = context_.store().dictionaryWords().size();
+    if (count == 0) return std::nullopt;
+    return confirmation("Clear the dictionary?",
+                        (count == 1 ? std::string("Its one term is") : "All " + std::to_string(count) + " terms are") +
+                            " removed. This cannot be undone.",
+                        "Clear");
+}
+
+bool DictionaryViewModel::hasUnsavedEdits(std::string_view editorText) const {
+    return cleanedLines(editorText) != context_.store().dictionaryWords();
+}
+
+HubQuestion<LeaveAnswer> DictionaryViewModel::leaveQuestion() {
+    return {"Save dictionary edits?",
+            "You changed the dictionary's terms. Save them, discard them, or keep editing.",
+            {{LeaveAnswer::save, "Save"}, {LeaveAnswer::discard, "Discard"}, {LeaveAnswer::cancel, "Cancel"}}};
+}
+
 }  // namespace tavlo

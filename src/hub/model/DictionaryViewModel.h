@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "hub/model/HubContext.h"
+#include "hub/model/HubQuestion.h"
 
 namespace tavlo {
 
@@ -37,8 +38,14 @@ public:
     // included. The new cursor position (UTF-16 units) to set after the
     // refresh; absent when the text was empty and nothing happened.
     std::optional<std::size_t> deleteLine(std::string_view editorText, std::size_t selectionStart);
-    // "Clear": no confirmation.
+    // "Clear": the view asks clearQuestion() first (absent when the list is empty).
     void clear();
+    std::optional<HubQuestion<ConfirmAnswer>> clearQuestion() const;
+    // Whether the text view holds edits not yet saved with "Save edits".
+    bool hasUnsavedEdits(std::string_view editorText) const;
+    // Asked when the user leaves the section (or closes the window) with
+    // unsaved edits.
+    static HubQuestion<LeaveAnswer> leaveQuestion();
 
 private:
     void store(const std::vector<std::string>& words);

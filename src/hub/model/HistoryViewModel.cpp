@@ -172,6 +172,24 @@ void HistoryViewModel::deleteSelected() {
     context_.render(HubSection::history);
 }
 
+std::optional<HubQuestion<ConfirmAnswer>> HistoryViewModel::deleteQuestion() const {
+    const auto entry = selectedEntry();
+    if (!entry) return std::nullopt;
+    return confirmation("Delete this dictation?",
+                        "\"" + summary(entry->text) + "\" is removed from your history. This cannot be undone.",
+                        "Delete");
+}
+
+std::optional<HubQuestion<ConfirmAnswer>> HistoryViewModel::clearQuestion() const {
+    const std::size_t count = context_.store().recent().size();
+    if (count == 0) return std::nullopt;
+    return confirmation("Clear the whole history?",
+                        (count == 1 ? std::string("The one saved dictation is")
+                                    : "All " + std::to_string(count) + " saved dictations are") +
+                            " removed. This cannot be undone.",
+                        "Clear history");
+}
+
 void HistoryViewModel::clear() {
     context_.feedback().hapticTick();
     context_.store().setRecent({});

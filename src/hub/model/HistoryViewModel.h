@@ -14,6 +14,7 @@
 
 #include "hub/model/HistoryDateFormat.h"
 #include "hub/model/HubContext.h"
+#include "hub/model/HubQuestion.h"
 #include "base/Records.h"
 
 namespace tavlo {
@@ -70,8 +71,12 @@ public:
     // Removes the selected entry and every identical one (same date,
     // application and text); the row below (or the new last row) is selected.
     void deleteSelected();
-    // Empties the history and the search; no confirmation.
+    // Empties the history and the search. The view asks clearQuestion() first.
     void clear();
+    // The questions before Delete and Clear history; absent when there is
+    // nothing to remove.
+    std::optional<HubQuestion<ConfirmAnswer>> deleteQuestion() const;
+    std::optional<HubQuestion<ConfirmAnswer>> clearQuestion() const;
     void toggleExpand();
 
     // Reloads the table from the store and selects the first row when none is

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "settings/ShortcutDisplay.h"
 #include "settings/TextTrimming.h"
 
 namespace tavlo {
@@ -32,10 +33,10 @@ std::string microphoneToolTip(MicrophoneAccess access) {
     return "The system returned an unknown microphone state.";
 }
 
-// The pill of a trigger: the press trigger on Fn is a double tap.
-std::string triggerText(TriggerRole role, const TriggerShortcut& trigger) {
-    if (role == TriggerRole::press && trigger.isFunctionKey) return "Double-tap Fn";
-    return trigger.display;
+// The pill of a trigger, with the function key by the name of the key that
+// acts as it here: the press trigger on it is a double tap.
+std::string triggerText(TriggerRole role, const TriggerShortcut& trigger, const std::string& functionKey) {
+    return role == TriggerRole::press ? pressTriggerDisplay(trigger, functionKey) : triggerDisplay(trigger, functionKey);
 }
 
 }  // namespace
@@ -117,15 +118,20 @@ bool HomeViewModel::isSpeechReady() const {
 // --- Triggers ------------------------------------------------------------------
 
 std::array<HomeViewModel::TriggerRow, 2> HomeViewModel::triggerRows() const {
-    auto row = [this](TriggerRole role, std::string title, std::string detail, const TriggerShortcut& trigger) {
+    const auto host = context_.host();
+    const std::string functionKey = host ? host->functionKeyName() : "Fn";
+    auto row = [this, &functionKey](TriggerRole role, std::string title, std::string detail,
+                                    const TriggerShortcut& trigger) {
         TriggerRow result{role, std::move(title), std::move(detail), {}, {}};
         if (capture_.capturedTriggerRole() != role) {
-            result.shortcutText = triggerText(role, trigger);
+            result.shortcutText = triggerText(role, trigger, functionKey);
             result.buttons = {{TriggerButton::Kind::record, "Record", true}};
             return result;
         }
         const auto& pending = capture_.pendingTrigger();
-        result.shortcutText = pending ? triggerText(role, *pending) : "Press keys...";
+        // Keys refused as another action's are explained where the user looks.
+        if (!capture_.conflict().empty()) result.detail = capture_.conflict();
+        result.shortcutText = pending ? triggerText(role, *pending, functionKey) : "Press keys…";
         result.buttons = {{TriggerButton::Kind::cancel, "Cancel", true},
                           {TriggerButton::Kind::save, "Save", pending.has_value()}};
         return result;
@@ -379,21 +385,32 @@ APIKeyDialog HomeViewModel::apiKeyDialog() const {
     return dialog;
 }
 
-void HomeViewModel::answerAPIKeyDialog(APIKeyAnswer answer, std::string_view fieldText) {
+std::string HomeViewModel::answerAPIKeyDialog(APIKeyAnswer answer, std::string_view fieldText) {
     HubEnvironment& environment = context_.environment();
     bool done = false;
+    std::string error;
     switch (answer) {
-    case APIKeyAnswer::cancel: return;
+    case APIKeyAnswer::cancel: return {};
     case APIKeyAnswer::saveKey: {
         const std::string key = trimmedWhitespaceAndNewlines(fieldText);
         if (key.empty()) {
             context_.feedback().beep();
-            return;
+            return {};
         }
         done = environment.storeOpenAIAPIKey(key);
+        if (!done)
+            error = key.find_first_of("\r\n") != std::string::npos
+                        ? "The key was not saved: it holds a line break. Paste the key alone and try again."
+                        : "The key was not saved: the desktop keyring refused it. Check that a keyring "
+                          "(such as GNOME Keyring or KWallet) is running and unlocked, then try again.";
         break;
     }
-    case APIKeyAnswer::clearKey: done = environment.clearOpenAIAPIKey(); break;
+    case APIKeyAnswer::clearKey:
+        done = environment.clearOpenAIAPIKey();
+        if (!done)
+            error = "The key was not removed: the desktop keyring refused. Check that it is running and "
+                    "unlocked, then try again.";
+        break;
     }
     // A key the keyring refused (or one with a line break inside) is not
     // confirmed as stored; the Cloud row then tells what is really kept.
@@ -402,6 +419,7 @@ void HomeViewModel::answerAPIKeyDialog(APIKeyAnswer answer, std::string_view fie
     else
         context_.feedback().beep();
     context_.render(HubSection::home);
+    return error;
 }
 
 // --- Microphone ----------------------------------------------------------------

@@ -121,7 +121,10 @@ public:
     // the front first).
     APIKeyDialog apiKeyDialog() const;
     // `fieldText` is the masked field's text when the dialog closed.
-    void answerAPIKeyDialog(APIKeyAnswer answer, std::string_view fieldText);
+    // The error to show in the still open dialog when the keyring refused
+    // the change; empty when the dialog may close (done, cancelled, or a
+    // blank key, which only beeps).
+    std::string answerAPIKeyDialog(APIKeyAnswer answer, std::string_view fieldText);
 
     // --- Microphone ----------------------------------------------------------
     // "System default" (value "") then one item per device; the tooltip tells

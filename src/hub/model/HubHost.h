@@ -23,6 +23,9 @@ public:
     // While true, no global shortcut or trigger acts (the hub records keys).
     // Repeating the current state does nothing.
     virtual void setShortcutCaptureActive(bool active) = 0;
+    // The name of the key that acts as the function key on this desktop
+    // ("Right Ctrl" where the keyboard reports no Fn key).
+    virtual std::string functionKeyName() const { return "Fn"; }
     // Which global shortcuts are registered, or why some are not.
     virtual std::string shortcutStatusText() const = 0;
     // A check started by the user, with its result shown to the user.

@@ -25,6 +25,13 @@ inline constexpr Colour border = signalBorder;
 inline constexpr Colour selected = signalText.withAlpha(0.12);
 inline constexpr Colour accent = signalAccent;
 
+// The keyboard focus ring: a blue that stands out from the dark surfaces and
+// from the cream of a selected choice alike.
+inline constexpr Colour focusRing{0.35, 0.63, 1.0, 1};
+
+// Error messages: a red that reads on the dark surfaces.
+inline constexpr Colour errorText{1.0, 0.45, 0.42, 1};
+
 // Panel shadow: black at this alpha.
 inline constexpr Colour panelShadow{0, 0, 0, 0.16};
 

@@ -19,6 +19,21 @@ template <class Answer> struct HubQuestion {
     std::vector<Button> buttons;
 };
 
+// The answers to "are you sure?" before an action that cannot be undone.
+enum class ConfirmAnswer { confirm, cancel };
+
+// Asks before `action` (the confirm button's title) removes what `message`
+// names; the cancel button comes last, so closing the question cancels.
+inline HubQuestion<ConfirmAnswer> confirmation(std::string message, std::string informativeText,
+                                               std::string action) {
+    return {std::move(message),
+            std::move(informativeText),
+            {{ConfirmAnswer::confirm, std::move(action)}, {ConfirmAnswer::cancel, "Cancel"}}};
+}
+
+// The question before leaving a section with edits that are not saved.
+enum class LeaveAnswer { save, discard, cancel };
+
 // The close question's answers.
 enum class CloseAnswer { save, discard, cancel };
 

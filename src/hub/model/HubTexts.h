@@ -63,9 +63,6 @@ inline constexpr std::string_view workingTranscript = "Working. The transcript w
 inline constexpr std::string_view noFileTranscribedYet = "No file transcribed yet.";
 
 // Shortcuts.
-inline constexpr std::string_view fixedKeysNote =
-    "Fixed while recording: Return commits, Escape cancels. Fn hold is push-to-talk; double-tap Fn latches "
-    "dictation. Mouse trigger: F13.";
 inline constexpr std::string_view allShortcutsRegistered = "All shortcuts registered";
 
 }  // namespace tavlo::HubText

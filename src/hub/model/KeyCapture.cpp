@@ -1,26 +1,11 @@
 #include "hub/model/KeyCapture.h"
 
-#include "settings/ShortcutDisplay.h"
-
 namespace tavlo {
 
 std::optional<TriggerRole> triggerRoleForTag(int tag) {
     if (tag == static_cast<int>(TriggerRole::hold)) return TriggerRole::hold;
     if (tag == static_cast<int>(TriggerRole::press)) return TriggerRole::press;
     return std::nullopt;
-}
-
-std::string modifierMaskDisplay(std::uint32_t carbonMask) {
-    std::string display;
-    auto add = [&display](std::string_view word) {
-        if (!display.empty()) display += '+';
-        display += word;
-    };
-    if (carbonMask & CarbonModifier::control) add("Ctrl");
-    if (carbonMask & CarbonModifier::option) add("Opt");
-    if (carbonMask & CarbonModifier::shift) add("Shift");
-    if (carbonMask & CarbonModifier::command) add("Cmd");
-    return display;
 }
 
 bool KeyCapture::handle(const HubKeyEvent& event) {
@@ -40,6 +25,14 @@ bool KeyCapture::handleActionKey(const HubKeyEvent& event) {
     if (modifiers == 0) {
         // A shortcut without a modifier would swallow ordinary typing.
         context_.feedback().beep();
+        return true;
+    }
+    // Two actions on the same keys would leave one of them dead: refused,
+    // and the capture goes on for other keys.
+    conflict_ = conflictFor(event.keyCode, modifiers, *action_);
+    if (!conflict_.empty()) {
+        context_.feedback().beep();
+        context_.render(HubSection::shortcuts);
         return true;
     }
     context_.store().setShortcut(
@@ -69,6 +62,12 @@ bool KeyCapture::handleTriggerKey(const HubKeyEvent& event) {
             context_.feedback().beep();
             return true;
         }
+        conflict_ = conflictFor(event.keyCode, modifiers, std::nullopt);
+        if (!conflict_.empty()) {
+            context_.feedback().beep();
+            context_.render(HubSection::home);
+            return true;
+        }
         pendingTrigger_ = TriggerShortcut::key(
             KeyShortcut::make(event.keyCode, modifiers, shortcutDisplay(event.keyCode, event.modifierFlags)));
         break;
@@ -79,7 +78,26 @@ bool KeyCapture::handleTriggerKey(const HubKeyEvent& event) {
     return true;
 }
 
+std::string KeyCapture::conflictFor(std::uint32_t keyCode, std::uint32_t modifiers,
+                                    std::optional<ShortcutAction> action) const {
+    const std::string keys = storedShortcutDisplay(keyCode, modifiers);
+    const ShortcutSettings stored = context_.store().shortcuts();
+    for (const ShortcutAction other : allCases<ShortcutAction>()) {
+        if (other == action) continue;
+        const KeyShortcut& used = stored.shortcut(other);
+        if (used.keyCode == keyCode && used.modifiers == modifiers)
+            return keys + " is already the " + std::string(title(other)) + " shortcut. Choose other keys.";
+    }
+    if (action) {
+        for (const TriggerShortcut& trigger : {context_.store().holdTrigger(), context_.store().pressTrigger()})
+            if (const auto key = trigger.keyShortcut(); key && key->keyCode == keyCode && key->modifiers == modifiers)
+                return keys + " is already a dictation trigger. Choose other keys.";
+    }
+    return {};
+}
+
 void KeyCapture::beginTriggerCapture(TriggerRole role) {
+    conflict_.clear();
     triggerRole_ = role;
     pendingTrigger_.reset();
     action_.reset();
@@ -88,6 +106,7 @@ void KeyCapture::beginTriggerCapture(TriggerRole role) {
 }
 
 void KeyCapture::beginActionCapture(ShortcutAction action) {
+    conflict_.clear();
     action_ = action;
     triggerRole_.reset();
     pendingTrigger_.reset();
@@ -96,6 +115,7 @@ void KeyCapture::beginActionCapture(ShortcutAction action) {
 }
 
 void KeyCapture::cancel() {
+    conflict_.clear();
     if (!isActive()) return;
     action_.reset();
     triggerRole_.reset();

@@ -13,6 +13,7 @@
 #include "hub/model/HubContext.h"
 #include "hub/model/HubKeyEvent.h"
 #include "base/Records.h"
+#include "settings/ShortcutDisplay.h"
 
 namespace tavlo {
 
@@ -21,10 +22,6 @@ enum class TriggerRole { hold = 0, press = 1 };
 
 // The role of a button tag; absent outside 0 and 1.
 std::optional<TriggerRole> triggerRoleForTag(int tag);
-
-// "Ctrl", "Opt", "Shift", "Cmd" for the bits of a hot-key modifier mask, in
-// that order, joined with "+".
-std::string modifierMaskDisplay(std::uint32_t carbonMask);
 
 class KeyCapture {
 public:
@@ -37,6 +34,10 @@ public:
     // The trigger recorded on Home and not yet saved into the draft.
     const std::optional<TriggerShortcut>& pendingTrigger() const { return pendingTrigger_; }
     bool isActive() const { return action_ || triggerRole_; }
+    // Why the last key recorded was refused because another action already
+    // uses it ("Ctrl+Alt+Space is already the Hands-free toggle's shortcut.
+    // Choose other keys."); cleared by the next key accepted or capture begun.
+    const std::string& conflict() const { return conflict_; }
 
     // Interprets one key event; true when it was handled (the view then
     // swallows an event of its own window). Escape always ends any capture
@@ -60,11 +61,15 @@ private:
     bool handleActionKey(const HubKeyEvent& event);
     bool handleTriggerKey(const HubKeyEvent& event);
     void setCaptureActive(bool active);
+    // The conflict message when the keys are another action's shortcut or a
+    // trigger (other than `action`'s own); empty when they are free.
+    std::string conflictFor(std::uint32_t keyCode, std::uint32_t modifiers, std::optional<ShortcutAction> action) const;
 
     HubContext& context_;
     std::optional<ShortcutAction> action_;
     std::optional<TriggerRole> triggerRole_;
     std::optional<TriggerShortcut> pendingTrigger_;
+    std::string conflict_;
 };
 
 }  // namespace tavlo

@@ -17,13 +17,24 @@ std::optional<ShortcutAction> actionForTag(int tag) {
 }  // namespace
 
 std::string ShortcutsViewModel::shortcutText(const KeyShortcut& shortcut) {
-    std::string text = modifierMaskDisplay(shortcut.modifiers);
-    if (!text.empty()) text += '+';
-    // Key codes are 16-bit; a larger stored value (a damaged setting) is
-    // shown by its number rather than cut down to another key's name.
-    if (shortcut.keyCode > std::numeric_limits<std::uint16_t>::max())
-        return text + "Key " + std::to_string(shortcut.keyCode);
-    return text + keyName(static_cast<std::uint16_t>(shortcut.keyCode));
+    return storedShortcutDisplay(shortcut.keyCode, shortcut.modifiers);
+}
+
+std::string ShortcutsViewModel::fixedKeysNote() const {
+    const auto host = context_.host();
+    const std::string functionKey = host ? host->functionKeyName() : "Fn";
+    std::string press = pressTriggerDisplay(context_.store().pressTrigger(), functionKey);
+    if (press.starts_with("Double-tap")) press[0] = 'd';
+    return "Fixed while recording: Return commits, Escape cancels. " +
+           triggerDisplay(context_.store().holdTrigger(), functionKey) + " hold is push-to-talk; " + press +
+           " latches dictation. Mouse trigger: F13.";
+}
+
+std::string ShortcutsViewModel::subtitle() const {
+    const auto host = context_.host();
+    return "Record your own key combos. " +
+           triggerDisplay(context_.store().holdTrigger(), host ? host->functionKeyName() : "Fn") +
+           " remains the push-to-talk key.";
 }
 
 std::vector<ShortcutsViewModel::Row> ShortcutsViewModel::rows() const {
@@ -33,13 +44,14 @@ std::vector<ShortcutsViewModel::Row> ShortcutsViewModel::rows() const {
     for (const ShortcutAction action : allCases<ShortcutAction>()) {
         const bool capturing = capture_.capturedAction() == action;
         rows.push_back(Row{action, tag++, std::string(title(action)),
-                           capturing ? "Press new shortcut..." : shortcutText(stored.shortcut(action)), capturing,
+                           capturing ? "Press new shortcut…" : shortcutText(stored.shortcut(action)), capturing,
                            capturing ? "Cancel" : "Record", "Reset"});
     }
     return rows;
 }
 
 ShortcutsViewModel::StatusLine ShortcutsViewModel::statusLine() const {
+    if (!capture_.conflict().empty()) return {capture_.conflict(), StatusTone::red};
     const auto host = context_.host();
     std::string text = host ? host->shortcutStatusText() : "All shortcuts registered";
     const StatusTone tone =

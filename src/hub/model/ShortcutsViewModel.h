@@ -17,15 +17,21 @@ public:
     ShortcutsViewModel(const ShortcutsViewModel&) = delete;
     ShortcutsViewModel& operator=(const ShortcutsViewModel&) = delete;
 
-    // "Ctrl+Opt+Space" from a stored shortcut's key code and modifier mask
+    // "Ctrl+Alt+Space" from a stored shortcut's key code and modifier mask
     // (its stored display text is not used).
     static std::string shortcutText(const KeyShortcut& shortcut);
+
+    // The keys that are not recorded here: Return and Escape while recording,
+    // the two triggers by the keys that act here, and the mouse trigger.
+    std::string fixedKeysNote() const;
+    // The section's subtitle, naming the hold trigger by the key that acts here.
+    std::string subtitle() const;
 
     struct Row {
         ShortcutAction action;
         int tag;                    // the action's index: both buttons' tag
         std::string title;          // "Hands-free toggle", ...
-        std::string shortcutText;   // "Press new shortcut..." while recording it
+        std::string shortcutText;   // "Press new shortcut…" while recording it
         bool isCapturing;           // draw the shortcut text in the accent colour
         std::string recordButtonTitle;  // "Record" / "Cancel"
         std::string resetButtonTitle;   // "Reset"

@@ -20,7 +20,9 @@ public:
         handlers_ = {};
         started_ = false;
     }
-    std::string functionKeyName() const override { return "Fn"; }
+    std::string functionKeyName() const override { return functionKey; }
+    // The name the simulated keyboard gives its function key.
+    std::string functionKey = "Fn";
 
     bool started() const { return started_; }
 

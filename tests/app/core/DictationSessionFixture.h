@@ -43,6 +43,8 @@ public:
         host.variables["LANG"] = "en_US.UTF-8";
         store.setSpeechModel(SpeechModel::appleOnDevice);
         store.setAutoPaste(false);
+        // A user who has started the program before: no welcome.
+        store.setWelcomeShown(true);
         workspace->launch(editor);
         workspace->launch(mail);
         workspace->launch(terminal);

@@ -85,6 +85,27 @@ TEST_F(Startup, AutomaticChecksAnnounceANewVersionOnceAndKeepTheirSchedule) {
     EXPECT_EQ(http->requests().size(), 4u);
 }
 
+TEST_F(Startup, AnAutomaticAnnouncementWaitsForTheDictationAndLeavesTheFocusAlone) {
+    store.setUpdateCheckFrequency(UpdateCheckFrequency::daily);
+    serve(manifest("1.1.0", "7"));
+    bubble->setState(B::listening);
+    controller->checkForUpdatesAutomatically();
+    run();
+    EXPECT_TRUE(alerts->shown.empty()) << "never while a dictation runs";
+    advance(10s);
+    EXPECT_TRUE(alerts->shown.empty());
+    bubble->setState(B::idle);
+    advance(5s);
+    ASSERT_EQ(alerts->shown.size(), 1u);
+    EXPECT_EQ(alerts->shown[0].message, "Update available");
+    EXPECT_FALSE(alerts->shown[0].takesFocus);
+    // One the user asked for comes to the front.
+    controller->checkForUpdates();
+    run();
+    ASSERT_EQ(alerts->shown.size(), 2u);
+    EXPECT_TRUE(alerts->shown[1].takesFocus);
+}
+
 TEST_F(Startup, NeverMeansNoAutomaticCheckAndAFailureKeepsItsTimeStamp) {
     store.setUpdateCheckFrequency(UpdateCheckFrequency::never);
     controller->checkForUpdatesAutomatically();
@@ -105,6 +126,7 @@ TEST_F(Startup, NeverMeansNoAutomaticCheckAndAFailureKeepsItsTimeStamp) {
     run();
     ASSERT_EQ(alerts->shown.size(), 1u);
     EXPECT_EQ(alerts->shown[0].message, "Could not check for updates");
+    EXPECT_TRUE(alerts->shown[0].isProblem);
 }
 
 TEST_F(Startup, TheMenuListsRecentDictationsAndPastesTheFullText) {
@@ -113,8 +135,8 @@ TEST_F(Startup, TheMenuListsRecentDictationsAndPastesTheFullText) {
         for (const auto& item : controller->menuNeedsUpdate()) result.push_back(item.isSeparator() ? "-" : item.title);
         return result;
     };
-    EXPECT_EQ(titles(), (std::vector<std::string>{"Home", "Hide Bubble", "Check for Updates...", "-",
-                                                  "No recent dictations", "-", "Help", "Send Feedback...", "-",
+    EXPECT_EQ(titles(), (std::vector<std::string>{"Home", "Hide Bubble", "Check for Updates…", "-",
+                                                  "No recent dictations", "-", "Help", "Send Feedback…", "-",
                                                   "Quit Tavlo"}));
     const std::string sixty(60, 'x');
     store.addRecent("one", "Editor");
@@ -126,9 +148,9 @@ TEST_F(Startup, TheMenuListsRecentDictationsAndPastesTheFullText) {
     store.addRecent(sixty, "Editor");
     store.setBubbleVisible(false);
     auto items = controller->menuNeedsUpdate();
-    EXPECT_EQ(titles(), (std::vector<std::string>{"Home", "Show Bubble", "Check for Updates...", "-", "Recent",
+    EXPECT_EQ(titles(), (std::vector<std::string>{"Home", "Show Bubble", "Check for Updates…", "-", "Recent",
                                                   std::string(54, 'x') + "...", "four", "three", "two", "-", "Help",
-                                                  "Send Feedback...", "-", "Quit Tavlo"}));
+                                                  "Send Feedback…", "-", "Quit Tavlo"}));
     EXPECT_FALSE(items[4].enabled);
     EXPECT_EQ(items.back().keyEquivalent, "q");
 
@@ -145,13 +167,46 @@ TEST_F(Startup, TheMenuListsRecentDictationsAndPastesTheFullText) {
     EXPECT_EQ(desktop->terminateRequests, 1);
 }
 
+TEST_F(Startup, TheVeryFirstStartWelcomesOnceWithTheKeyThatActsHere) {
+    keys->functionKey = "Right Ctrl";
+    store.setWelcomeShown(false);
+    store.setSpeechModel(SpeechModel::localWhisper);
+    controller->applicationDidFinishLaunching();
+    ASSERT_EQ(alerts->shown.size(), 1u);
+    EXPECT_EQ(alerts->shown[0].message, "Welcome to Tavlo");
+    const std::string& text = alerts->shown[0].informativeText;
+    EXPECT_TRUE(text.starts_with("Hold Right Ctrl to dictate; double-tap Right Ctrl for hands-free.\n")) << text;
+    EXPECT_NE(text.find("where your cursor is"), std::string::npos) << text;
+    EXPECT_NE(text.find("running tavlo again"), std::string::npos) << text;
+    EXPECT_TRUE(text.ends_with("Speech engine: local Whisper, ready.")) << text;
+    // It never takes the keyboard from what the user is typing into.
+    EXPECT_FALSE(alerts->shown[0].takesFocus);
+    EXPECT_EQ(alerts->shown[0].buttons, (std::vector<std::string>{"Got it", "Open Home"}));
+    EXPECT_TRUE(store.welcomeShown());
+    // The tray and the bubble name the same key.
+    EXPECT_EQ(statusItem->toolTip(), "Tavlo: Hold Right Ctrl to dictate; double-tap Right Ctrl for hands-free.");
+    EXPECT_TRUE(bubble->toolTip().starts_with(statusItem->toolTip())) << bubble->toolTip();
+
+    // A later start shows nothing.
+    alerts->answer(0);
+    controller->applicationDidFinishLaunching();
+    EXPECT_EQ(alerts->shown.size(), 1u);
+
+    // Other triggers are named by their keys.
+    store.setHoldTrigger(TriggerShortcut::modifierOnly(CarbonModifier::control | CarbonModifier::option, "x"));
+    store.setPressTrigger(TriggerShortcut::key(KeyShortcut::make(49, CarbonModifier::command, "x")));
+    controller->reloadHotKeys();
+    EXPECT_EQ(statusItem->toolTip(), "Tavlo: Hold Ctrl+Alt to dictate; press Super+Space to start and stop hands-free.");
+}
+
 TEST_F(Startup, HelpAndFeedback) {
+    keys->functionKey = "Right Ctrl";
     controller->menuHelp();
     ASSERT_EQ(alerts->shown.size(), 1u);
     EXPECT_EQ(alerts->shown[0].message, "Tavlo triggers");
     EXPECT_EQ(alerts->shown[0].informativeText,
-              "Hold trigger: record while held, release to paste\nPress trigger: press once to start, press again "
-              "to stop\nEscape: cancel\nReturn: stop and paste");
+              "Hold trigger (Right Ctrl): record while held, release to paste\nPress trigger (Double-tap Right Ctrl): "
+              "press once to start, press again to stop\nEscape: cancel\nReturn: stop and paste");
     controller->menuSendFeedback();
     EXPECT_EQ(desktop->openedURLs, std::vector<std::string>{"mailto:feedback@tavlo.app?subject=Tavlo%20feedback"});
 }

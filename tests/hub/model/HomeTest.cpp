@@ -317,6 +317,7 @@ TEST_F(Home, APIKeyDialogAnswers) {
         std::optional<std::string> storedAfter;
         int ticks;
         int beeps;
+        const char* error = "";  // shown in the dialog, which stays open
     };
     const std::vector<Case> cases{
         {"blank key beeps", std::nullopt, APIKeyAnswer::saveKey, " \n\t ", false, std::nullopt, 0, 1},
@@ -324,9 +325,14 @@ TEST_F(Home, APIKeyDialogAnswers) {
         {"clearing", "sk-old", APIKeyAnswer::clearKey, "ignored", false, std::nullopt, 1, 0},
         {"cancel keeps the key", "sk-old", APIKeyAnswer::cancel, "sk-new", false, "sk-old", 0, 0},
         {"a key with a line break inside is refused", std::nullopt, APIKeyAnswer::saveKey, "sk-a\nsk-b", false,
-         std::nullopt, 0, 1},
+         std::nullopt, 0, 1, "The key was not saved: it holds a line break. Paste the key alone and try again."},
         {"a refusing keyring is not a success", std::nullopt, APIKeyAnswer::saveKey, "sk-new", true, std::nullopt, 0,
-         1},
+         1,
+         "The key was not saved: the desktop keyring refused it. Check that a keyring (such as GNOME Keyring or "
+         "KWallet) is running and unlocked, then try again."},
+        {"a refused removal says so", "sk-old", APIKeyAnswer::clearKey, "", true, "sk-old", 0, 1,
+         "The key was not removed: the desktop keyring refused. Check that it is running and unlocked, then try "
+         "again."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -336,7 +342,7 @@ TEST_F(Home, APIKeyDialogAnswers) {
         const int ticks = feedback->ticks;
         const int beeps = feedback->beeps;
 
-        home().answerAPIKeyDialog(c.answer, c.field);
+        EXPECT_EQ(home().answerAPIKeyDialog(c.answer, c.field), c.error);
 
         secrets.setFailing(false);
         EXPECT_EQ(store.openAIAPIKey(), c.storedAfter);
@@ -362,6 +368,22 @@ TEST_F(Home, TriggerRowsShowTheDraftTriggers) {
     store.setPressTrigger(TriggerShortcut::key(KeyShortcut::make(49, CarbonModifier::control, "Ctrl+Space")));
     home().reloadDraft();
     EXPECT_EQ(home().triggerRows()[1].shortcutText, "Ctrl+Space");
+}
+
+TEST_F(Home, TheFunctionKeyIsNamedByTheKeyThatActsAsItHere) {
+    // Most Linux keyboards report no Fn key; Right Ctrl stands in for it.
+    appHost->functionKey = "Right Ctrl";
+    EXPECT_EQ(home().triggerRows()[0].shortcutText, "Right Ctrl");
+    EXPECT_EQ(home().triggerRows()[1].shortcutText, "Double-tap Right Ctrl");
+    EXPECT_EQ(hub->shortcuts().fixedKeysNote(),
+              "Fixed while recording: Return commits, Escape cancels. Right Ctrl hold is push-to-talk; double-tap "
+              "Right Ctrl latches dictation. Mouse trigger: F13.");
+    EXPECT_EQ(hub->shortcuts().subtitle(), "Record your own key combos. Right Ctrl remains the push-to-talk key.");
+    store.setHoldTrigger(TriggerShortcut::modifierOnly(CarbonModifier::control | CarbonModifier::option, "Ctrl+Opt"));
+    store.setPressTrigger(TriggerShortcut::key(KeyShortcut::make(49, CarbonModifier::control, "Ctrl+Space")));
+    EXPECT_EQ(hub->shortcuts().fixedKeysNote(),
+              "Fixed while recording: Return commits, Escape cancels. Ctrl+Alt hold is push-to-talk; Ctrl+Space "
+              "latches dictation. Mouse trigger: F13.");
 }
 
 TEST_F(Home, PopupsListTheirChoicesAndShowTheDraft) {

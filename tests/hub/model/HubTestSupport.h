@@ -29,6 +29,7 @@ public:
         calls.push_back(active ? "captureActive(true)" : "captureActive(false)");
     }
     std::string shortcutStatusText() const override { return statusText; }
+    std::string functionKeyName() const override { return functionKey; }
     void checkForUpdates() override { calls.push_back("checkForUpdates"); }
     void copyTextFromHub(const std::string& text) override { calls.push_back("copy:" + text); }
     void pasteTextFromHub(const std::string& text) override { calls.push_back("paste:" + text); }
@@ -42,6 +43,7 @@ public:
 
     std::vector<std::string> calls;
     std::string statusText = "All shortcuts registered";
+    std::string functionKey = "Fn";
     // When set, transcriptions are answered inside the call, as a refusal is.
     std::optional<FileTranscriptionResult> answerAtOnce;
     std::vector<FileTranscriptionCompletion> transcriptions;

@@ -14,6 +14,7 @@ constexpr std::uint16_t space = 49;
 constexpr std::uint16_t letterK = 40;
 constexpr int toggleTag = 0;
 constexpr int professionalTag = 1;
+constexpr int casualTag = 2;
 constexpr int holdTag = 0;
 constexpr int pressTag = 1;
 
@@ -29,7 +30,7 @@ protected:
 TEST_F(KeyCaptureTest, RecordingAnActionShortcutStoresItAndSwitchesHotKeysBackOn) {
     shortcuts().recordShortcut(toggleTag);
     EXPECT_EQ(capture().capturedAction(), ShortcutAction::toggle);
-    EXPECT_EQ(shortcuts().rows()[0].shortcutText, "Press new shortcut...");
+    EXPECT_EQ(shortcuts().rows()[0].shortcutText, "Press new shortcut…");
     EXPECT_TRUE(shortcuts().rows()[0].isCapturing);
     EXPECT_EQ(shortcuts().rows()[0].recordButtonTitle, "Cancel");
     EXPECT_EQ(shortcuts().rows()[1].recordButtonTitle, "Record");
@@ -38,10 +39,10 @@ TEST_F(KeyCaptureTest, RecordingAnActionShortcutStoresItAndSwitchesHotKeysBackOn
 
     EXPECT_TRUE(press(HubKeyEvent::keyDown(space, ctrl | opt)));
 
-    EXPECT_EQ(store.shortcuts().toggle, KeyShortcut::make(49, 0x1800, "Ctrl+Opt+Space"));
+    EXPECT_EQ(store.shortcuts().toggle, KeyShortcut::make(49, 0x1800, "Ctrl+Alt+Space"));
     EXPECT_FALSE(capture().isActive());
     EXPECT_EQ(takeHostCalls(), (std::vector<std::string>{"captureActive(false)"}));
-    EXPECT_EQ(shortcuts().rows()[0].shortcutText, "Ctrl+Opt+Space");
+    EXPECT_EQ(shortcuts().rows()[0].shortcutText, "Ctrl+Alt+Space");
     EXPECT_EQ(shortcuts().rows()[0].recordButtonTitle, "Record");
 }
 
@@ -70,7 +71,7 @@ TEST_F(KeyCaptureTest, ActionCaptureAcceptsOnlyKeysWithAModifier) {
         {"Escape as a modifier change ends it too", {HubKeyEvent::modifiersChanged(0, escapeKeyCode)}, {true},
          std::nullopt, false, 0},
         {"all four modifiers", {HubKeyEvent::keyDown(space, ctrl | opt | shift | cmd)}, {true},
-         KeyShortcut::make(49, 0x1B00, "Ctrl+Opt+Shift+Cmd+Space"), false, 0},
+         KeyShortcut::make(49, 0x1B00, "Ctrl+Alt+Shift+Super+Space"), false, 0},
         {"other events are not handled", {HubKeyEvent{HubKeyEvent::Type::other, letterK, ctrl}}, {false}, std::nullopt,
          true, 0},
     };
@@ -102,7 +103,7 @@ TEST_F(KeyCaptureTest, RecordInAnotherRowMovesTheCapture) {
     shortcuts().recordShortcut(professionalTag);
     EXPECT_EQ(capture().capturedAction(), ShortcutAction::professional);
     press(HubKeyEvent::keyDown(letterK, cmd));
-    EXPECT_EQ(store.shortcuts().professional, KeyShortcut::make(40, 0x0100, "Cmd+K"));
+    EXPECT_EQ(store.shortcuts().professional, KeyShortcut::make(40, 0x0100, "Super+K"));
     EXPECT_EQ(store.shortcuts().toggle, ShortcutSettings::defaults().toggle);
 }
 
@@ -122,7 +123,7 @@ TEST_F(KeyCaptureTest, ResetStoresTheDefaultAndReloadsHotKeys) {
 
     shortcuts().resetShortcut(professionalTag);
 
-    EXPECT_EQ(store.shortcuts().professional, KeyShortcut::make(19, 0x0800, "Opt+2"));
+    EXPECT_EQ(store.shortcuts().professional, KeyShortcut::make(19, 0x0800, "Alt+2"));
     EXPECT_FALSE(capture().isActive());
     EXPECT_EQ(takeHostCalls(), (std::vector<std::string>{"captureActive(false)", "reloadHotKeys"}));
     EXPECT_EQ(hub->selectedSection(), HubSection::shortcuts);
@@ -140,7 +141,7 @@ TEST_F(KeyCaptureTest, WithoutAHostTheShortcutIsStillStored) {
     appHost.reset();
     shortcuts().recordShortcut(toggleTag);
     press(HubKeyEvent::keyDown(space, cmd));
-    EXPECT_EQ(store.shortcuts().toggle.display, "Cmd+Space");
+    EXPECT_EQ(store.shortcuts().toggle.display, "Super+Space");
     EXPECT_EQ(shortcuts().statusLine().text, "All shortcuts registered");
 }
 
@@ -150,7 +151,7 @@ TEST_F(KeyCaptureTest, RowTextComesFromKeyCodeAndMaskNotTheStoredDisplay) {
     const auto rows = shortcuts().rows();
     ASSERT_EQ(rows.size(), 5u);
     EXPECT_EQ(rows[3].shortcutText, "Ctrl+Shift+A");
-    EXPECT_EQ(rows[4].shortcutText, "Opt+Key 70000");
+    EXPECT_EQ(rows[4].shortcutText, "Alt+Key 70000");
     const std::vector<std::string> titles{"Hands-free toggle", "Professional rewrite", "Casual rewrite",
                                           "List rewrite", "Clean rewrite"};
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -158,6 +159,51 @@ TEST_F(KeyCaptureTest, RowTextComesFromKeyCodeAndMaskNotTheStoredDisplay) {
         EXPECT_EQ(rows[i].tag, static_cast<int>(i));
         EXPECT_EQ(rows[i].resetButtonTitle, "Reset");
     }
+}
+
+TEST_F(KeyCaptureTest, ShortcutsStoredWithOtherWordsShowLinuxKeyNames) {
+    // Settings written with other modifier words keep their codes and masks;
+    // what the user reads comes from those alone.
+    store.setShortcut(KeyShortcut::make(49, 0x1800, "Ctrl+Opt+Space"), ShortcutAction::toggle);
+    store.setShortcut(KeyShortcut::make(38, 0x0100, "Cmd+J"), ShortcutAction::professional);
+    EXPECT_EQ(shortcuts().rows()[0].shortcutText, "Ctrl+Alt+Space");
+    EXPECT_EQ(shortcuts().rows()[1].shortcutText, "Super+J");
+    EXPECT_EQ(ShortcutsViewModel::shortcutText(ShortcutSettings::defaults().casual), "Alt+3");
+
+    store.setHoldTrigger(TriggerShortcut::modifierOnly(0x0900, "Opt+Cmd"));
+    store.setPressTrigger(TriggerShortcut::key(KeyShortcut::make(40, 0x0A00, "Shift+Opt+K")));
+    home().reloadDraft();
+    const auto rows = home().triggerRows();
+    EXPECT_EQ(rows[0].shortcutText, "Alt+Super");
+    EXPECT_EQ(rows[1].shortcutText, "Alt+Shift+K");
+}
+
+TEST_F(KeyCaptureTest, KeysAnotherActionUsesAreRefusedWithTheReason) {
+    shortcuts().recordShortcut(professionalTag);
+    const int beeps = feedback->beeps;
+    // Ctrl+Alt+Space is the hands-free toggle's.
+    EXPECT_TRUE(press(HubKeyEvent::keyDown(space, ctrl | opt)));
+    EXPECT_EQ(feedback->beeps - beeps, 1);
+    EXPECT_EQ(store.shortcuts().professional, ShortcutSettings::defaults().professional);
+    EXPECT_TRUE(capture().isActive());
+    const auto line = shortcuts().statusLine();
+    EXPECT_EQ(line.text, "Ctrl+Alt+Space is already the Hands-free toggle shortcut. Choose other keys.");
+    EXPECT_EQ(line.tone, ShortcutsViewModel::StatusTone::red);
+    // Free keys are taken, and the message goes.
+    EXPECT_TRUE(press(HubKeyEvent::keyDown(letterK, ctrl | shift)));
+    EXPECT_EQ(store.shortcuts().professional.keyCode, 40u);
+    EXPECT_EQ(shortcuts().statusLine().text, "All shortcuts registered");
+
+    // A trigger key is no action's shortcut either, and the other way round.
+    store.setPressTrigger(TriggerShortcut::key(KeyShortcut::make(49, 0x1000, "Ctrl+Space")));
+    shortcuts().recordShortcut(casualTag);
+    press(HubKeyEvent::keyDown(space, ctrl));
+    EXPECT_EQ(shortcuts().statusLine().text, "Ctrl+Space is already a dictation trigger. Choose other keys.");
+    shortcuts().recordShortcut(casualTag);  // Cancel
+    home().recordTrigger(holdTag);
+    press(HubKeyEvent::keyDown(letterK, ctrl | shift));
+    EXPECT_FALSE(capture().pendingTrigger());
+    EXPECT_EQ(home().triggerRows()[0].detail, "Ctrl+Shift+K is already the Professional rewrite shortcut. Choose other keys.");
 }
 
 TEST_F(KeyCaptureTest, StatusLineTurnsRedWhenAShortcutCouldNotRegister) {
@@ -171,22 +217,22 @@ TEST_F(KeyCaptureTest, StatusLineTurnsRedWhenAShortcutCouldNotRegister) {
 
 // --- Triggers --------------------------------------------------------------------
 
-TEST_F(KeyCaptureTest, RecordingCtrlOptTriggerFollowsEachModifierChange) {
+TEST_F(KeyCaptureTest, RecordingCtrlAltTriggerFollowsEachModifierChange) {
     home().recordTrigger(holdTag);
     EXPECT_EQ(takeHostCalls(), (std::vector<std::string>{"captureActive(true)"}));
     auto pill = [this] { return home().triggerRows()[0].shortcutText; };
-    EXPECT_EQ(pill(), "Press keys...");
+    EXPECT_EQ(pill(), "Press keys…");
 
     EXPECT_TRUE(press(HubKeyEvent::modifiersChanged(ctrl)));
     EXPECT_EQ(pill(), "Ctrl");
     EXPECT_TRUE(press(HubKeyEvent::modifiersChanged(ctrl | opt)));
-    EXPECT_EQ(pill(), "Ctrl+Opt");
+    EXPECT_EQ(pill(), "Ctrl+Alt");
     // Letting go of everything at once keeps the combination.
     EXPECT_FALSE(press(HubKeyEvent::modifiersChanged(0)));
-    EXPECT_EQ(pill(), "Ctrl+Opt");
-    EXPECT_EQ(capture().pendingTrigger(), TriggerShortcut::modifierOnly(0x1800, "Ctrl+Opt"));
+    EXPECT_EQ(pill(), "Ctrl+Alt");
+    EXPECT_EQ(capture().pendingTrigger(), TriggerShortcut::modifierOnly(0x1800, "Ctrl+Alt"));
 
-    // Letting go of Opt first leaves Ctrl.
+    // Letting go of Alt first leaves Ctrl.
     press(HubKeyEvent::modifiersChanged(ctrl | opt));
     press(HubKeyEvent::modifiersChanged(ctrl));
     EXPECT_EQ(pill(), "Ctrl");
@@ -204,14 +250,14 @@ TEST_F(KeyCaptureTest, TriggerCaptureTakesFnModifiersOrAKeyWithAModifier) {
         {"Fn", {HubKeyEvent::modifiersChanged(functionKeyFlag)}, TriggerShortcut::function(), 0},
         {"Fn wins over Ctrl", {HubKeyEvent::modifiersChanged(functionKeyFlag | ctrl)}, TriggerShortcut::function(), 0},
         {"Shift alone", {HubKeyEvent::modifiersChanged(shift)}, TriggerShortcut::modifierOnly(0x0200, "Shift"), 0},
-        {"Cmd+Shift", {HubKeyEvent::modifiersChanged(cmd | shift)}, TriggerShortcut::modifierOnly(0x0300, "Shift+Cmd"),
+        {"Cmd+Shift", {HubKeyEvent::modifiersChanged(cmd | shift)}, TriggerShortcut::modifierOnly(0x0300, "Shift+Super"),
          0},
         {"Ctrl+Space", {HubKeyEvent::keyDown(space, ctrl)},
          TriggerShortcut::key(KeyShortcut::make(49, 0x1000, "Ctrl+Space")), 0},
         {"a plain letter beeps", {HubKeyEvent::keyDown(letterK, 0)}, std::nullopt, 1},
         {"a later key replaces the first",
          {HubKeyEvent::modifiersChanged(ctrl), HubKeyEvent::keyDown(letterK, opt)},
-         TriggerShortcut::key(KeyShortcut::make(40, 0x0800, "Opt+K")), 0},
+         TriggerShortcut::key(KeyShortcut::make(40, 0x0800, "Alt+K")), 0},
     };
     for (const TriggerCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -223,7 +269,7 @@ TEST_F(KeyCaptureTest, TriggerCaptureTakesFnModifiersOrAKeyWithAModifier) {
         const auto row = home().triggerRows()[1];
         EXPECT_EQ(row.buttons.at(1).enabled, c.pending.has_value());
         if (!c.pending) {
-            EXPECT_EQ(row.shortcutText, "Press keys...");
+            EXPECT_EQ(row.shortcutText, "Press keys…");
         }
         home().cancelTrigger();
     }

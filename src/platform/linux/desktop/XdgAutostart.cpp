@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <sstream>
 
@@ -52,14 +53,31 @@ bool switchedOff(const std::string& text) {
 }  // namespace
 
 XdgAutostart::XdgAutostart(const HostEnvironment& host, std::filesystem::path program)
-    : entry_(configHome(host) / "autostart" / "app.tavlo.Tavlo.desktop"), program_(std::move(program)) {}
+    : entry_(configHome(host) / "autostart" / "app.tavlo.Tavlo.desktop"), program_(commandFor(host, program)) {}
+
+std::filesystem::path XdgAutostart::commandFor(const HostEnvironment& host, const std::filesystem::path& program) {
+    const std::string path = host.variable("PATH").value_or("");
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        const std::size_t end = std::min(path.find(':', start), path.size());
+        const std::filesystem::path folder = path.substr(start, end - start);
+        start = end + 1;
+        // Only the first `tavlo` on PATH is the one a bare command starts.
+        if (folder.empty() || !folder.is_absolute()) continue;
+        const std::filesystem::path candidate = folder / "tavlo";
+        if (!host.isExecutableFile(candidate.string())) continue;
+        std::error_code error;
+        return std::filesystem::equivalent(candidate, program, error) ? std::filesystem::path("tavlo") : program;
+    }
+    return program;
+}
 
 std::string XdgAutostart::entryText(const std::filesystem::path& program) {
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=Tavlo\n"
            "Comment=Start Tavlo when you log in\n"
-           "Exec=" + execValue(program.string()) + "\n"
+           "Exec=" + (program == "tavlo" ? std::string("tavlo") : execValue(program.string())) + "\n"
            "Icon=app.tavlo.Tavlo\n"
            "Terminal=false\n"
            "NoDisplay=true\n"

@@ -14,7 +14,12 @@ namespace tavlo {
 class XdgAutostart final : public LoginStartup {
 public:
     // `program` is the executable the entry starts (this program's path).
+    // When it is the `tavlo` found on PATH (an installed program) the entry
+    // names it by that command alone, so it keeps working after the program
+    // is updated or moved by the package manager.
     XdgAutostart(const HostEnvironment& host, std::filesystem::path program);
+    // "tavlo" when `program` is the one PATH finds under that name, else `program`.
+    static std::filesystem::path commandFor(const HostEnvironment& host, const std::filesystem::path& program);
 
     bool isEnabled() const override;
     bool setEnabled(bool enabled) override;

@@ -48,6 +48,27 @@ TEST_F(XdgAutostartTest, TurningOnWritesAnEntryThatStartsThisProgramAndTurningOf
     EXPECT_TRUE(autostart.setEnabled(false)) << "already off";
 }
 
+TEST_F(XdgAutostartTest, AnInstalledProgramIsStartedByItsCommandNotByThePathOfThisCopy) {
+    const fs::path installed = folder.path() / "bin";
+    fs::create_directories(installed);
+    { std::ofstream(installed / "tavlo") << "#!/bin/sh\n"; }
+    fs::permissions(installed / "tavlo", fs::perms::owner_all);
+    const fs::path build = folder.path() / "build";
+    fs::create_directories(build);
+    { std::ofstream(build / "tavlo") << "#!/bin/sh\n"; }
+    fs::permissions(build / "tavlo", fs::perms::owner_all);
+    host.variables["PATH"] = "relative:" + installed.string() + ":/usr/bin";
+    host.executableFiles.insert((installed / "tavlo").string());
+
+    XdgAutostart fromPath(host, installed / "tavlo");
+    ASSERT_TRUE(fromPath.setEnabled(true));
+    EXPECT_NE(read(fromPath.entryPath()).find("\nExec=tavlo\n"), std::string::npos) << read(fromPath.entryPath());
+    // A copy PATH does not find (a build folder) can only be named by its path.
+    XdgAutostart fromBuild(host, build / "tavlo");
+    ASSERT_TRUE(fromBuild.setEnabled(true));
+    EXPECT_NE(read(fromBuild.entryPath()).find("\nExec=\"" + (build / "tavlo").string() + "\"\n"), std::string::npos);
+}
+
 // The written entry read back the way desktops read it (GLib's key file
 // reader, then its shell-style argument parser): one argument, the path
 // exactly, whatever characters the install path has.

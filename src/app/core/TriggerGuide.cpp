@@ -1,0 +1,32 @@
+#include "app/core/TriggerGuide.h"
+
+#include "settings/ShortcutDisplay.h"
+
+namespace tavlo {
+
+std::string triggerSummary(const TriggerShortcut& hold, const TriggerShortcut& press,
+                           const std::string& functionKeyName) {
+    const std::string holdKeys = triggerDisplay(hold, functionKeyName);
+    std::string line = "Hold " + holdKeys + " to dictate; ";
+    if (press.isFunctionKey)
+        line += "double-tap " + triggerDisplay(press, functionKeyName) + " for hands-free.";
+    else
+        line += "press " + triggerDisplay(press, functionKeyName) + " to start and stop hands-free.";
+    return line;
+}
+
+AlertRequest welcomeAlert(const std::string& triggerLine, const std::string& engineState) {
+    return AlertRequest{
+        "Welcome to Tavlo",
+        triggerLine +
+            "\nSpeak, then let go: the text is typed where your cursor is, in any application."
+            "\nEscape cancels a dictation, Return stops it at once."
+            "\n\nSettings, history and files to transcribe are in Home: open it from the tray icon "
+            "(where the panel has one) or by running tavlo again."
+            "\n\n" + engineState,
+        {"Got it", "Open Home"},
+        false,
+    };
+}
+
+}  // namespace tavlo
