@@ -1,7 +1,8 @@
 #pragma once
 // Real speech for the silence-trimming tests: a sentence spoken by espeak-ng,
 // alone or with seconds of silence or low noise on each side, stored in the
-// form a recording takes (any rate, channel count, WAV or CAF, float samples).
+// form a recording takes (any rate, channel count, WAV or CAF, float or 16-bit
+// samples).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -18,7 +19,11 @@ struct RecordingForm {
     int sampleRate = 48000;
     int channels = 1;
     std::string extension = "caf";  // "caf" or "wav"
+    bool sixteenBitIntegers = false;  // else 32-bit float samples
 };
+
+// The program's own dictation recordings: 16 kHz mono 16-bit WAV.
+inline const RecordingForm kDictationRecording{16000, 1, "wav", true};
 
 // The sox effect that makes `seconds` of the padding, or empty for none.
 inline std::vector<std::string> paddingSound(Padding padding, double seconds) {
@@ -76,7 +81,8 @@ inline std::filesystem::path makePaddedSpeech(const std::filesystem::path& folde
     }
     const std::filesystem::path out = folder / (name + "." + form.extension);
     std::vector<std::string> args = parts;
-    args.insert(args.end(), {"-e", "floating-point", "-b", "32", out.string()});
+    if (form.sixteenBitIntegers) args.insert(args.end(), {"-e", "signed-integer", "-b", "16", out.string()});
+    else args.insert(args.end(), {"-e", "floating-point", "-b", "32", out.string()});
     runSox(args);
     return out;
 }

@@ -51,6 +51,19 @@ protected:
             std::error_code ignored;
             std::filesystem::remove_all(sway().home() / sub, ignored);
         }
+        // Past the first start: sway gives the focus to every new window, the
+        // welcome included, and these tests need it on their own fields.
+        const std::filesystem::path config = sway().home() / ".config/tavlo";
+        std::filesystem::create_directories(config);
+        std::filesystem::permissions(config, std::filesystem::perms::owner_all);
+        {
+            std::ofstream settings(config / "settings.json");
+            settings << "{\"welcomeShown\": true}\n";
+        }
+        std::filesystem::permissions(config / "settings.json",
+                                     std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+        for (const auto& path : {sway().home() / ".config", config, config / "settings.json"})
+            if (::chown(path.c_str(), sway().uid(), sway().gid()) != 0) ADD_FAILURE() << "cannot chown " << path;
     }
     static SwayDesktop& sway() { return SwayDesktop::shared(); }
 

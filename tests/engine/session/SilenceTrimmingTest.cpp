@@ -131,12 +131,12 @@ protected:
 };
 
 TEST_F(LocalWhisperSilence, PaddedSpeechGivesTheBareSpeechsTextFromAShorterFile) {
-    const fs::path bare = makePaddedSpeech(scratch_.path(), "bare", kSentence, Padding::none, 0);
+    const fs::path bare = makePaddedSpeech(scratch_.path(), "bare", kSentence, Padding::none, 0, kDictationRecording);
     const std::string bareText = dictate(bare);
     EXPECT_EQ(bareText, "text: Hello world, this is a dictation test.");
     for (const PaddingCase& c : kSpeechPaddings) {
         SCOPED_TRACE(c.name);
-        const fs::path padded = makePaddedSpeech(scratch_.path(), c.name, kSentence, c.padding, kPaddingSeconds);
+        const fs::path padded = makePaddedSpeech(scratch_.path(), c.name, kSentence, c.padding, kPaddingSeconds, kDictationRecording);
         EXPECT_EQ(dictate(padded), bareText);
         ASSERT_FALSE(handOver_->sizes.empty());
         // Of the six seconds of padding, at most about one is handed over.
@@ -147,7 +147,7 @@ TEST_F(LocalWhisperSilence, PaddedSpeechGivesTheBareSpeechsTextFromAShorterFile)
 TEST_F(LocalWhisperSilence, ARecordingWithoutSpeechEndsEmptyWithoutRunningWhisper) {
     for (const PaddingCase& c : kNoSpeech) {
         SCOPED_TRACE(c.name);
-        const fs::path quiet = makePaddedSpeech(scratch_.path(), c.name, "", c.padding, kPaddingSeconds);
+        const fs::path quiet = makePaddedSpeech(scratch_.path(), c.name, "", c.padding, kPaddingSeconds, kDictationRecording);
         EXPECT_EQ(dictate(quiet), "text: ");
         EXPECT_TRUE(handOver_->sizes.empty());
         EXPECT_EQ(whisperRuns(), 0u);
@@ -174,7 +174,7 @@ protected:
     }
 
     TemporaryDirectory audio;
-    const RecordingForm form{48000, 1, "wav"};  // what the engine records for the cloud
+    const RecordingForm form = kDictationRecording;
 };
 
 TEST_F(CloudSilence, PaddedSpeechGivesTheBareSpeechsTextFromAShorterUpload) {
