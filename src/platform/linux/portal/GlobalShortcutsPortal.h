@@ -24,7 +24,7 @@ class PortalRequest;
 struct PortalShortcut {
     std::string id;
     std::string description;
-    // In the shortcuts specification's words ("CTRL+ALT+d"); may be empty.
+    // In the XDG shortcut format ("CTRL+ALT+d"); may be empty.
     std::string preferredTrigger;
 };
 

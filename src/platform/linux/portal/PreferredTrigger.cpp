@@ -10,7 +10,7 @@
 namespace tavlo::portal {
 namespace {
 
-// The stored modifier masks and their names in the specification.
+// The stored modifier masks and the names the XDG shortcut format gives them.
 constexpr std::array<std::pair<std::uint32_t, const char*>, 4> modifierNames = {{
     {0x1000, "CTRL"},   // control
     {0x0800, "ALT"},    // option

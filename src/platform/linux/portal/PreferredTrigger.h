@@ -1,6 +1,6 @@
 #pragma once
 // A stored key combination in the words a GlobalShortcuts portal takes as a
-// preferred trigger (the shortcuts specification's: "CTRL+ALT+d", keys by
+// preferred trigger (in the XDG shortcut format: "CTRL+ALT+d", keys by
 // their XKB names), so the desktop offers the user's own keys first.
 #include <cstdint>
 #include <optional>

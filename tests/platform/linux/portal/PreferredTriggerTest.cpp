@@ -9,7 +9,7 @@
 namespace tavlo::portal {
 namespace {
 
-TEST(PreferredTriggerTest, ModifiersComeInTheSpecificationsOrderAndKeysByTheirXkbNames) {
+TEST(PreferredTriggerTest, ModifiersComeInTheXdgShortcutOrderAndKeysByTheirXkbNames) {
     struct Case {
         const char* name;
         std::uint32_t keyCode;
