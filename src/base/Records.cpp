@@ -35,7 +35,8 @@ void requireObject(const json& j) {
 
 const std::vector<VoiceSnippet>& VoiceSnippet::defaults() {
     static const std::vector<VoiceSnippet> snippets{
-        {"insert signature", "Best,\nMarlo"},
+        // A placeholder the user replaces with their own name in Snippets.
+        {"insert signature", "Best,\n[Your name]"},
         {"standup update", "Yesterday:\n- \n\nToday:\n- \n\nBlocked:\n- None"},
         {"shipping note", "Implemented, checked locally, and ready for review."},
     };

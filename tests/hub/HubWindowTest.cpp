@@ -354,10 +354,10 @@ TEST_F(HubWindowTest, RemovingAsksFirstAndSnippetsCanBeEditedAndDeleted) {
     auto* list = find<QListWidget>(content(), "snippetsList");
     ASSERT_TRUE(list);
     ASSERT_EQ(list->count(), 3);
-    EXPECT_EQ(list->item(0)->text(), "\"insert signature\" \u2192 Best,\u21b5Marlo");
+    EXPECT_EQ(list->item(0)->text(), "\"insert signature\" \u2192 Best,\u21b5[Your name]");
     list->setCurrentRow(0);
     auto* expansion = find<hub::HubTextView>(content(), "snippetExpansion");
-    EXPECT_EQ(expansion->toPlainText(), "Best,\nMarlo");
+    EXPECT_EQ(expansion->toPlainText(), "Best,\n[Your name]");
     expansion->setPlainText("Kind regards,\nSam");
     click(buttonTitled(content(), "Save"));
     EXPECT_EQ(store.snippets()[0], (VoiceSnippet{"insert signature", "Kind regards,\nSam"}));

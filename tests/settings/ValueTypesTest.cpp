@@ -179,7 +179,7 @@ TEST(ShortcutSettingsAccess, DefaultsAndReplacement) {
 TEST(SnippetDefaults, ThreeInOrder) {
     const auto& defaults = VoiceSnippet::defaults();
     ASSERT_EQ(defaults.size(), 3u);
-    EXPECT_EQ(defaults[0], (VoiceSnippet{"insert signature", "Best,\nMarlo"}));
+    EXPECT_EQ(defaults[0], (VoiceSnippet{"insert signature", "Best,\n[Your name]"}));
     EXPECT_EQ(defaults[1].expansion, "Yesterday:\n- \n\nToday:\n- \n\nBlocked:\n- None");
     EXPECT_EQ(defaults[2].phrase, "shipping note");
 }

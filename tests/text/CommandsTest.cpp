@@ -63,11 +63,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     SnippetExpansion, Pipeline,
-    Values(PipelineCase{"WholeUtteranceIsExpansion", "Insert signature", S::clean, "Best,\nMarlo", false, false,
+    Values(PipelineCase{"WholeUtteranceIsExpansion", "Insert signature", S::clean, "Best,\n[Your name]", false, false,
                         defaults()},
            PipelineCase{"TrailingMarkIsNotWholeUtterance", "insert signature.", S::verbatim,
-                        "Best,\nMarlo.", false, false, defaults()},
-           PipelineCase{"InsideSentence", "please insert signature now", S::clean, "Please Best,\nMarlo now", false,
+                        "Best,\n[Your name].", false, false, defaults()},
+           PipelineCase{"InsideSentence", "please insert signature now", S::clean, "Please Best,\n[Your name] now", false,
                         false, defaults()},
            PipelineCase{"ExpansionGoesThroughStyle", "shipping note", S::professional,
                         "Implemented, checked locally, and ready for review.", false, false, defaults()},
@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
            PipelineCase{"WholeMatchEndsExpansion", "foo", S::verbatim, "bar", false, false,
                         {{"foo", "bar"}, {"bar", "never"}}},
            PipelineCase{"EmptyPhraseSkipped", "hello", S::verbatim, "hello", false, false, {{"", "boom"}}},
-           PipelineCase{"AfterPressEnterCut", "insert signature send it", S::verbatim, "Best,\nMarlo", true, false,
+           PipelineCase{"AfterPressEnterCut", "insert signature send it", S::verbatim, "Best,\n[Your name]", true, false,
                         defaults()},
            PipelineCase{"ExpansionMayHoldStyleCommand", "sig", S::verbatim, "- Call me\n- Bye", false, false,
                         {{"sig", "turn to list call me. bye"}}}),

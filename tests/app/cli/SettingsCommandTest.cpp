@@ -60,7 +60,7 @@ TEST_F(SettingsCommand, AFreshMachineGetsTheFirstRunValues) {
     EXPECT_EQ(json(settings), json::parse(R"({
         "dictionaryWords": [],
         "snippets": [
-            {"phrase": "insert signature", "expansion": "Best,\nMarlo"},
+            {"phrase": "insert signature", "expansion": "Best,\n[Your name]"},
             {"phrase": "standup update", "expansion": "Yesterday:\n- \n\nToday:\n- \n\nBlocked:\n- None"},
             {"phrase": "shipping note", "expansion": "Implemented, checked locally, and ready for review."}],
         "recent": [], "transformStyle": "Clean", "bubbleFrame": null, "bubbleVisible": true, "autoPaste": true,
