@@ -1,6 +1,7 @@
 #include "app/desktop/QtAlerts.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <memory>
@@ -12,6 +13,10 @@ void QtAlerts::present(const AlertRequest& alert, std::function<void(int chosen)
     auto* box = new QMessageBox(alert.isProblem ? QMessageBox::Warning : QMessageBox::Information, QStringLiteral("Tavlo"),
                                 QString::fromStdString(alert.message));
     box->setAttribute(Qt::WA_DeleteOnClose);
+    // An alert still open when the program ends (a stop request, the session
+    // ending) goes with it, and so does what its callback holds.
+    if (auto* application = QCoreApplication::instance())
+        QObject::connect(application, &QCoreApplication::aboutToQuit, box, &QObject::deleteLater);
     box->setInformativeText(QString::fromStdString(alert.informativeText));
     auto buttons = std::make_shared<std::vector<QAbstractButton*>>();
     for (std::size_t i = 0; i < alert.buttons.size(); ++i) {
