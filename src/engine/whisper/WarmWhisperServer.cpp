@@ -293,7 +293,12 @@ void WarmWhisperServer::launch(const std::string& serverURL, const fs::path& mod
     // Its end is otherwise noticed at the next use; only the lock is given
     // back then, so another run may start the next server.
     auto launched = std::make_shared<std::weak_ptr<ChildProcess>>();
-    auto onEnd = [weak = weak_from_this(), queue = settings_.mainQueue, launched](const ProcessTermination&) {
+    // The launcher keeps this callback, and the queue's pending work can hold
+    // the launcher, so the queue is held weakly here.
+    auto onEnd = [weak = weak_from_this(), weakQueue = std::weak_ptr<MainQueue>(settings_.mainQueue),
+                  launched](const ProcessTermination&) {
+        const auto queue = weakQueue.lock();
+        if (!queue) return;
         queue->post([weak, launched] {
             if (auto self = weak.lock()) self->serverEnded(launched->lock());
         });
