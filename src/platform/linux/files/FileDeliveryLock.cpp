@@ -1,13 +1,8 @@
 #include "platform/linux/files/FileDeliveryLock.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-
-#include "platform/PlatformError.h"
+#include "platform/linux/files/PrivateFileLock.h"
 #include "platform/linux/files/SystemTemporaryFiles.h"
 
 namespace tavlo {
@@ -18,30 +13,9 @@ FileDeliveryLock::~FileDeliveryLock() { release(); }
 
 bool FileDeliveryLock::tryAcquire() {
     if (descriptor_ >= 0) return true;
-    try {
-        // Made private, or refused when someone else's.
-        SystemTemporaryFiles(folder_).createDirectories(folder_);
-    } catch (const PlatformError&) {
-        return true;
-    }
-    const std::filesystem::path file = folder_ / "delivery.lock";
-    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-    if (fd < 0) return true;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
-        ::close(fd);
-        return true;
-    }
-    int locked;
-    do {
-        locked = ::flock(fd, LOCK_EX | LOCK_NB);
-    } while (locked != 0 && errno == EINTR);
-    if (locked != 0) {
-        const bool busy = errno == EWOULDBLOCK;
-        ::close(fd);
-        return !busy;
-    }
-    descriptor_ = fd;
+    const PrivateFileLock lock = tryLockPrivateFile(folder_, "delivery.lock");
+    if (lock.outcome == PrivateFileLock::Outcome::busy) return false;
+    descriptor_ = lock.descriptor;
     return true;
 }
 

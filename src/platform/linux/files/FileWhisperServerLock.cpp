@@ -14,6 +14,7 @@
 #include "platform/linux/files/AtomicFile.h"
 #include "platform/linux/files/SystemTemporaryFiles.h"
 #include "platform/linux/process/ProcessInfo.h"
+#include "platform/linux/files/PrivateFileLock.h"
 
 namespace tavlo {
 namespace {
@@ -29,30 +30,9 @@ FileWhisperServerLock::~FileWhisperServerLock() { release(); }
 
 bool FileWhisperServerLock::tryAcquire() {
     if (descriptor_ >= 0) return true;
-    try {
-        // Made private, or refused when someone else's.
-        SystemTemporaryFiles(folder_).createDirectories(folder_);
-    } catch (const PlatformError&) {
-        return true;
-    }
-    const std::filesystem::path file = folder_ / "whisper-server.lock";
-    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-    if (fd < 0) return true;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
-        ::close(fd);
-        return true;
-    }
-    int locked;
-    do {
-        locked = ::flock(fd, LOCK_EX | LOCK_NB);
-    } while (locked != 0 && errno == EINTR);
-    if (locked != 0) {
-        const bool busy = errno == EWOULDBLOCK;
-        ::close(fd);
-        return !busy;
-    }
-    descriptor_ = fd;
+    const PrivateFileLock lock = tryLockPrivateFile(folder_, "whisper-server.lock");
+    if (lock.outcome == PrivateFileLock::Outcome::busy) return false;
+    descriptor_ = lock.descriptor;
     return true;
 }
 
