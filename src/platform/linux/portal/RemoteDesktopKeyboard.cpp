@@ -191,30 +191,39 @@ void RemoteDesktopKeyboard::send(const Chord& chord, Completion completion) {
     std::vector<std::pair<std::int32_t, std::uint32_t>> events;
     for (const std::int32_t key : chord) events.emplace_back(key, 1);
     for (auto key = chord.rbegin(); key != chord.rend(); ++key) events.emplace_back(*key, 0);
-    // Sent in order on one connection. The replies may come back in any
-    // order: the completion runs once the last of them is in.
-    struct Pending {
-        Completion completion;
-        bool allTaken = true;
-        ~Pending() {
-            if (completion) completion(allTaken);
-        }
-    };
-    auto pending = std::make_shared<Pending>();
-    pending->completion = std::move(completion);
-    for (const auto& [key, state] : events) {
-        g_dbus_connection_call(
-            bus_, portalName, portalPath, remoteDesktopInterface, "NotifyKeyboardKeycode",
-            g_variant_new("(oa{sv}iu)", session_.c_str(), nullptr, key, state), nullptr, G_DBUS_CALL_FLAGS_NONE, -1,
-            nullptr,
-            [](GObject* source, GAsyncResult* result, void* data) {
-                std::unique_ptr<std::shared_ptr<Pending>> pending(static_cast<std::shared_ptr<Pending>*>(data));
-                GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
-                if (reply) g_variant_unref(reply);
-                else (*pending)->allTaken = false;
-            },
-            new std::shared_ptr<Pending>(pending));
+    // The portal frontend handles calls on a pool of threads, so calls sent
+    // back to back can reach the desktop in another order (a release before
+    // its press). Each event goes out only once the one before it is taken.
+    sendFrom(std::make_shared<KeyEvents>(KeyEvents{std::move(events), 0, std::move(completion)}));
+}
+
+void RemoteDesktopKeyboard::sendFrom(std::shared_ptr<KeyEvents> pending) {
+    // After a refused event only the releases still go out, so no key is
+    // left held down on the desktop.
+    while (pending->refused && pending->next < pending->events.size() && pending->events[pending->next].second != 0)
+        ++pending->next;
+    if (pending->next == pending->events.size()) {
+        if (pending->completion) pending->completion(!pending->refused);
+        return;
     }
+    const auto [key, state] = pending->events[pending->next++];
+    struct Call {
+        std::weak_ptr<RemoteDesktopKeyboard> keyboard;
+        std::shared_ptr<KeyEvents> pending;
+    };
+    g_dbus_connection_call(
+        bus_, portalName, portalPath, remoteDesktopInterface, "NotifyKeyboardKeycode",
+        g_variant_new("(oa{sv}iu)", session_.c_str(), nullptr, key, state), nullptr, G_DBUS_CALL_FLAGS_NONE, -1,
+        nullptr,
+        [](GObject* source, GAsyncResult* result, void* data) {
+            std::unique_ptr<Call> call(static_cast<Call*>(data));
+            GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
+            if (reply) g_variant_unref(reply);
+            else call->pending->refused = true;
+            if (auto self = call->keyboard.lock()) self->sendFrom(std::move(call->pending));
+            else if (call->pending->completion) call->pending->completion(false);
+        },
+        new Call{weak_from_this(), std::move(pending)});
 }
 
 }  // namespace tavlo::portal

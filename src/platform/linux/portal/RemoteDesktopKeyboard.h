@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/KeyEventPoster.h"
@@ -65,6 +66,13 @@ private:
     void startSession();
     void fail(const std::string& problem);
     desktop::TerminalKind kindOf(const std::optional<RunningApplication>& target) const;
+    struct KeyEvents {
+        std::vector<std::pair<std::int32_t, std::uint32_t>> events;  // key code, pressed
+        std::size_t next = 0;
+        Completion completion;
+        bool refused = false;
+    };
+    void sendFrom(std::shared_ptr<KeyEvents> pending);
 
     GDBusConnection* bus_;
     Options options_;
