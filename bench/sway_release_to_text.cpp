@@ -11,10 +11,12 @@
 // X11: at most 500 ms from the release.
 //
 // Measured on the two-core build machine (load about 5): press to tone
-// 150 ms (X11: 14 ms), release to text 659 ms (X11: 493 ms). Both X11 keys
+// 150 ms (X11: 14 ms), release to text 659 ms (X11: 493 ms). The X11 keys
 // reach the running program directly; here each press and release first
-// starts a `tavlo` process, whose start-up (a binary with about a hundred
-// shared libraries) is most of the difference.
+// starts processes: setpriv (the session's user; 60 to 90 ms alone on that
+// machine, which a user's compositor does not need) and then `tavlo`, a
+// binary with about a hundred shared libraries. That is most of the
+// difference.
 #include <benchmark/benchmark.h>
 
 #include <signal.h>
