@@ -27,10 +27,15 @@ public:
         utterances_.process(samples, count);
         heardSamples += count;
     }
-    void speechEnded() override { utterances_.endUtterance(); }
+    void speechEnded() override {
+        utterances_.endUtterance();
+        endedSpeech = true;
+    }
     void skip(std::size_t count) override { utterances_.skip(count); }
 
+    // Since the caller last cleared them.
     std::size_t heardSamples = 0;
+    bool endedSpeech = false;
 
 private:
     ChainedUtterances& utterances_;
@@ -120,9 +125,13 @@ void runPocketSphinxRecognition(PocketSphinxDecoderPool& pool, PocketSphinxReque
             samples.clear();
             resampler.convert(buffer, samples);
             gated.heardSamples = 0;
+            gated.endedSpeech = false;
             passThroughGate(samples, unjudged, activity, gate, gated);
-            // Nothing new to say about audio the decoder did not hear.
+            // Nothing new to say about audio the decoder did not hear; but
+            // the end of a stretch of speech settles its words, which the
+            // partial text should show during the pause that follows.
             samplesSinceHypothesis += gated.heardSamples;
+            if (gated.endedSpeech) samplesSinceHypothesis = samplesBetweenHypotheses;
             if (!reportsPartials || samplesSinceHypothesis < samplesBetweenHypotheses) continue;
             samplesSinceHypothesis = 0;
             const SpeechHypothesis hypothesis = utterances.hypothesis();
