@@ -203,6 +203,8 @@ public:
     // Starts following the desktop's keys (once, at launch).
     void installTriggerMonitors();
     void handleTriggerKeyEvent(std::uint32_t keyCode, std::uint32_t modifiers, bool isDown);
+    // The modifiers the hold trigger holds while it is down.
+    std::uint32_t holdTriggerModifiers() const;
     void handleFunctionFlagChange(bool isDown);
     void handleModifierOnlyTriggerChange(std::uint32_t modifiers);
     // While the hub records a new shortcut, no trigger or global shortcut acts.

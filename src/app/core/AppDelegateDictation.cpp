@@ -102,7 +102,9 @@ void AppDelegate::handleDictationPermission(std::uint64_t session, const std::op
     }
 
     isListening_ = true;
-    if (hotKeys) hotKeys->installRecordingHotKeys();
+    // Escape and Return pressed with the trigger still held carry its
+    // modifiers (Right Ctrl makes Escape Ctrl+Escape) and still count.
+    if (hotKeys) hotKeys->installRecordingHotKeys(holdTriggerModifiers());
     setBubbleState(BubbleState::listening);
     if (feedbackTones) feedbackTones->playStart();
     if (observer_.listeningStarted) observer_.listeningStarted();

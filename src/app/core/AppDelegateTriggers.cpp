@@ -48,6 +48,12 @@ void AppDelegate::handleTriggerKeyEvent(std::uint32_t keyCode, std::uint32_t mod
     handleHoldTriggerChange(isDown);
 }
 
+std::uint32_t AppDelegate::holdTriggerModifiers() const {
+    const TriggerShortcut hold = store.holdTrigger();
+    if (!hold.isFunctionKey) return hold.modifiers;
+    return keyEventSource ? keyEventSource->functionKeyModifiers() : 0;
+}
+
 void AppDelegate::handleFunctionFlagChange(bool isDown) {
     if (functionKeyIsDown == isDown) return;
     functionKeyIsDown = isDown;
