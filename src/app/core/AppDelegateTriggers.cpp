@@ -33,10 +33,12 @@ void AppDelegate::installTriggerMonitors() {
             },
         });
     }
+    keyMonitorRunning_ = installed;
     logDiagnostic(std::string("function monitor installed eventTap=") + flag(installed));
 }
 
 void AppDelegate::handleTriggerKeyEvent(std::uint32_t keyCode, std::uint32_t modifiers, bool isDown) {
+    noteKeyForDictationSpacing(keyCode, isDown);
     if (isShortcutCaptureActive_) return;
     const TriggerShortcut hold = store.holdTrigger();
     if (!isKeyTrigger(hold) || *hold.keyCode != keyCode) return;
