@@ -399,9 +399,9 @@ TEST_F(DictateCommandSerially, ThePreviewNeverStandsInForTheTranscription) {
         {"Whisper answering after 2 s", "Local Whisper", "load_ms=2000\nsegment= Whisper heard this.\n", 0,
          "Whisper heard this.\n", ""},
         {"Whisper failing", "Local Whisper", "cli_exit=1\ncli_stderr=error: out of memory\n", 1, "",
-         "tavlo: the on-device text was kept in your history\n"},
+         "tavlo: on-device text (not the transcription; kept in your history): "},
         {"the cloud refusing the key", "OpenAI cloud", "", 1, "",
-         "tavlo: the on-device text was kept in your history\n"},
+         "tavlo: on-device text (not the transcription; kept in your history): "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -415,9 +415,14 @@ TEST_F(DictateCommandSerially, ThePreviewNeverStandsInForTheTranscription) {
         if (c.status == 0) {
             EXPECT_EQ(result.err, "");
         } else {
-            // The failure's own message, then where the preview went.
+            // The failure's own message, then the preview, labelled, on a line of its own.
             EXPECT_EQ(result.err.rfind("tavlo: ", 0), 0u) << result.err;
-            EXPECT_TRUE(result.err.ends_with(c.lastErrorLine)) << result.err;
+            const std::size_t label = result.err.find("\n" + c.lastErrorLine);
+            ASSERT_NE(label, std::string::npos) << result.err;
+            const std::string preview = result.err.substr(label + 1 + c.lastErrorLine.size());
+            EXPECT_GT(preview.size(), 1u) << result.err;
+            EXPECT_EQ(preview.find('\n'), preview.size() - 1) << result.err;
+            EXPECT_NE(history().find(preview.substr(0, preview.size() - 1)), std::string::npos) << result.err;
         }
     }
     const auto requests = openAI.requests();
