@@ -40,15 +40,21 @@ QComboBox* modelPopup(const Popup& model, int width, std::function<void(int inde
     return box;
 }
 
-QWidget* statusBadge(const std::string& text) {
-    auto* badge = styledLabel(qtText(text), 12, QFont::Bold, HubPalette::signalAccent);
+// A badge that asks the user to act is drawn in the error colour with a
+// warning sign; its tooltip says why.
+QWidget* statusBadge(const std::string& text, bool isWarning, const std::string& reason) {
+    const Colour colour = isWarning ? HubPalette::errorText : HubPalette::signalAccent;
+    auto* badge = styledLabel(isWarning ? QStringLiteral("\u26a0 ") + qtText(text) : qtText(text), 12, QFont::Bold,
+                              colour);
     badge->setAlignment(Qt::AlignCenter);
     badge->setContentsMargins(10, 6, 10, 6);
     const int height = badge->sizeHint().height();
     badge->setStyleSheet(QStringLiteral("QLabel { color: %1; background: %2; border: 1px solid %3; border-radius: %4px; }")
-                             .arg(css(HubPalette::signalAccent), css(HubPalette::signalAccent.withAlpha(0.14)),
-                                  css(HubPalette::signalAccent.withAlpha(0.22)))
+                             .arg(css(colour), css(colour.withAlpha(0.14)), css(colour.withAlpha(0.32)))
                              .arg(height / 2));
+    badge->setToolTip(qtText(reason));
+    badge->setAccessibleName(qtText(text));
+    badge->setAccessibleDescription(qtText(reason));
     return badge;
 }
 
@@ -61,7 +67,7 @@ QWidget* HubWindow::triggerRow(const HomeViewModel::TriggerRow& row) {
     layout->setSpacing(8);
     auto* title = styledLabel(qtText(row.title), 13, QFont::DemiBold, HubPalette::signalText);
     title->setFixedWidth(48);
-    auto* detail = styledLabel(qtText(row.detail), 12, QFont::Normal, HubPalette::signalMuted);
+    auto* detail = messageLabel(qtText(row.detail), row.detailIsError);
     // The detail gives up width to the buttons while a trigger is recorded,
     // so the row stays inside the panel.
     detail->setMinimumWidth(120);
@@ -113,7 +119,7 @@ QWidget* HubWindow::homeView() {
     headerLayout->setSpacing(10);
     headerLayout->addWidget(styledLabel(qtText(HubText::homeHeader), 22, QFont::DemiBold, HubPalette::signalText));
     headerLayout->addStretch(1);
-    auto* badge = statusBadge(home.statusBadgeText());
+    auto* badge = statusBadge(home.statusBadgeText(), home.statusBadgeIsWarning(), home.statusBadgeToolTip());
     badge->setObjectName(QStringLiteral("statusBadge"));
     headerLayout->addWidget(badge, 0, Qt::AlignVCenter);
     stack->addWidget(header);
@@ -148,7 +154,7 @@ QWidget* HubWindow::homeView() {
         const auto button = home.whisperButton();
         auto* download = smallButton(qtText(button.title), 94);
         download->setObjectName(QStringLiteral("whisperButton"));
-        download->setVisible(button.visible);
+        showIf(download, button.visible);
         connect(download, &QPushButton::clicked, this, [this] { model_->home().whisperButtonPressed(); });
         auto* choice = modelPopup(home.whisperModelPopup(), 252, [this](int, std::string value) {
             model_->home().whisperModelSelected(std::move(value));
@@ -165,8 +171,8 @@ QWidget* HubWindow::homeView() {
                                     .arg(css(HubPalette::signalAccent.withAlpha(0.14)), css(HubPalette::signalAccent)));
         const auto fraction = home.whisperProgress();
         progress->setValue(int(fraction.value_or(0) * 1000));
-        progress->setVisible(fraction.has_value());
-        choice->setVisible(!fraction.has_value());
+        showIf(progress, fraction.has_value());
+        showIf(choice, !fraction.has_value());
         auto* lines = new QWidget;
         auto* linesLayout = new QVBoxLayout(lines);
         linesLayout->setContentsMargins(0, 0, 0, 0);
@@ -184,7 +190,7 @@ QWidget* HubWindow::homeView() {
         status->setFixedWidth(168);
         status->setWordWrap(true);
         auto* keyButton = smallButton(qtText(home.apiKeyButtonTitle()), 94);
-        keyButton->setVisible(home.showsAPIKeyButton());
+        showIf(keyButton, home.showsAPIKeyButton());
         connect(keyButton, &QPushButton::clicked, this, [this] { askForAPIKey(); });
         stack->addWidget(signalControlLine(qtText(HubText::cloudLabel), row({mode, status, keyButton}, 10)));
     }

@@ -23,6 +23,21 @@ QLabel* styledLabel(const QString& text, int points, QFont::Weight weight, const
     return label;
 }
 
+QLabel* messageLabel(const QString& text, bool isError) {
+    auto* label = styledLabel(QString(), 12, QFont::Medium, HubPalette::signalMuted);
+    label->setWordWrap(true);
+    setMessage(label, text, isError);
+    return label;
+}
+
+void setMessage(QLabel* label, const QString& text, bool isError) {
+    label->setText(isError && !text.isEmpty() ? QStringLiteral("\u26a0 ") + text : text);
+    label->setStyleSheet(QStringLiteral("color: %1; background: transparent;")
+                             .arg(css(isError ? HubPalette::errorText : HubPalette::signalMuted)));
+    // Screen readers hear that it is an error, not only see its colour.
+    label->setAccessibleDescription(isError ? QStringLiteral("Error") : QString());
+}
+
 QFrame* signalPanel(QWidget* content, int height) {
     auto* panel = new QFrame;
     panel->setObjectName(QStringLiteral("signalPanel"));
@@ -102,6 +117,13 @@ void styleSignalSmallButton(QPushButton* button, int width) {
                                    css(HubPalette::signalText.withAlpha(0.14)),
                                    css(HubPalette::signalText.withAlpha(0.35))) +
                           focusRule("QPushButton"));
+}
+
+void showIf(QWidget* widget, bool shown) {
+    if (!shown)
+        widget->hide();
+    else if (widget->parentWidget())
+        widget->show();
 }
 
 QString focusRule(const char* selector) {

@@ -19,6 +19,10 @@ namespace tavlo::hub {
 
 // A label in the system font at `points`, with the given weight and colour.
 QLabel* styledLabel(const QString& text, int points, QFont::Weight weight, const Colour& colour);
+// A status or message line: errors in the error colour behind a warning
+// sign (so they do not rest on colour alone), other lines muted.
+QLabel* messageLabel(const QString& text, bool isError);
+void setMessage(QLabel* label, const QString& text, bool isError);
 // A panel 600 wide and `height` high around `content`, with the panel's
 // border, rounded corners and soft shadow.
 QFrame* signalPanel(QWidget* content, int height);
@@ -32,6 +36,10 @@ QPushButton* smallButton(const QString& title, int width);
 // the keyboard focus; appended to each control's own style sheet.
 QString focusRule(const char* selector);
 void styleSignalTextField(QLineEdit* field);
+// Hides `widget` when `shown` is false. Showing is left to its parent: a
+// widget shown before it has one would open as a window of its own, and
+// then be hidden again when it is put in its place.
+void showIf(QWidget* widget, bool shown);
 // A scrolling text view that asks for a given height, and gives some of it
 // up when its panel is short of room.
 class HubTextView : public QPlainTextEdit {

@@ -17,6 +17,7 @@
 #include <QUrl>
 
 #include "hub/FileDropView.h"
+#include "hub/HubPalette.h"
 #include "hub/HubStyle.h"
 #include "hub/HubWindow.h"
 #include "hub/model/HubTestSupport.h"
@@ -377,7 +378,10 @@ TEST_F(HubWindowTest, RemovingAsksFirstAndSnippetsCanBeEditedAndDeleted) {
 }
 
 TEST_F(HubWindowTest, ADroppedFileIsTranscribedAndItsResultShown) {
+    store.setSpeechModel(SpeechModel::localWhisper);
     click(window->sectionButton(3));
+    EXPECT_FALSE(buttonTitled(content(), "Copy transcript")->isEnabled());
+    EXPECT_FALSE(buttonTitled(content(), "Show .txt") && buttonTitled(content(), "Show .txt")->isEnabled());
     auto* drop = find<hub::FileDropView>(content(), "fileDrop");
     ASSERT_TRUE(drop);
     QMimeData data;
@@ -390,6 +394,12 @@ TEST_F(HubWindowTest, ADroppedFileIsTranscribedAndItsResultShown) {
     ASSERT_EQ(appHost->transcriptions.size(), 1u);
     EXPECT_EQ(appHost->calls.back(), "transcribe:/music/first.mp3");
     EXPECT_EQ(find<QLabel>(content(), "transcribeStatus")->text(), "Transcribing first.mp3...");
+    // Busy while it works, with a way out; nothing to copy yet.
+    QApplication::processEvents();
+    EXPECT_TRUE(find<QProgressBar>(content(), "transcribeProgress")->isVisibleTo(window.get()));
+    EXPECT_TRUE(find<QPushButton>(content(), "cancelTranscriptionButton")->isVisibleTo(window.get()));
+    EXPECT_FALSE(find<QPushButton>(content(), "chooseFileButton")->isEnabled());
+    EXPECT_FALSE(find<QPushButton>(content(), "copyTranscriptButton")->isEnabled());
 
     // The result comes while another section is shown and brings Transcribe back.
     click(window->sectionButton(1));
@@ -400,6 +410,8 @@ TEST_F(HubWindowTest, ADroppedFileIsTranscribedAndItsResultShown) {
     EXPECT_EQ(find<QLabel>(content(), "transcribeStatus")->text(),
               "Copied to clipboard and saved: first-transcript.txt");
     EXPECT_EQ(find<hub::HubTextView>(content(), "fileTranscript")->toPlainText(), "Hello from the file.");
+    EXPECT_FALSE(find<QProgressBar>(content(), "transcribeProgress")->isVisibleTo(window.get()));
+    EXPECT_TRUE(find<QPushButton>(content(), "copyTranscriptButton")->isEnabled());
 
     // Text without a file location is refused by the drop area (the section
     // was drawn anew for the result).
@@ -411,6 +423,35 @@ TEST_F(HubWindowTest, ADroppedFileIsTranscribedAndItsResultShown) {
     refused.setAccepted(false);
     QApplication::sendEvent(drop, &refused);
     EXPECT_FALSE(refused.isAccepted());
+}
+
+TEST_F(HubWindowTest, TranscribeShowsRefusalsAsErrorsBeforeAFileAndCancelsAfterOne) {
+    store.setSpeechModel(SpeechModel::appleOnDevice);
+    click(window->sectionButton(3));
+    auto* status = find<QLabel>(content(), "transcribeStatus");
+    EXPECT_TRUE(status->text().startsWith(QStringLiteral("\u26a0 On-device speech cannot transcribe files.")));
+    EXPECT_TRUE(status->styleSheet().contains(hub::css(HubPalette::errorText)));
+    EXPECT_FALSE(find<QPushButton>(content(), "chooseFileButton")->isEnabled());
+    EXPECT_FALSE(find<hub::FileDropView>(content(), "fileDrop")->isEnabled());
+
+    store.setSpeechModel(SpeechModel::localWhisper);
+    window->model().render(HubSection::transcribe);
+    status = find<QLabel>(content(), "transcribeStatus");
+    EXPECT_FALSE(status->styleSheet().contains(hub::css(HubPalette::errorText)));
+    window->model().transcribe().startFileTranscription("/music/long.mp3");
+    click(find<QPushButton>(content(), "cancelTranscriptionButton"));
+    EXPECT_EQ(appHost->calls.back(), "cancelTranscription");
+    EXPECT_EQ(find<QLabel>(content(), "transcribeStatus")->text(), "Transcription cancelled.");
+    QApplication::processEvents();
+    EXPECT_FALSE(find<QPushButton>(content(), "cancelTranscriptionButton")->isVisibleTo(window.get()));
+
+    // A failure reads as an error without the tool's work paths.
+    window->model().transcribe().startFileTranscription("/music/broken.mp3");
+    appHost->transcriptions.back()(FileTranscriptionResult::failure(
+        DictationEngineError::localWhisperFailed("error: cannot read '/tmp/tavlo-work-1/broken.wav'")));
+    status = find<QLabel>(content(), "transcribeStatus");
+    EXPECT_TRUE(status->text().startsWith(QStringLiteral("\u26a0 Local Whisper could not transcribe this file.")));
+    EXPECT_FALSE(status->text().contains(QStringLiteral("/tmp")));
 }
 
 TEST_F(HubWindowTest, ClosingAsksAboutUnsavedHomeChangesAndReopeningKeepsTheState) {
