@@ -71,7 +71,6 @@ QWidget* HubWindow::triggerRow(const HomeViewModel::TriggerRow& row) {
     // The detail gives up width to the buttons while a trigger is recorded,
     // so the row stays inside the panel.
     detail->setMinimumWidth(120);
-    detail->setMaximumWidth(194);
     detail->setWordWrap(true);
     auto* pill = styledLabel(qtText(row.shortcutText), 12, QFont::DemiBold, HubPalette::signalText);
     pill->setObjectName(QStringLiteral("triggerPill"));
@@ -113,7 +112,6 @@ QWidget* HubWindow::homeView() {
     stack->setSpacing(12);
 
     auto* header = new QWidget;
-    header->setFixedWidth(560);
     auto* headerLayout = new QHBoxLayout(header);
     headerLayout->setContentsMargins(0, 0, 0, 0);
     headerLayout->setSpacing(10);
@@ -226,7 +224,6 @@ QWidget* HubWindow::homeView() {
     stack->addWidget(signalControlLine(qtText(HubText::updatesLabel), row({frequency, checkNow, automatic}, 10)));
 
     auto* saveRow = new QWidget;
-    saveRow->setFixedWidth(560);
     auto* saveLayout = new QHBoxLayout(saveRow);
     saveLayout->setContentsMargins(0, 0, 0, 0);
     saveLayout->setSpacing(8);

@@ -100,6 +100,9 @@ void HubWindow::chooseTranscriptionFile() {
     QFileDialog chooser(this, qtText(HubText::chooserTitle));
     // Not the program's working folder, which means nothing to the user.
     chooser.setDirectory(QDir::homePath());
+    // Qt's own chooser takes the program's dark palette; the desktop's
+    // would open light beside the dark window.
+    chooser.setOption(QFileDialog::DontUseNativeDialog);
     chooser.setFileMode(QFileDialog::ExistingFile);
     chooser.setAcceptMode(QFileDialog::AcceptOpen);
     chooser.setLabelText(QFileDialog::Accept, qtText(HubText::chooserPrompt));
@@ -118,7 +121,6 @@ QWidget* HubWindow::shortcutsView() {
     stack->setSpacing(12);
     for (const auto& shortcut : shortcuts.rows()) {
         auto* line = new QWidget;
-        line->setFixedWidth(560);
         auto* layout = new QHBoxLayout(line);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(10);
@@ -149,13 +151,10 @@ QWidget* HubWindow::shortcutsView() {
     }
     auto* note = styledLabel(qtText(shortcuts.fixedKeysNote()), 12, QFont::Normal, HubPalette::muted);
     note->setWordWrap(true);
-    note->setFixedWidth(560);
     stack->addWidget(note);
     const auto status = shortcuts.statusLine();
     auto* statusLabel = messageLabel(qtText(status.text), status.tone == ShortcutsViewModel::StatusTone::red);
     statusLabel->setObjectName(QStringLiteral("shortcutStatus"));
-    statusLabel->setFixedWidth(560);
-    statusLabel->setMaximumHeight(statusLabel->fontMetrics().lineSpacing() * 3 + 2);
     stack->addWidget(statusLabel);
     return view;
 }

@@ -89,24 +89,35 @@ TEST_F(HubWindowTest, EverySectionBuildsItsPanelAndTheSidebarLightsOnlyItsOwnBut
     struct Case {
         HubSection section;
         const char* title;  // absent for Home
-        int panelHeight;
+        bool grows;         // lists and texts take a taller window's height
         std::optional<int> litTag;
     };
     const Case cases[] = {
-        {HubSection::home, nullptr, int(HomeViewModel::basePanelHeight), 0},
-        {HubSection::history, "History", 430, 1},
-        {HubSection::dictionary, "Dictionary", 390, 2},
-        {HubSection::transcribe, "Transcribe", 462, 3},
-        {HubSection::snippets, "Snippets", 356, std::nullopt},
-        {HubSection::shortcuts, "Shortcuts", 356, std::nullopt},
+        {HubSection::home, nullptr, false, 0},
+        {HubSection::history, "History", true, 1},
+        {HubSection::dictionary, "Dictionary", true, 2},
+        {HubSection::transcribe, "Transcribe", true, 3},
+        {HubSection::snippets, "Snippets", true, std::nullopt},
+        {HubSection::shortcuts, "Shortcuts", false, std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(sectionTitle(c.section)));
+        window->resize(900, 720);
         window->model().render(c.section);
         QApplication::processEvents();
         auto* panel = find<QFrame>(content(), "signalPanel");
         ASSERT_TRUE(panel);
-        EXPECT_EQ(panel->height(), c.panelHeight);
+        // Nothing inside is squeezed below what it needs.
+        EXPECT_GE(panel->height(), panel->minimumSizeHint().height());
+        const int before = panel->height();
+        const int widthBefore = panel->width();
+        window->resize(1200, 900);
+        QApplication::processEvents();
+        EXPECT_GT(panel->width(), widthBefore);
+        if (c.grows)
+            EXPECT_GT(panel->height(), before);
+        else  // wider, its wrapped lines may need fewer rows
+            EXPECT_LE(panel->height(), before);
         bool titled = false;
         for (auto* label : content()->findChildren<QLabel*>())
             titled = titled || (c.title && label->text() == QString::fromLatin1(c.title));
@@ -118,6 +129,36 @@ TEST_F(HubWindowTest, EverySectionBuildsItsPanelAndTheSidebarLightsOnlyItsOwnBut
     // The sidebar's buttons switch sections.
     click(window->sectionButton(3));
     EXPECT_EQ(window->model().selectedSection(), HubSection::transcribe);
+}
+
+TEST_F(HubWindowTest, TheSmallestWindowFitsA1280x720ScreenAt150PercentAndClipsNoButton) {
+    // Logical pixels: a 1280 x 720 screen at 150 % offers 853 x 480, of
+    // which the window manager's frame and title bar take their part.
+    const QSize smallest = window->minimumSize().expandedTo(window->minimumSizeHint());
+    EXPECT_LE(smallest.width(), 1280 * 2 / 3 - 16);
+    EXPECT_LE(smallest.height(), 720 * 2 / 3 - hub::HubWindow::titleBarAllowance);
+
+    for (const QSize size : {smallest, QSize(900, 720), QSize(1400, 1000)}) {
+        window->resize(size);
+        for (const HubSection section : {HubSection::home, HubSection::history, HubSection::dictionary,
+                                         HubSection::transcribe, HubSection::snippets, HubSection::shortcuts}) {
+            SCOPED_TRACE(std::string(sectionTitle(section)) + " at " + std::to_string(size.width()) + "x" +
+                         std::to_string(size.height()));
+            window->model().render(section);
+            QApplication::processEvents();
+            for (auto* button : content()->findChildren<QPushButton*>()) {
+                if (!button->isVisibleTo(window.get())) continue;
+                SCOPED_TRACE(button->text().toStdString());
+                // The whole button inside its row, and its label clear of the border.
+                EXPECT_TRUE(button->parentWidget()->rect().contains(button->geometry()));
+                EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(button->text()) + 16);
+                EXPECT_GE(button->height(), button->fontMetrics().height() + 8);
+            }
+            // The dictionary field shows its whole hint.
+            if (auto* field = find<QLineEdit>(content(), "dictionaryField"); field && section == HubSection::dictionary)
+                EXPECT_GE(field->width(), field->fontMetrics().horizontalAdvance(field->placeholderText()) + 16);
+        }
+    }
 }
 
 TEST_F(HubWindowTest, HomeEditsTheDraftAndStoresItOnlyWhenSaved) {
