@@ -189,6 +189,7 @@ QWidget* HubWindow::homeView() {
         status->setWordWrap(true);
         auto* keyButton = smallButton(qtText(home.apiKeyButtonTitle()), 94);
         showIf(keyButton, home.showsAPIKeyButton());
+        keyButton->setToolTip(QStringLiteral("Stored in your keyring at once, without \u201cSave changes\u201d"));
         connect(keyButton, &QPushButton::clicked, this, [this] { askForAPIKey(); });
         stack->addWidget(signalControlLine(qtText(HubText::cloudLabel), row({mode, status, keyButton}, 10)));
     }
@@ -203,12 +204,6 @@ QWidget* HubWindow::homeView() {
     cleanup->setObjectName(QStringLiteral("cleanupButton"));
     connect(cleanup, &QPushButton::clicked, this, [this] { model_->home().toggleCleanup(); });
     stack->addWidget(signalControlLine(qtText(HubText::cleanupLabel), cleanup));
-
-    auto* login = choiceButton(qtText(home.loginButtonTitle()), home.loginButtonSelected());
-    login->setObjectName(QStringLiteral("loginButton"));
-    login->setToolTip(QStringLiteral("Start Tavlo when you log in"));
-    connect(login, &QPushButton::clicked, this, [this] { model_->home().toggleStartAtLogin(); });
-    stack->addWidget(signalControlLine(qtText(HubText::loginLabel), login));
 
     auto* storage = modelPopup(home.storagePopup(), 160, [this](int, std::string value) {
         model_->home().storageSelected(std::move(value));
@@ -239,6 +234,20 @@ QWidget* HubWindow::homeView() {
     saveLayout->addWidget(revert);
     saveLayout->addWidget(save);
     stack->addWidget(saveRow);
+
+    // Below the save row and set apart: what acts the moment it is changed,
+    // so it does not look as if "Save changes" were needed for it.
+    stack->addWidget(divider());
+    auto* immediate = styledLabel(qtText(HubText::appliesImmediatelyCaption), 11, QFont::DemiBold,
+                                  HubPalette::signalMuted);
+    immediate->setObjectName(QStringLiteral("appliesImmediately"));
+    stack->addWidget(immediate);
+    auto* login = choiceButton(qtText(home.loginButtonTitle()), home.loginButtonSelected());
+    login->setObjectName(QStringLiteral("loginButton"));
+    login->setToolTip(QStringLiteral("Start Tavlo when you log in"));
+    connect(login, &QPushButton::clicked, this, [this] { model_->home().toggleStartAtLogin(); });
+    stack->addWidget(signalControlLine(qtText(HubText::loginLabel), login));
+
     return view;
 }
 

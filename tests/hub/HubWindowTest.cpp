@@ -161,6 +161,20 @@ TEST_F(HubWindowTest, TheSmallestWindowFitsA1280x720ScreenAt150PercentAndClipsNo
     }
 }
 
+TEST_F(HubWindowTest, SettingsThatActAtOnceSitApartBelowTheSaveRow) {
+    QApplication::processEvents();
+    auto* save = find<QPushButton>(content(), "saveButton");
+    auto* caption = find<QLabel>(content(), "appliesImmediately");
+    auto* login = find<QPushButton>(content(), "loginButton");
+    auto* cleanup = find<QPushButton>(content(), "cleanupButton");
+    ASSERT_TRUE(save && caption && login && cleanup);
+    EXPECT_EQ(caption->text(), "Applies immediately");
+    auto top = [this](QWidget* widget) { return widget->mapTo(content(), QPoint(0, 0)).y(); };
+    EXPECT_LT(top(cleanup), top(save));
+    EXPECT_LT(top(save), top(caption));
+    EXPECT_LT(top(caption), top(login));
+}
+
 TEST_F(HubWindowTest, HomeEditsTheDraftAndStoresItOnlyWhenSaved) {
     auto* save = find<QPushButton>(content(), "saveButton");
     ASSERT_TRUE(save);

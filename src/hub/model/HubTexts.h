@@ -24,6 +24,7 @@ inline constexpr std::string_view updatesLabel = "Updates";
 inline constexpr std::string_view checkNowButton = "Check now";
 inline constexpr std::string_view automaticChecksNote = "Automatic checks";
 inline constexpr std::string_view revertButton = "Revert";
+inline constexpr std::string_view appliesImmediatelyCaption = "Applies immediately";
 
 // History.
 inline constexpr std::string_view historySearchPlaceholder = "Search history";
