@@ -130,7 +130,7 @@ QWidget* HubWindow::homeView() {
     for (const auto& row : home.triggerRows()) triggerStack->addWidget(triggerRow(row));
     stack->addWidget(signalControlLine(qtText(HubText::triggersLabel), triggers));
 
-    auto* engine = modelPopup(home.enginePopup(), 138, [this](int index, const std::string&) {
+    auto* engine = modelPopup(home.enginePopup(), 152, [this](int index, const std::string&) {
         model_->home().speechModelSelected(index);
     });
     engine->setObjectName(QStringLiteral("enginePopup"));

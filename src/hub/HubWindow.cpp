@@ -280,6 +280,11 @@ void HubWindow::render(HubSection section) {
     stack->addWidget(panel, grows ? 1 : 0);
     if (!grows) stack->addStretch(1);
     contentLayout_->addWidget(currentSection_);
+    // The scroll area asks its wrapped lines for their height at the current
+    // width and may come out short: a settings section states its height,
+    // so a shorter window scrolls instead of squeezing it.
+    const QMargins margins = contentLayout_->contentsMargins();
+    content_->setMinimumHeight(grows ? 0 : currentSection_->sizeHint().height() + margins.top() + margins.bottom());
     if (!focusedKey.isEmpty()) {
         // A reusable view is the same object again; a rebuilt control is matched by its key.
         QWidget* target = currentSection_->isAncestorOf(keptFocus) ? keptFocus : nullptr;

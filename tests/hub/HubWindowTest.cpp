@@ -11,6 +11,8 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -153,6 +155,12 @@ TEST_F(HubWindowTest, TheSmallestWindowFitsA1280x720ScreenAt150PercentAndClipsNo
                 EXPECT_TRUE(button->parentWidget()->rect().contains(button->geometry()));
                 EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(button->text()) + 16);
                 EXPECT_GE(button->height(), button->fontMetrics().height() + 8);
+            }
+            // What does not fit can be scrolled to.
+            if (size == smallest && section == HubSection::home) {
+                auto* scroller = window->findChild<QScrollArea*>(QStringLiteral("contentScroller"));
+                ASSERT_TRUE(scroller);
+                EXPECT_GT(scroller->verticalScrollBar()->maximum(), 0);
             }
             // The dictionary field shows its whole hint.
             if (auto* field = find<QLineEdit>(content(), "dictionaryField"); field && section == HubSection::dictionary)
