@@ -73,6 +73,16 @@ QWidget* signalControlLine(const QString& label, QWidget* control) {
     QList<QWidget*> controls{control};
     controls += control->findChildren<QWidget*>();
     for (QWidget* widget : controls) {
+        // On Linux a screen reader names a drop-down by the label it is
+        // "labelled by" (its value is its name there). Qt relates a label
+        // only to its siblings: a drop-down beside the row's label gets it,
+        // one nested deeper carries its name in its description.
+        if (qobject_cast<QComboBox*>(widget)) {
+            if (widget == control && !title->buddy())
+                title->setBuddy(widget);
+            else if (widget->accessibleDescription().isEmpty())
+                widget->setAccessibleDescription(widget->accessibleName().isEmpty() ? label : widget->accessibleName());
+        }
         if (!widget->accessibleName().isEmpty()) continue;
         if (qobject_cast<QComboBox*>(widget)) {
             widget->setAccessibleName(label);
