@@ -108,8 +108,11 @@ QWidget* HubWindow::historyView() {
     expand->setObjectName(QStringLiteral("expandButton"));
     connect(expand, &QPushButton::clicked, this, [this, expand] {
         model_->history().toggleExpand();
-        // Drawn again so the entries get their share of the height.
+        // Drawn again so the entries get their share of the height; the
+        // focus stays on the button, now titled the other way.
         model_->render(HubSection::history);
+        if (auto* again = content_->findChild<QPushButton*>(QStringLiteral("expandButton")))
+            again->setFocus(Qt::OtherFocusReason);
     });
     stack->addWidget(row({paste, copy, remove, clear, expand}, 8), 0, Qt::AlignLeft);
     return view;

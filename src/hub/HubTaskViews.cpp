@@ -61,7 +61,12 @@ QWidget* HubWindow::transcribeView() {
     auto* cancel = smallButton(qtText(HubText::cancelTranscriptionButton), 72);
     cancel->setObjectName(QStringLiteral("cancelTranscriptionButton"));
     showIf(cancel, transcribe.isWorking());
-    connect(cancel, &QPushButton::clicked, this, [this] { model_->transcribe().cancelFileTranscription(); });
+    connect(cancel, &QPushButton::clicked, this, [this] {
+        model_->transcribe().cancelFileTranscription();
+        // "Cancel" is gone now: the keyboard goes on from "Choose file".
+        if (auto* next = content_->findChild<QPushButton*>(QStringLiteral("chooseFileButton")))
+            next->setFocus(Qt::OtherFocusReason);
+    });
     stack->addWidget(row({choose, copy, show, cancel}, 8), 0, Qt::AlignLeft);
 
     // The engine reports no share done while it works: a busy bar shows it

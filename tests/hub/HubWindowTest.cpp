@@ -183,6 +183,22 @@ TEST_F(HubWindowTest, SettingsThatActAtOnceSitApartBelowTheSaveRow) {
     EXPECT_LT(top(caption), top(login));
 }
 
+TEST_F(HubWindowTest, ExpandAllGivesTheEntriesMostOfTheHeightAndKeepsTheFocus) {
+    for (int i = 0; i < 12; ++i) store.addRecent("Dictation number " + std::to_string(i), "Mail");
+    window->model().render(HubSection::history);
+    QApplication::processEvents();
+    const int collapsed = find<hub::HubTextView>(content(), "historyDetail")->height();
+    auto* expand = find<QPushButton>(content(), "expandButton");
+    ASSERT_TRUE(expand);
+    expand->setFocus();
+    click(expand);
+    QApplication::processEvents();
+    expand = find<QPushButton>(content(), "expandButton");
+    EXPECT_EQ(expand->text(), "Collapse");
+    EXPECT_EQ(QApplication::focusWidget(), expand);
+    EXPECT_GT(find<hub::HubTextView>(content(), "historyDetail")->height(), collapsed + 100);
+}
+
 TEST_F(HubWindowTest, HomeEditsTheDraftAndStoresItOnlyWhenSaved) {
     auto* save = find<QPushButton>(content(), "saveButton");
     ASSERT_TRUE(save);
@@ -504,6 +520,7 @@ TEST_F(HubWindowTest, TranscribeShowsRefusalsAsErrorsBeforeAFileAndCancelsAfterO
     window->model().transcribe().startFileTranscription("/music/long.mp3");
     click(find<QPushButton>(content(), "cancelTranscriptionButton"));
     EXPECT_EQ(appHost->calls.back(), "cancelTranscription");
+    EXPECT_EQ(QApplication::focusWidget(), find<QPushButton>(content(), "chooseFileButton"));
     EXPECT_EQ(find<QLabel>(content(), "transcribeStatus")->text(), "Transcription cancelled.");
     QApplication::processEvents();
     EXPECT_FALSE(find<QPushButton>(content(), "cancelTranscriptionButton")->isVisibleTo(window.get()));
