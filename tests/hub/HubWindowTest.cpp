@@ -199,6 +199,27 @@ TEST_F(HubWindowTest, ExpandAllGivesTheEntriesMostOfTheHeightAndKeepsTheFocus) {
     EXPECT_GT(find<hub::HubTextView>(content(), "historyDetail")->height(), collapsed + 100);
 }
 
+TEST_F(HubWindowTest, AShortcutThatCouldNotRegisterIsShownAsAnError) {
+    struct Case {
+        std::string status;
+        bool isError;
+    };
+    const Case cases[] = {
+        {"All shortcuts registered", false},
+        {"Professional rewrite could not register: another program holds Alt+2", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.status);
+        appHost->statusText = c.status;
+        window->model().render(HubSection::shortcuts);
+        auto* status = find<QLabel>(content(), "shortcutStatus");
+        ASSERT_TRUE(status);
+        EXPECT_EQ(status->text().startsWith(QStringLiteral("\u26a0 ")), c.isError);
+        EXPECT_TRUE(status->text().endsWith(QString::fromStdString(c.status)));
+        EXPECT_EQ(status->styleSheet().contains(hub::css(HubPalette::errorText)), c.isError);
+    }
+}
+
 TEST_F(HubWindowTest, HomeEditsTheDraftAndStoresItOnlyWhenSaved) {
     auto* save = find<QPushButton>(content(), "saveButton");
     ASSERT_TRUE(save);
