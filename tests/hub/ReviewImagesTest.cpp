@@ -116,6 +116,11 @@ TEST_F(ReviewImages, EverySectionStateAndDialog) {
         for (auto* button : window->contentView()->findChildren<QPushButton*>())
             if (button->text() == "Clear history") return button->click();
     }, "dialog-confirm-clear-history");
+    section(HubSection::snippets, "snippets");
+    dialog([this] {
+        for (auto* button : window->contentView()->findChildren<QPushButton*>())
+            if (button->text() == "Reset") return button->click();
+    }, "confirm-reset-snippets");
     window->model().home().toggleCleanup();
     dialog([this] { window->close(); }, "dialog-close-question");
     window->model().home().revertChanges();
