@@ -14,7 +14,8 @@ namespace tavlo::hub {
 FileDropView::FileDropView(QWidget* parent) : QFrame(parent) {
     setObjectName(QStringLiteral("fileDrop"));
     setAcceptDrops(true);
-    setFixedSize(560, 118);
+    setFixedHeight(118);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setStyleSheet(QStringLiteral("QFrame#fileDrop { background: %1; border: 1px solid %2; border-radius: 10px; }")
                       .arg(css(HubPalette::signalField), css(HubPalette::signalBorder)));
     auto* layout = new QVBoxLayout(this);

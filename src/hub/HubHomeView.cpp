@@ -40,15 +40,21 @@ QComboBox* modelPopup(const Popup& model, int width, std::function<void(int inde
     return box;
 }
 
-QWidget* statusBadge(const std::string& text) {
-    auto* badge = styledLabel(qtText(text), 12, QFont::Bold, HubPalette::signalAccent);
+// A badge that asks the user to act is drawn in the error colour with a
+// warning sign; its tooltip says why.
+QWidget* statusBadge(const std::string& text, bool isWarning, const std::string& reason) {
+    const Colour colour = isWarning ? HubPalette::errorText : HubPalette::signalAccent;
+    auto* badge = styledLabel(isWarning ? QStringLiteral("\u26a0 ") + qtText(text) : qtText(text), 12, QFont::Bold,
+                              colour);
     badge->setAlignment(Qt::AlignCenter);
     badge->setContentsMargins(10, 6, 10, 6);
     const int height = badge->sizeHint().height();
     badge->setStyleSheet(QStringLiteral("QLabel { color: %1; background: %2; border: 1px solid %3; border-radius: %4px; }")
-                             .arg(css(HubPalette::signalAccent), css(HubPalette::signalAccent.withAlpha(0.14)),
-                                  css(HubPalette::signalAccent.withAlpha(0.22)))
+                             .arg(css(colour), css(colour.withAlpha(0.14)), css(colour.withAlpha(0.32)))
                              .arg(height / 2));
+    badge->setToolTip(qtText(reason));
+    badge->setAccessibleName(qtText(text));
+    badge->setAccessibleDescription(qtText(reason));
     return badge;
 }
 
@@ -61,11 +67,10 @@ QWidget* HubWindow::triggerRow(const HomeViewModel::TriggerRow& row) {
     layout->setSpacing(8);
     auto* title = styledLabel(qtText(row.title), 13, QFont::DemiBold, HubPalette::signalText);
     title->setFixedWidth(48);
-    auto* detail = styledLabel(qtText(row.detail), 12, QFont::Normal, HubPalette::signalMuted);
+    auto* detail = messageLabel(qtText(row.detail), row.detailIsError);
     // The detail gives up width to the buttons while a trigger is recorded,
     // so the row stays inside the panel.
     detail->setMinimumWidth(120);
-    detail->setMaximumWidth(194);
     detail->setWordWrap(true);
     auto* pill = styledLabel(qtText(row.shortcutText), 12, QFont::DemiBold, HubPalette::signalText);
     pill->setObjectName(QStringLiteral("triggerPill"));
@@ -107,13 +112,12 @@ QWidget* HubWindow::homeView() {
     stack->setSpacing(12);
 
     auto* header = new QWidget;
-    header->setFixedWidth(560);
     auto* headerLayout = new QHBoxLayout(header);
     headerLayout->setContentsMargins(0, 0, 0, 0);
     headerLayout->setSpacing(10);
     headerLayout->addWidget(styledLabel(qtText(HubText::homeHeader), 22, QFont::DemiBold, HubPalette::signalText));
     headerLayout->addStretch(1);
-    auto* badge = statusBadge(home.statusBadgeText());
+    auto* badge = statusBadge(home.statusBadgeText(), home.statusBadgeIsWarning(), home.statusBadgeToolTip());
     badge->setObjectName(QStringLiteral("statusBadge"));
     headerLayout->addWidget(badge, 0, Qt::AlignVCenter);
     stack->addWidget(header);
@@ -126,7 +130,7 @@ QWidget* HubWindow::homeView() {
     for (const auto& row : home.triggerRows()) triggerStack->addWidget(triggerRow(row));
     stack->addWidget(signalControlLine(qtText(HubText::triggersLabel), triggers));
 
-    auto* engine = modelPopup(home.enginePopup(), 138, [this](int index, const std::string&) {
+    auto* engine = modelPopup(home.enginePopup(), 152, [this](int index, const std::string&) {
         model_->home().speechModelSelected(index);
     });
     engine->setObjectName(QStringLiteral("enginePopup"));
@@ -148,7 +152,7 @@ QWidget* HubWindow::homeView() {
         const auto button = home.whisperButton();
         auto* download = smallButton(qtText(button.title), 94);
         download->setObjectName(QStringLiteral("whisperButton"));
-        download->setVisible(button.visible);
+        showIf(download, button.visible);
         connect(download, &QPushButton::clicked, this, [this] { model_->home().whisperButtonPressed(); });
         auto* choice = modelPopup(home.whisperModelPopup(), 252, [this](int, std::string value) {
             model_->home().whisperModelSelected(std::move(value));
@@ -165,8 +169,8 @@ QWidget* HubWindow::homeView() {
                                     .arg(css(HubPalette::signalAccent.withAlpha(0.14)), css(HubPalette::signalAccent)));
         const auto fraction = home.whisperProgress();
         progress->setValue(int(fraction.value_or(0) * 1000));
-        progress->setVisible(fraction.has_value());
-        choice->setVisible(!fraction.has_value());
+        showIf(progress, fraction.has_value());
+        showIf(choice, !fraction.has_value());
         auto* lines = new QWidget;
         auto* linesLayout = new QVBoxLayout(lines);
         linesLayout->setContentsMargins(0, 0, 0, 0);
@@ -184,7 +188,8 @@ QWidget* HubWindow::homeView() {
         status->setFixedWidth(168);
         status->setWordWrap(true);
         auto* keyButton = smallButton(qtText(home.apiKeyButtonTitle()), 94);
-        keyButton->setVisible(home.showsAPIKeyButton());
+        showIf(keyButton, home.showsAPIKeyButton());
+        keyButton->setToolTip(QStringLiteral("Stored in your keyring at once, without \u201cSave changes\u201d"));
         connect(keyButton, &QPushButton::clicked, this, [this] { askForAPIKey(); });
         stack->addWidget(signalControlLine(qtText(HubText::cloudLabel), row({mode, status, keyButton}, 10)));
     }
@@ -200,12 +205,6 @@ QWidget* HubWindow::homeView() {
     connect(cleanup, &QPushButton::clicked, this, [this] { model_->home().toggleCleanup(); });
     stack->addWidget(signalControlLine(qtText(HubText::cleanupLabel), cleanup));
 
-    auto* login = choiceButton(qtText(home.loginButtonTitle()), home.loginButtonSelected());
-    login->setObjectName(QStringLiteral("loginButton"));
-    login->setToolTip(QStringLiteral("Start Tavlo when you log in"));
-    connect(login, &QPushButton::clicked, this, [this] { model_->home().toggleStartAtLogin(); });
-    stack->addWidget(signalControlLine(qtText(HubText::loginLabel), login));
-
     auto* storage = modelPopup(home.storagePopup(), 160, [this](int, std::string value) {
         model_->home().storageSelected(std::move(value));
     });
@@ -220,7 +219,6 @@ QWidget* HubWindow::homeView() {
     stack->addWidget(signalControlLine(qtText(HubText::updatesLabel), row({frequency, checkNow, automatic}, 10)));
 
     auto* saveRow = new QWidget;
-    saveRow->setFixedWidth(560);
     auto* saveLayout = new QHBoxLayout(saveRow);
     saveLayout->setContentsMargins(0, 0, 0, 0);
     saveLayout->setSpacing(8);
@@ -236,6 +234,20 @@ QWidget* HubWindow::homeView() {
     saveLayout->addWidget(revert);
     saveLayout->addWidget(save);
     stack->addWidget(saveRow);
+
+    // Below the save row and set apart: what acts the moment it is changed,
+    // so it does not look as if "Save changes" were needed for it.
+    stack->addWidget(divider());
+    auto* immediate = styledLabel(qtText(HubText::appliesImmediatelyCaption), 11, QFont::DemiBold,
+                                  HubPalette::signalMuted);
+    immediate->setObjectName(QStringLiteral("appliesImmediately"));
+    stack->addWidget(immediate);
+    auto* login = choiceButton(qtText(home.loginButtonTitle()), home.loginButtonSelected());
+    login->setObjectName(QStringLiteral("loginButton"));
+    login->setToolTip(QStringLiteral("Start Tavlo when you log in"));
+    connect(login, &QPushButton::clicked, this, [this] { model_->home().toggleStartAtLogin(); });
+    stack->addWidget(signalControlLine(qtText(HubText::loginLabel), login));
+
     return view;
 }
 

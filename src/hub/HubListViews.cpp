@@ -31,7 +31,6 @@ QWidget* HubWindow::historyView() {
         historySearchField_->setPlaceholderText(qtText(HubText::historySearchPlaceholder));
         historySearchField_->setObjectName(QStringLiteral("historySearch"));
         styleSignalTextField(historySearchField_);
-        historySearchField_->setFixedWidth(560);
         connect(historySearchField_, &QLineEdit::textEdited, this, [this](const QString& text) {
             model_->history().searchChanged(text.toStdString());
         });
@@ -50,7 +49,9 @@ QWidget* HubWindow::historyView() {
         historyTable_->setSelectionBehavior(QAbstractItemView::SelectRows);
         historyTable_->setSelectionMode(QAbstractItemView::SingleSelection);
         historyTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        historyTable_->setFixedSize(560, 210);
+        // The list and the entry share the height the window gives them.
+        historyTable_->setMinimumHeight(120);
+        historyTable_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         historyTable_->setStyleSheet(QStringLiteral(
             "QTableWidget { background: %1; border: 1px solid %2; border-radius: 8px; }"
             "QTableWidget::item { padding: 0 8px; border: none; }"
@@ -74,8 +75,15 @@ QWidget* HubWindow::historyView() {
         historyDetailTextView_->setObjectName(QStringLiteral("historyDetail"));
     }
     stack->addWidget(historySearchField_);
-    stack->addWidget(historyTable_);
-    stack->addWidget(historyDetailTextView_);
+    // Said in words when the list is empty, above where the rows would be.
+    auto* empty = messageLabel(qtText(model_->history().noMatchMessage()), false);
+    empty->setObjectName(QStringLiteral("historyNoMatch"));
+    showIf(empty, !model_->history().noMatchMessage().empty());
+    stack->addWidget(empty);
+    // "Expand all" gives the entries most of the height.
+    const bool expanded = model_->history().isExpandedAll();
+    stack->addWidget(historyTable_, expanded ? 1 : 3);
+    stack->addWidget(historyDetailTextView_, expanded ? 4 : 2);
     historySearchField_->show();
     historyTable_->show();
     historyDetailTextView_->show();
@@ -100,8 +108,11 @@ QWidget* HubWindow::historyView() {
     expand->setObjectName(QStringLiteral("expandButton"));
     connect(expand, &QPushButton::clicked, this, [this, expand] {
         model_->history().toggleExpand();
-        expand->setText(qtText(model_->history().expandButtonTitle()));
-        historyDetailTextView_->setPlainText(qtText(model_->history().detailText()));
+        // Drawn again so the entries get their share of the height; the
+        // focus stays on the button, now titled the other way.
+        model_->render(HubSection::history);
+        if (auto* again = content_->findChild<QPushButton*>(QStringLiteral("expandButton")))
+            again->setFocus(Qt::OtherFocusReason);
     });
     stack->addWidget(row({paste, copy, remove, clear, expand}, 8), 0, Qt::AlignLeft);
     return view;
@@ -116,7 +127,11 @@ QWidget* HubWindow::dictionaryView() {
         dictionaryField_->setPlaceholderText(qtText(HubText::dictionaryFieldPlaceholder));
         dictionaryField_->setObjectName(QStringLiteral("dictionaryField"));
         styleSignalTextField(dictionaryField_);
-        dictionaryField_->setFixedWidth(184);
+        // On a line of its own, as wide as the panel, so its hint shows whole.
+        dictionaryField_->setMinimumWidth(
+            dictionaryField_->fontMetrics().horizontalAdvance(dictionaryField_->placeholderText()) + 24);
+        dictionaryField_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        dictionaryField_->setToolTip(dictionaryField_->placeholderText());
         connect(dictionaryField_, &QLineEdit::returnPressed, this, [this] {
             if (model_->dictionary().addWord(dictionaryField_->text().toStdString())) dictionaryField_->clear();
         });
@@ -146,13 +161,13 @@ QWidget* HubWindow::dictionaryView() {
         if (question && askHubQuestion(this, *question, true) == ConfirmAnswer::confirm) model_->dictionary().clear();
     });
     dictionaryField_->show();
-    stack->addWidget(row({dictionaryField_, add, save, remove, clear}, 8), 0, Qt::AlignLeft);
+    stack->addWidget(dictionaryField_);
+    stack->addWidget(row({add, save, remove, clear}, 8), 0, Qt::AlignLeft);
     auto* note = styledLabel(qtText(HubText::dictionaryNote), 12, QFont::Medium, HubPalette::signalMuted);
     note->setWordWrap(true);
-    note->setFixedWidth(560);
     stack->addWidget(note);
     dictionaryTextView_->show();
-    stack->addWidget(dictionaryTextView_);
+    stack->addWidget(dictionaryTextView_, 1);
     return view;
 }
 
@@ -169,14 +184,14 @@ QWidget* HubWindow::snippetsView() {
         snippetPhraseField_->setFixedWidth(150);
         // Several lines: an expansion may be a signature or a template.
         scrollableText(snippetExpansionField_, 58, true);
-        snippetExpansionField_->setFixedWidth(246);
         snippetExpansionField_->setPlaceholderText(qtText(HubText::snippetExpansionPlaceholder));
         snippetExpansionField_->setObjectName(QStringLiteral("snippetExpansion"));
         snippetExpansionField_->setAccessibleName(QStringLiteral("Text it inserts"));
         snippetExpansionField_->setTabChangesFocus(true);
         snippetsList_->setObjectName(QStringLiteral("snippetsList"));
         snippetsList_->setAccessibleName(QStringLiteral("Snippets"));
-        snippetsList_->setFixedSize(560, 190);
+        snippetsList_->setMinimumHeight(120);
+        snippetsList_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         snippetsList_->setStyleSheet(QStringLiteral(
             "QListWidget { color: %1; background: %2; border: 1px solid %3; border-radius: 8px; padding: 4px; }"
             "QListWidget::item { padding: 4px 6px; }"
@@ -227,10 +242,10 @@ QWidget* HubWindow::snippetsView() {
     });
     snippetPhraseField_->show();
     snippetExpansionField_->show();
-    stack->addWidget(row({snippetPhraseField_, snippetExpansionField_}, 8), 0, Qt::AlignLeft);
+    stack->addWidget(row({snippetPhraseField_, snippetExpansionField_}, 8));
     stack->addWidget(row({add, save, remove, reset}, 8), 0, Qt::AlignLeft);
     snippetsList_->show();
-    stack->addWidget(snippetsList_);
+    stack->addWidget(snippetsList_, 1);
     return view;
 }
 

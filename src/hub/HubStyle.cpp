@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
+#include <QPainter>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -23,10 +24,26 @@ QLabel* styledLabel(const QString& text, int points, QFont::Weight weight, const
     return label;
 }
 
-QFrame* signalPanel(QWidget* content, int height) {
+QLabel* messageLabel(const QString& text, bool isError) {
+    auto* label = styledLabel(QString(), 12, QFont::Medium, HubPalette::signalMuted);
+    label->setWordWrap(true);
+    setMessage(label, text, isError);
+    return label;
+}
+
+void setMessage(QLabel* label, const QString& text, bool isError) {
+    label->setText(isError && !text.isEmpty() ? QStringLiteral("\u26a0 ") + text : text);
+    label->setStyleSheet(QStringLiteral("color: %1; background: transparent;")
+                             .arg(css(isError ? HubPalette::errorText : HubPalette::signalMuted)));
+    // Screen readers hear that it is an error, not only see its colour.
+    label->setAccessibleDescription(isError ? QStringLiteral("Error") : QString());
+}
+
+QFrame* signalPanel(QWidget* content, bool grows) {
     auto* panel = new QFrame;
     panel->setObjectName(QStringLiteral("signalPanel"));
-    panel->setFixedSize(600, height);
+    panel->setMinimumWidth(600);
+    panel->setSizePolicy(QSizePolicy::Expanding, grows ? QSizePolicy::Expanding : QSizePolicy::Maximum);
     panel->setStyleSheet(QStringLiteral("QFrame#signalPanel { background: %1; border: 1px solid %2; border-radius: 10px; }")
                              .arg(css(HubPalette::signalPanel), css(HubPalette::signalBorder)));
     auto* shadow = new QGraphicsDropShadowEffect(panel);
@@ -36,16 +53,13 @@ QFrame* signalPanel(QWidget* content, int height) {
     panel->setGraphicsEffect(shadow);
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(18, 18, 18, 18);
-    // The content gives way (its text views shrink) rather than spill over
-    // the panel's fixed height.
-    layout->addWidget(content);
-    layout->addStretch(1);
+    layout->addWidget(content, grows ? 1 : 0);
+    if (!grows) layout->addStretch(1);
     return panel;
 }
 
 QWidget* signalControlLine(const QString& label, QWidget* control) {
     auto* line = new QWidget;
-    line->setFixedWidth(560);
     auto* layout = new QHBoxLayout(line);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(12);
@@ -59,6 +73,16 @@ QWidget* signalControlLine(const QString& label, QWidget* control) {
     QList<QWidget*> controls{control};
     controls += control->findChildren<QWidget*>();
     for (QWidget* widget : controls) {
+        // On Linux a screen reader names a drop-down by the label it is
+        // "labelled by" (its value is its name there). Qt relates a label
+        // only to its siblings: a drop-down beside the row's label gets it,
+        // one nested deeper carries its name in its description.
+        if (qobject_cast<QComboBox*>(widget)) {
+            if (widget == control && !title->buddy())
+                title->setBuddy(widget);
+            else if (widget->accessibleDescription().isEmpty())
+                widget->setAccessibleDescription(widget->accessibleName().isEmpty() ? label : widget->accessibleName());
+        }
         if (!widget->accessibleName().isEmpty()) continue;
         if (qobject_cast<QComboBox*>(widget)) {
             widget->setAccessibleName(label);
@@ -72,13 +96,32 @@ QWidget* signalControlLine(const QString& label, QWidget* control) {
     return line;
 }
 
+void HubComboBox::paintEvent(QPaintEvent* event) {
+    QComboBox::paintEvent(event);
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPen pen(isEnabled() ? qtColour(HubPalette::text) : qtColour(HubPalette::text.withAlpha(0.4)));
+    pen.setWidthF(1.6);
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+    painter.setPen(pen);
+    const QPointF centre(width() - 13.0, height() / 2.0);
+    const QPointF points[3] = {centre + QPointF(-4, -2), centre + QPointF(0, 2), centre + QPointF(4, -2)};
+    painter.drawPolyline(points, 3);
+}
+
 QComboBox* popup(int width) {
-    auto* box = new QComboBox;
+    auto* box = new HubComboBox;
     box->setFixedSize(width, 28);
+    // A list as tall as the screen hides where it starts; with the style
+    // sheet's "combobox-popup: 0" the list honours the count.
+    box->setMaxVisibleItems(12);
     box->setStyleSheet(QStringLiteral(
-        "QComboBox { color: %1; background: %2; border: 1px solid %3; border-radius: 6px; padding: 0 8px; }"
+        "QComboBox { color: %1; background: %2; border: 1px solid %3; border-radius: 6px; padding: 0 24px 0 8px; "
+        "combobox-popup: 0; }"
         "QComboBox QAbstractItemView { color: %1; background: %2; selection-background-color: %4; }"
-        "QComboBox::drop-down { border: none; width: 18px; }")
+        "QComboBox::drop-down { border: none; width: 22px; }"
+        "QComboBox::down-arrow { image: none; width: 0; height: 0; }")
                            .arg(css(HubPalette::text), css(HubPalette::field), css(HubPalette::border),
                                 css(HubPalette::text.withAlpha(0.2))) +
                        focusRule("QComboBox"));
@@ -86,11 +129,14 @@ QComboBox* popup(int width) {
 }
 
 void styleSignalSmallButton(QPushButton* button, int width) {
-    button->setFixedSize(width, 30);
     QFont font = button->font();
     font.setPixelSize(12);
     font.setWeight(QFont::DemiBold);
     button->setFont(font);
+    // Never narrower than its label with room on both sides, whatever the
+    // font: a label touching the border reads as clipped.
+    const int labelWidth = QFontMetrics(font).horizontalAdvance(button->text()) + 2 * 12;
+    button->setFixedSize(std::max(width, labelWidth), 30);
     button->setCursor(Qt::PointingHandCursor);
     button->setStyleSheet(QStringLiteral(
         "QPushButton { color: %1; background: transparent; border: 1px solid %2; border-radius: 7px; }"
@@ -102,6 +148,13 @@ void styleSignalSmallButton(QPushButton* button, int width) {
                                    css(HubPalette::signalText.withAlpha(0.14)),
                                    css(HubPalette::signalText.withAlpha(0.35))) +
                           focusRule("QPushButton"));
+}
+
+void showIf(QWidget* widget, bool shown) {
+    if (!shown)
+        widget->hide();
+    else if (widget->parentWidget())
+        widget->show();
 }
 
 QString focusRule(const char* selector) {
@@ -130,11 +183,9 @@ void scrollableText(HubTextView* view, int height, bool editable) {
     view->setReadOnly(!editable);
     view->setTextInteractionFlags(editable ? Qt::TextEditorInteraction
                                            : Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    view->setFixedWidth(560);
     view->setPreferredHeight(height);
-    view->setMaximumHeight(height);
     view->setMinimumHeight(std::min(height, 60));
-    view->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     view->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     QFont font = view->font();
@@ -172,7 +223,7 @@ QPushButton* choiceButton(const QString& title, bool selected) {
 
 QWidget* divider() {
     auto* line = new QWidget;
-    line->setFixedSize(560, 1);
+    line->setFixedHeight(1);
     line->setStyleSheet(QStringLiteral("background: %1;").arg(css(HubPalette::signalBorder)));
     return line;
 }

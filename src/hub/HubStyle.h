@@ -19,12 +19,27 @@ namespace tavlo::hub {
 
 // A label in the system font at `points`, with the given weight and colour.
 QLabel* styledLabel(const QString& text, int points, QFont::Weight weight, const Colour& colour);
-// A panel 600 wide and `height` high around `content`, with the panel's
-// border, rounded corners and soft shadow.
-QFrame* signalPanel(QWidget* content, int height);
-// A row 560 wide: a muted label 92 wide, the control, then free space.
+// A status or message line: errors in the error colour behind a warning
+// sign (so they do not rest on colour alone), other lines muted.
+QLabel* messageLabel(const QString& text, bool isError);
+void setMessage(QLabel* label, const QString& text, bool isError);
+// A panel at least 600 wide around `content`, with the panel's border,
+// rounded corners and soft shadow. It widens with the window, and grows in
+// height too when `grows` (lists and texts), else keeps its content's height.
+QFrame* signalPanel(QWidget* content, bool grows);
+// A row: a muted label 92 wide, the control, then free space.
 QWidget* signalControlLine(const QString& label, QWidget* control);
-// A pop-up menu 28 high and `width` wide.
+// A pop-up menu with a drawn chevron, so it does not pass for a text field
+// (the style sheet that colours it leaves the style's arrow out).
+class HubComboBox : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+// A pop-up menu 28 high and `width` wide whose list shows at most a dozen
+// items and scrolls for the rest.
 QComboBox* popup(int width);
 void styleSignalSmallButton(QPushButton* button, int width);
 QPushButton* smallButton(const QString& title, int width);
@@ -32,6 +47,10 @@ QPushButton* smallButton(const QString& title, int width);
 // the keyboard focus; appended to each control's own style sheet.
 QString focusRule(const char* selector);
 void styleSignalTextField(QLineEdit* field);
+// Hides `widget` when `shown` is false. Showing is left to its parent: a
+// widget shown before it has one would open as a window of its own, and
+// then be hidden again when it is put in its place.
+void showIf(QWidget* widget, bool shown);
 // A scrolling text view that asks for a given height, and gives some of it
 // up when its panel is short of room.
 class HubTextView : public QPlainTextEdit {
@@ -44,11 +63,12 @@ private:
     int preferredHeight_ = 120;
 };
 
-// A text view 560 wide and `height` high in the field colour.
+// A text view in the field colour that asks for `height` and grows with
+// its panel.
 void scrollableText(HubTextView* view, int height, bool editable);
 // A two-state button 72 × 28: filled when selected.
 QPushButton* choiceButton(const QString& title, bool selected);
-// A horizontal line 560 wide in the border colour.
+// A horizontal line across the panel in the border colour.
 QWidget* divider();
 // A horizontal row of widgets with the given spacing, centred vertically.
 QWidget* row(std::initializer_list<QWidget*> children, int spacing);

@@ -1,9 +1,11 @@
 // The Transcribe and Shortcuts sections of the Home window.
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -35,31 +37,64 @@ QWidget* HubWindow::transcribeView() {
 
     auto* drop = new FileDropView;
     drop->setObjectName(QStringLiteral("fileDrop"));
+    drop->setEnabled(transcribe.canChooseFile());
     drop->onFileDropped = [this](const std::filesystem::path& file) { model_->transcribe().filesDropped({file}); };
     stack->addWidget(drop);
 
     auto* choose = smallButton(qtText(HubText::chooseFileButton), 100);
+    choose->setObjectName(QStringLiteral("chooseFileButton"));
+    choose->setEnabled(transcribe.canChooseFile());
     connect(choose, &QPushButton::clicked, this, [this] { chooseTranscriptionFile(); });
-    auto* copy = smallButton(qtText(HubText::copyTranscriptButton), 118);
+    auto* copy = smallButton(qtText(HubText::copyTranscriptButton), 124);
+    copy->setObjectName(QStringLiteral("copyTranscriptButton"));
+    copy->setEnabled(transcribe.canCopyTranscript());
     connect(copy, &QPushButton::clicked, this, [this] { model_->transcribe().copyTranscript(); });
-    auto* show = smallButton(qtText(HubText::showTranscriptFileButton), 86);
+    auto* show = smallButton(qtText(HubText::showTranscriptFileButton), 90);
+    show->setObjectName(QStringLiteral("showTranscriptFileButton"));
+    show->setEnabled(transcribe.canShowSavedFile());
+    // Without a file manager or an opener the button could do nothing visible.
+    showIf(show, canRevealFiles());
     connect(show, &QPushButton::clicked, this, [this] {
-        if (const auto file = model_->transcribe().savedFileToReveal()) revealInFileManager(*file);
+        if (const auto file = model_->transcribe().savedFileToReveal(); file && !revealInFileManager(*file))
+            model_->transcribe().revealFailed();
     });
-    stack->addWidget(row({choose, copy, show}, 8), 0, Qt::AlignLeft);
+    auto* cancel = smallButton(qtText(HubText::cancelTranscriptionButton), 72);
+    cancel->setObjectName(QStringLiteral("cancelTranscriptionButton"));
+    showIf(cancel, transcribe.isWorking());
+    connect(cancel, &QPushButton::clicked, this, [this] {
+        model_->transcribe().cancelFileTranscription();
+        // "Cancel" is gone now: the keyboard goes on from "Choose file".
+        if (auto* next = content_->findChild<QPushButton*>(QStringLiteral("chooseFileButton")))
+            next->setFocus(Qt::OtherFocusReason);
+    });
+    stack->addWidget(row({choose, copy, show, cancel}, 8), 0, Qt::AlignLeft);
 
-    auto* status = styledLabel(qtText(transcribe.status()), 12, QFont::Medium, HubPalette::signalMuted);
+    // The engine reports no share done while it works: a busy bar shows it
+    // is still going.
+    auto* busy = new QProgressBar;
+    busy->setObjectName(QStringLiteral("transcribeProgress"));
+    busy->setRange(0, 0);
+    busy->setTextVisible(false);
+    busy->setFixedHeight(6);
+    busy->setAccessibleName(QStringLiteral("Transcribing"));
+    busy->setStyleSheet(QStringLiteral("QProgressBar { background: %1; border: none; border-radius: 3px; }"
+                                       "QProgressBar::chunk { background: %2; border-radius: 3px; }")
+                            .arg(css(HubPalette::signalAccent.withAlpha(0.14)), css(HubPalette::signalAccent)));
+    showIf(busy, transcribe.isWorking());
+    stack->addWidget(busy);
+
+    auto* status = messageLabel(qtText(transcribe.status()),
+                                transcribe.statusTone() == TranscribeViewModel::Tone::error);
     status->setObjectName(QStringLiteral("transcribeStatus"));
-    status->setWordWrap(true);
-    status->setFixedWidth(560);
     stack->addWidget(status);
 
     if (fileTranscriptTextView_->objectName().isEmpty()) {
         fileTranscriptTextView_->setObjectName(QStringLiteral("fileTranscript"));
+        fileTranscriptTextView_->setAccessibleName(QStringLiteral("Transcript"));
         scrollableText(fileTranscriptTextView_, 250, false);
     }
     fileTranscriptTextView_->show();
-    stack->addWidget(fileTranscriptTextView_);
+    stack->addWidget(fileTranscriptTextView_, 1);
     return view;
 }
 
@@ -68,6 +103,11 @@ void HubWindow::chooseTranscriptionFile() {
     raise();
     activateWindow();
     QFileDialog chooser(this, qtText(HubText::chooserTitle));
+    // Not the program's working folder, which means nothing to the user.
+    chooser.setDirectory(QDir::homePath());
+    // Qt's own chooser takes the program's dark palette; the desktop's
+    // would open light beside the dark window.
+    chooser.setOption(QFileDialog::DontUseNativeDialog);
     chooser.setFileMode(QFileDialog::ExistingFile);
     chooser.setAcceptMode(QFileDialog::AcceptOpen);
     chooser.setLabelText(QFileDialog::Accept, qtText(HubText::chooserPrompt));
@@ -86,7 +126,6 @@ QWidget* HubWindow::shortcutsView() {
     stack->setSpacing(12);
     for (const auto& shortcut : shortcuts.rows()) {
         auto* line = new QWidget;
-        line->setFixedWidth(560);
         auto* layout = new QHBoxLayout(line);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(10);
@@ -118,16 +157,10 @@ QWidget* HubWindow::shortcutsView() {
     stack->addWidget(triggerMechanismView());
     auto* note = styledLabel(qtText(shortcuts.fixedKeysNote()), 12, QFont::Normal, HubPalette::muted);
     note->setWordWrap(true);
-    note->setFixedWidth(560);
     stack->addWidget(note);
     const auto status = shortcuts.statusLine();
-    auto* statusLabel = styledLabel(qtText(status.text), 12, QFont::Medium,
-                                    status.tone == ShortcutsViewModel::StatusTone::red ? HubPalette::signalRed
-                                                                                      : HubPalette::muted);
+    auto* statusLabel = messageLabel(qtText(status.text), status.tone == ShortcutsViewModel::StatusTone::red);
     statusLabel->setObjectName(QStringLiteral("shortcutStatus"));
-    statusLabel->setWordWrap(true);
-    statusLabel->setFixedWidth(560);
-    statusLabel->setMaximumHeight(statusLabel->fontMetrics().lineSpacing() * 3 + 2);
     stack->addWidget(statusLabel);
     return view;
 }

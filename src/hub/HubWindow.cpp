@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QTimer>
 #include <QTableWidget>
@@ -21,6 +22,7 @@
 #include "hub/HubPalette.h"
 #include "hub/HubQuestionBox.h"
 #include "hub/HubStyle.h"
+#include "hub/HubTheme.h"
 #include "hub/model/HubTexts.h"
 #include "indicator/SorvelIcon.h"
 
@@ -30,21 +32,12 @@ HubWindow::HubWindow(std::unique_ptr<HubViewModel> model, std::shared_ptr<KeyEve
     : model_(std::move(model)), desktopKeys_(std::move(desktopKeys)) {
     setWindowTitle(qtText(HubText::windowTitle));
     setObjectName(QStringLiteral("hubWindow"));
-    resize(900, 720);
-    setMinimumSize(880, 680);
+    // Small enough for a 1280 x 720 screen at 150 % (853 x 480 logical
+    // pixels with the title bar); the content scrolls below that height.
+    setMinimumSize(minimumWindowSize);
     setAttribute(Qt::WA_DeleteOnClose, false);
     setAutoFillBackground(true);
-    QPalette colours = palette();
-    colours.setColor(QPalette::Window, qtColour(HubPalette::window));
-    colours.setColor(QPalette::WindowText, qtColour(HubPalette::text));
-    colours.setColor(QPalette::Base, qtColour(HubPalette::field));
-    colours.setColor(QPalette::Text, qtColour(HubPalette::text));
-    colours.setColor(QPalette::Button, qtColour(HubPalette::signalPanel));
-    colours.setColor(QPalette::ButtonText, qtColour(HubPalette::text));
-    colours.setColor(QPalette::Highlight, qtColour(HubPalette::text.withAlpha(0.22)));
-    colours.setColor(QPalette::HighlightedText, qtColour(HubPalette::text));
-    colours.setColor(QPalette::PlaceholderText, qtColour(HubPalette::muted.withAlpha(0.7)));
-    setPalette(colours);
+    setPalette(hubPalette());
 
     auto* root = new QHBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
@@ -57,12 +50,22 @@ HubWindow::HubWindow(std::unique_ptr<HubViewModel> model, std::shared_ptr<KeyEve
     root->addWidget(sidebar);
     auto* contentArea = new QWidget;
     auto* contentAreaLayout = new QVBoxLayout(contentArea);
-    contentAreaLayout->setContentsMargins(24, 22, 24, 22);
+    contentAreaLayout->setContentsMargins(0, 0, 0, 0);
+    auto* scroller = new QScrollArea;
+    scroller->setObjectName(QStringLiteral("contentScroller"));
+    scroller->setWidgetResizable(true);
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     content_ = new QWidget;
+    content_->setObjectName(QStringLiteral("content"));
     contentLayout_ = new QVBoxLayout(content_);
-    contentLayout_->setContentsMargins(0, 0, 0, 0);
+    // Room around the panel for its shadow.
+    contentLayout_->setContentsMargins(24, 22, 24, 22);
     contentLayout_->setSpacing(0);
-    contentAreaLayout->addWidget(content_);
+    scroller->setWidget(content_);
+    scroller->viewport()->setAutoFillBackground(false);
+    content_->setAutoFillBackground(false);
+    contentAreaLayout->addWidget(scroller);
     root->addWidget(contentArea, 1);
 
     parking_ = new QWidget(this);
@@ -101,9 +104,15 @@ HubWindow::HubWindow(std::unique_ptr<HubViewModel> model, std::shared_ptr<KeyEve
     startDesktopKeys();
     model_->render(HubSection::home);
 
+    // The usual size where it fits, else the screen's free area.
+    QSize size = preferredWindowSize;
     if (QScreen* screen = QApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
+        size = size.boundedTo(area.size() - QSize(0, titleBarAllowance)).expandedTo(minimumWindowSize);
+        resize(size);
         move(area.center() - QPoint(width() / 2, height() / 2));
+    } else {
+        resize(size);
     }
 }
 
@@ -261,9 +270,21 @@ void HubWindow::render(HubSection section) {
         case HubSection::transcribe: view = transcribeView(); break;
         case HubSection::shortcuts: view = shortcutsView(); break;
     }
-    stack->addWidget(signalPanel(view, int(model_->panelHeight(section))), 0, Qt::AlignLeft);
-    stack->addStretch(1);
+    // Lists and texts take the height the window gives; the settings keep
+    // theirs and scroll when the window is shorter.
+    const bool grows = section != HubSection::home && section != HubSection::shortcuts;
+    QFrame* panel = signalPanel(view, grows);
+    // The scroll area gives a section no less than this; below it the rows
+    // would be squeezed and their buttons cut.
+    if (!grows) panel->setMinimumHeight(panel->sizeHint().height());
+    stack->addWidget(panel, grows ? 1 : 0);
+    if (!grows) stack->addStretch(1);
     contentLayout_->addWidget(currentSection_);
+    // The scroll area asks its wrapped lines for their height at the current
+    // width and may come out short: a settings section states its height,
+    // so a shorter window scrolls instead of squeezing it.
+    const QMargins margins = contentLayout_->contentsMargins();
+    content_->setMinimumHeight(grows ? 0 : currentSection_->sizeHint().height() + margins.top() + margins.bottom());
     if (!focusedKey.isEmpty()) {
         // A reusable view is the same object again; a rebuilt control is matched by its key.
         QWidget* target = currentSection_->isAncestorOf(keptFocus) ? keptFocus : nullptr;
@@ -316,6 +337,11 @@ void HubWindow::refreshHistory() {
     if (const auto selected = history.selectedRow(); selected && *selected < history.rowCount())
         historyTable_->selectRow(int(*selected));
     historyDetailTextView_->setPlainText(qtText(history.detailText()));
+    if (auto* empty = content_->findChild<QLabel*>(QStringLiteral("historyNoMatch"))) {
+        const std::string message = history.noMatchMessage();
+        setMessage(empty, qtText(message), false);
+        empty->setVisible(!message.empty());
+    }
     refreshing_ = false;
 }
 

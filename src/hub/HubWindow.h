@@ -28,6 +28,12 @@ public:
     // in this window too), for recording shortcuts and triggers; null where
     // the desktop offers none.
     HubWindow(std::unique_ptr<HubViewModel> model, std::shared_ptr<KeyEventSource> desktopKeys);
+
+    // Logical pixels, without the window frame.
+    static constexpr QSize preferredWindowSize{900, 720};
+    static constexpr QSize minimumWindowSize{820, 420};
+    // What window managers' title bars take, at most, above the window.
+    static constexpr int titleBarAllowance = 48;
     ~HubWindow() override;
 
     HubViewModel& model() { return *model_; }

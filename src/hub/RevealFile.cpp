@@ -4,6 +4,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDesktopServices>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QUrl>
 
@@ -12,16 +13,22 @@ namespace {
 
 constexpr int fileManagerTimeoutMs = 2000;
 
-bool showItemsOverBus(const QUrl& file) {
+const QString fileManagerService = QStringLiteral("org.freedesktop.FileManager1");
+
+// Only a file manager that is running or can be started by the bus.
+bool fileManagerOnBus() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return false;
-    const QString service = QStringLiteral("org.freedesktop.FileManager1");
-    // Only a file manager that is running or can be started by the bus.
     QDBusConnectionInterface* names = bus.interface();
     if (!names) return false;
-    const bool available = names->isServiceRegistered(service).value() ||
-                           names->activatableServiceNames().value().contains(service);
-    if (!available) return false;
+    return names->isServiceRegistered(fileManagerService).value() ||
+           names->activatableServiceNames().value().contains(fileManagerService);
+}
+
+bool showItemsOverBus(const QUrl& file) {
+    if (!fileManagerOnBus()) return false;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QString service = fileManagerService;
     QDBusMessage call = QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/FileManager1"),
                                                        service, QStringLiteral("ShowItems"));
     call << QStringList{file.toString(QUrl::FullyEncoded)} << QString();
@@ -30,6 +37,11 @@ bool showItemsOverBus(const QUrl& file) {
 }
 
 }  // namespace
+
+bool canRevealFiles() {
+    // Qt opens folders through xdg-open on this desktop.
+    return fileManagerOnBus() || !QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty();
+}
 
 bool revealInFileManager(const std::filesystem::path& file) {
     const QUrl url = QUrl::fromLocalFile(QString::fromStdString(file.string()));

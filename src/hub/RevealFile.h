@@ -5,6 +5,9 @@
 
 namespace tavlo::hub {
 
+// A file manager answers on the session bus, or a desktop opener exists to
+// open the folder: without either, showing a file can do nothing.
+bool canRevealFiles();
 // False when neither the file manager nor the folder could be opened.
 bool revealInFileManager(const std::filesystem::path& file);
 

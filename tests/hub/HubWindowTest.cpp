@@ -11,12 +11,15 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
 
 #include "hub/FileDropView.h"
+#include "hub/HubPalette.h"
 #include "hub/HubStyle.h"
 #include "hub/HubWindow.h"
 #include "hub/model/HubTestSupport.h"
@@ -88,24 +91,35 @@ TEST_F(HubWindowTest, EverySectionBuildsItsPanelAndTheSidebarLightsOnlyItsOwnBut
     struct Case {
         HubSection section;
         const char* title;  // absent for Home
-        int panelHeight;
+        bool grows;         // lists and texts take a taller window's height
         std::optional<int> litTag;
     };
     const Case cases[] = {
-        {HubSection::home, nullptr, int(HomeViewModel::basePanelHeight), 0},
-        {HubSection::history, "History", 430, 1},
-        {HubSection::dictionary, "Dictionary", 390, 2},
-        {HubSection::transcribe, "Transcribe", 462, 3},
-        {HubSection::snippets, "Snippets", 356, std::nullopt},
-        {HubSection::shortcuts, "Shortcuts", 356, std::nullopt},
+        {HubSection::home, nullptr, false, 0},
+        {HubSection::history, "History", true, 1},
+        {HubSection::dictionary, "Dictionary", true, 2},
+        {HubSection::transcribe, "Transcribe", true, 3},
+        {HubSection::snippets, "Snippets", true, std::nullopt},
+        {HubSection::shortcuts, "Shortcuts", false, std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(sectionTitle(c.section)));
+        window->resize(900, 720);
         window->model().render(c.section);
         QApplication::processEvents();
         auto* panel = find<QFrame>(content(), "signalPanel");
         ASSERT_TRUE(panel);
-        EXPECT_EQ(panel->height(), c.panelHeight);
+        // Nothing inside is squeezed below what it needs.
+        EXPECT_GE(panel->height(), panel->minimumSizeHint().height());
+        const int before = panel->height();
+        const int widthBefore = panel->width();
+        window->resize(1200, 900);
+        QApplication::processEvents();
+        EXPECT_GT(panel->width(), widthBefore);
+        if (c.grows)
+            EXPECT_GT(panel->height(), before);
+        else  // wider, its wrapped lines may need fewer rows
+            EXPECT_LE(panel->height(), before);
         bool titled = false;
         for (auto* label : content()->findChildren<QLabel*>())
             titled = titled || (c.title && label->text() == QString::fromLatin1(c.title));
@@ -117,6 +131,93 @@ TEST_F(HubWindowTest, EverySectionBuildsItsPanelAndTheSidebarLightsOnlyItsOwnBut
     // The sidebar's buttons switch sections.
     click(window->sectionButton(3));
     EXPECT_EQ(window->model().selectedSection(), HubSection::transcribe);
+}
+
+TEST_F(HubWindowTest, TheSmallestWindowFitsA1280x720ScreenAt150PercentAndClipsNoButton) {
+    // Logical pixels: a 1280 x 720 screen at 150 % offers 853 x 480, of
+    // which the window manager's frame and title bar take their part.
+    const QSize smallest = window->minimumSize().expandedTo(window->minimumSizeHint());
+    EXPECT_LE(smallest.width(), 1280 * 2 / 3 - 16);
+    EXPECT_LE(smallest.height(), 720 * 2 / 3 - hub::HubWindow::titleBarAllowance);
+
+    for (const QSize size : {smallest, QSize(900, 720), QSize(1400, 1000)}) {
+        window->resize(size);
+        for (const HubSection section : {HubSection::home, HubSection::history, HubSection::dictionary,
+                                         HubSection::transcribe, HubSection::snippets, HubSection::shortcuts}) {
+            SCOPED_TRACE(std::string(sectionTitle(section)) + " at " + std::to_string(size.width()) + "x" +
+                         std::to_string(size.height()));
+            window->model().render(section);
+            QApplication::processEvents();
+            for (auto* button : content()->findChildren<QPushButton*>()) {
+                if (!button->isVisibleTo(window.get())) continue;
+                SCOPED_TRACE(button->text().toStdString());
+                // The whole button inside its row, and its label clear of the border.
+                EXPECT_TRUE(button->parentWidget()->rect().contains(button->geometry()));
+                EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(button->text()) + 16);
+                EXPECT_GE(button->height(), button->fontMetrics().height() + 8);
+            }
+            // What does not fit can be scrolled to.
+            if (size == smallest && section == HubSection::home) {
+                auto* scroller = window->findChild<QScrollArea*>(QStringLiteral("contentScroller"));
+                ASSERT_TRUE(scroller);
+                EXPECT_GT(scroller->verticalScrollBar()->maximum(), 0);
+            }
+            // The dictionary field shows its whole hint.
+            if (auto* field = find<QLineEdit>(content(), "dictionaryField"); field && section == HubSection::dictionary)
+                EXPECT_GE(field->width(), field->fontMetrics().horizontalAdvance(field->placeholderText()) + 16);
+        }
+    }
+}
+
+TEST_F(HubWindowTest, SettingsThatActAtOnceSitApartBelowTheSaveRow) {
+    QApplication::processEvents();
+    auto* save = find<QPushButton>(content(), "saveButton");
+    auto* caption = find<QLabel>(content(), "appliesImmediately");
+    auto* login = find<QPushButton>(content(), "loginButton");
+    auto* cleanup = find<QPushButton>(content(), "cleanupButton");
+    ASSERT_TRUE(save && caption && login && cleanup);
+    EXPECT_EQ(caption->text(), "Applies immediately");
+    auto top = [this](QWidget* widget) { return widget->mapTo(content(), QPoint(0, 0)).y(); };
+    EXPECT_LT(top(cleanup), top(save));
+    EXPECT_LT(top(save), top(caption));
+    EXPECT_LT(top(caption), top(login));
+}
+
+TEST_F(HubWindowTest, ExpandAllGivesTheEntriesMostOfTheHeightAndKeepsTheFocus) {
+    for (int i = 0; i < 12; ++i) store.addRecent("Dictation number " + std::to_string(i), "Mail");
+    window->model().render(HubSection::history);
+    QApplication::processEvents();
+    const int collapsed = find<hub::HubTextView>(content(), "historyDetail")->height();
+    auto* expand = find<QPushButton>(content(), "expandButton");
+    ASSERT_TRUE(expand);
+    expand->setFocus();
+    click(expand);
+    QApplication::processEvents();
+    expand = find<QPushButton>(content(), "expandButton");
+    EXPECT_EQ(expand->text(), "Collapse");
+    EXPECT_EQ(QApplication::focusWidget(), expand);
+    EXPECT_GT(find<hub::HubTextView>(content(), "historyDetail")->height(), collapsed + 100);
+}
+
+TEST_F(HubWindowTest, AShortcutThatCouldNotRegisterIsShownAsAnError) {
+    struct Case {
+        std::string status;
+        bool isError;
+    };
+    const Case cases[] = {
+        {"All shortcuts registered", false},
+        {"Professional rewrite could not register: another program holds Alt+2", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.status);
+        appHost->statusText = c.status;
+        window->model().render(HubSection::shortcuts);
+        auto* status = find<QLabel>(content(), "shortcutStatus");
+        ASSERT_TRUE(status);
+        EXPECT_EQ(status->text().startsWith(QStringLiteral("\u26a0 ")), c.isError);
+        EXPECT_TRUE(status->text().endsWith(QString::fromStdString(c.status)));
+        EXPECT_EQ(status->styleSheet().contains(hub::css(HubPalette::errorText)), c.isError);
+    }
 }
 
 TEST_F(HubWindowTest, HomeEditsTheDraftAndStoresItOnlyWhenSaved) {
@@ -402,7 +503,10 @@ TEST_F(HubWindowTest, RemovingAsksFirstAndSnippetsCanBeEditedAndDeleted) {
 }
 
 TEST_F(HubWindowTest, ADroppedFileIsTranscribedAndItsResultShown) {
+    store.setSpeechModel(SpeechModel::localWhisper);
     click(window->sectionButton(3));
+    EXPECT_FALSE(buttonTitled(content(), "Copy transcript")->isEnabled());
+    EXPECT_FALSE(buttonTitled(content(), "Show .txt") && buttonTitled(content(), "Show .txt")->isEnabled());
     auto* drop = find<hub::FileDropView>(content(), "fileDrop");
     ASSERT_TRUE(drop);
     QMimeData data;
@@ -415,6 +519,12 @@ TEST_F(HubWindowTest, ADroppedFileIsTranscribedAndItsResultShown) {
     ASSERT_EQ(appHost->transcriptions.size(), 1u);
     EXPECT_EQ(appHost->calls.back(), "transcribe:/music/first.mp3");
     EXPECT_EQ(find<QLabel>(content(), "transcribeStatus")->text(), "Transcribing first.mp3...");
+    // Busy while it works, with a way out; nothing to copy yet.
+    QApplication::processEvents();
+    EXPECT_TRUE(find<QProgressBar>(content(), "transcribeProgress")->isVisibleTo(window.get()));
+    EXPECT_TRUE(find<QPushButton>(content(), "cancelTranscriptionButton")->isVisibleTo(window.get()));
+    EXPECT_FALSE(find<QPushButton>(content(), "chooseFileButton")->isEnabled());
+    EXPECT_FALSE(find<QPushButton>(content(), "copyTranscriptButton")->isEnabled());
 
     // The result comes while another section is shown and brings Transcribe back.
     click(window->sectionButton(1));
@@ -425,6 +535,8 @@ TEST_F(HubWindowTest, ADroppedFileIsTranscribedAndItsResultShown) {
     EXPECT_EQ(find<QLabel>(content(), "transcribeStatus")->text(),
               "Copied to clipboard and saved: first-transcript.txt");
     EXPECT_EQ(find<hub::HubTextView>(content(), "fileTranscript")->toPlainText(), "Hello from the file.");
+    EXPECT_FALSE(find<QProgressBar>(content(), "transcribeProgress")->isVisibleTo(window.get()));
+    EXPECT_TRUE(find<QPushButton>(content(), "copyTranscriptButton")->isEnabled());
 
     // Text without a file location is refused by the drop area (the section
     // was drawn anew for the result).
@@ -436,6 +548,36 @@ TEST_F(HubWindowTest, ADroppedFileIsTranscribedAndItsResultShown) {
     refused.setAccepted(false);
     QApplication::sendEvent(drop, &refused);
     EXPECT_FALSE(refused.isAccepted());
+}
+
+TEST_F(HubWindowTest, TranscribeShowsRefusalsAsErrorsBeforeAFileAndCancelsAfterOne) {
+    store.setSpeechModel(SpeechModel::appleOnDevice);
+    click(window->sectionButton(3));
+    auto* status = find<QLabel>(content(), "transcribeStatus");
+    EXPECT_TRUE(status->text().startsWith(QStringLiteral("\u26a0 On-device speech cannot transcribe files.")));
+    EXPECT_TRUE(status->styleSheet().contains(hub::css(HubPalette::errorText)));
+    EXPECT_FALSE(find<QPushButton>(content(), "chooseFileButton")->isEnabled());
+    EXPECT_FALSE(find<hub::FileDropView>(content(), "fileDrop")->isEnabled());
+
+    store.setSpeechModel(SpeechModel::localWhisper);
+    window->model().render(HubSection::transcribe);
+    status = find<QLabel>(content(), "transcribeStatus");
+    EXPECT_FALSE(status->styleSheet().contains(hub::css(HubPalette::errorText)));
+    window->model().transcribe().startFileTranscription("/music/long.mp3");
+    click(find<QPushButton>(content(), "cancelTranscriptionButton"));
+    EXPECT_EQ(appHost->calls.back(), "cancelTranscription");
+    EXPECT_EQ(QApplication::focusWidget(), find<QPushButton>(content(), "chooseFileButton"));
+    EXPECT_EQ(find<QLabel>(content(), "transcribeStatus")->text(), "Transcription cancelled.");
+    QApplication::processEvents();
+    EXPECT_FALSE(find<QPushButton>(content(), "cancelTranscriptionButton")->isVisibleTo(window.get()));
+
+    // A failure reads as an error without the tool's work paths.
+    window->model().transcribe().startFileTranscription("/music/broken.mp3");
+    appHost->transcriptions.back()(FileTranscriptionResult::failure(
+        DictationEngineError::localWhisperFailed("error: cannot read '/tmp/tavlo-work-1/broken.wav'")));
+    status = find<QLabel>(content(), "transcribeStatus");
+    EXPECT_TRUE(status->text().startsWith(QStringLiteral("\u26a0 Local Whisper could not transcribe this file.")));
+    EXPECT_FALSE(status->text().contains(QStringLiteral("/tmp")));
 }
 
 TEST_F(HubWindowTest, ClosingAsksAboutUnsavedHomeChangesAndReopeningKeepsTheState) {

@@ -47,6 +47,11 @@ public:
     void transcribeFile(const std::filesystem::path& file, FileTranscriptionCompletion completion) override {
         if (auto c = controller_.lock()) c->transcribeFile(file, std::move(completion));
     }
+    // A file transcription is the controller's current session: cancelling
+    // it is cancelling that session.
+    void cancelFileTranscription() override {
+        if (auto c = controller_.lock()) c->cancelDictation();
+    }
 
 private:
     std::weak_ptr<AppDelegate> controller_;

@@ -26,6 +26,7 @@
 #include "app/desktop/SingleInstance.h"
 #include "app/desktop/PortalTriggers.h"
 #include "app/desktop/TriggerChannel.h"
+#include "hub/HubTheme.h"
 #include "hub/HubWindow.h"
 #include "indicator/BubbleWindow.h"
 #include "indicator/LayerShellBubble.h"
@@ -128,6 +129,9 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     QApplication::setApplicationName(QStringLiteral("Tavlo"));
     QGuiApplication::setDesktopFileName(QStringLiteral("app.tavlo.Tavlo"));
     QApplication::setWindowIcon(SorvelIcon::appIcon());
+    // Dark throughout, as the bubble and Home are: dialogs, alerts and the
+    // file chooser included.
+    hub::applyHubTheme(app);
 
     const SystemWallClock wallClock;
     auto settings = openUserSettings(err);

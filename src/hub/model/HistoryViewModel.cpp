@@ -108,6 +108,11 @@ std::string HistoryViewModel::detailText() const {
     return context_.store().recent().empty() ? std::string(noDictationsYet) : std::string();
 }
 
+std::string HistoryViewModel::noMatchMessage() const {
+    if (!shown_.empty() || context_.store().recent().empty()) return {};
+    return "No matches for \u201c" + query_ + "\u201d.";
+}
+
 std::string HistoryViewModel::expandedText() const {
     std::string text;
     for (const RecentDictation& entry : shown_) {

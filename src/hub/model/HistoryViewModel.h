@@ -56,6 +56,9 @@ public:
     // --- Detail --------------------------------------------------------------
     // What the detail view shows.
     std::string detailText() const;
+    // The line that stands in for the rows while a search finds none of the
+    // stored entries; empty otherwise (an empty history says so in the detail).
+    std::string noMatchMessage() const;
     // Every shown entry: date, two spaces, application, a line feed, the
     // text; entries separated by an empty line.
     std::string expandedText() const;

@@ -96,6 +96,43 @@ std::string HomeViewModel::statusBadgeText() const {
     return hasUnsavedChanges() ? "Unsaved" : "Ready";
 }
 
+std::string HomeViewModel::statusBadgeToolTip() const {
+    HubEnvironment& environment = context_.environment();
+    const MicrophoneAccess microphone = environment.microphoneAccess();
+    if (microphone != MicrophoneAccess::authorized && microphone != MicrophoneAccess::notDetermined)
+        return "Tavlo cannot use the microphone. " + microphoneToolTip(microphone);
+    if (!isSpeechReady()) {
+        std::string language = draft_.speechLanguageIdentifier;
+        for (const LanguageOption& option : languageOptions())
+            if (option.identifier == draft_.speechLanguageIdentifier) language = option.title;
+        switch (draft_.speechModel) {
+        case SpeechModel::appleOnDevice:
+            if (environment.speechRecognitionAuthorization() == SpeechAuthorizationStatus::denied ||
+                environment.speechRecognitionAuthorization() == SpeechAuthorizationStatus::restricted)
+                return "Speech recognition is not allowed on this desktop. Choose Local Whisper or OpenAI cloud "
+                       "under Speech.";
+            return "The on-device engine cannot recognise " + language +
+                   ". Choose another language, or Local Whisper or OpenAI cloud under Speech.";
+        case SpeechModel::localWhisper:
+            return "Local Whisper is not ready for " + language +
+                   ". Install whisper.cpp or download a model under Whisper.";
+        case SpeechModel::openAICloud:
+            return "Own OpenAI key mode needs your API key. Press \"" + apiKeyButtonTitle() +
+                   "\" under Cloud, or choose the Tavlo service.";
+        }
+    }
+    if (context_.store().autoPaste() && !environment.accessibilityTrusted())
+        return "Tavlo may not type into other applications here, so dictated text waits on the clipboard. "
+               "Allow Tavlo in your desktop's accessibility or remote control settings.";
+    if (hasUnsavedChanges()) return "Some changes below are not saved yet. Press \"Save changes\" to use them.";
+    return "Ready to dictate.";
+}
+
+bool HomeViewModel::statusBadgeIsWarning() const {
+    const std::string text = statusBadgeText();
+    return text == "Needs access" || text == "Paste access";
+}
+
 bool HomeViewModel::isSpeechReady() const {
     HubEnvironment& environment = context_.environment();
     switch (draft_.speechModel) {
@@ -122,7 +159,7 @@ std::array<HomeViewModel::TriggerRow, 2> HomeViewModel::triggerRows() const {
     const std::string functionKey = host ? host->functionKeyName() : "Fn";
     auto row = [this, &functionKey](TriggerRole role, std::string title, std::string detail,
                                     const TriggerShortcut& trigger) {
-        TriggerRow result{role, std::move(title), std::move(detail), {}, {}};
+        TriggerRow result{role, std::move(title), std::move(detail), false, {}, {}};
         if (capture_.capturedTriggerRole() != role) {
             result.shortcutText = triggerText(role, trigger, functionKey);
             result.buttons = {{TriggerButton::Kind::record, "Record", true}};
@@ -130,7 +167,10 @@ std::array<HomeViewModel::TriggerRow, 2> HomeViewModel::triggerRows() const {
         }
         const auto& pending = capture_.pendingTrigger();
         // Keys refused as another action's are explained where the user looks.
-        if (!capture_.conflict().empty()) result.detail = capture_.conflict();
+        if (!capture_.conflict().empty()) {
+            result.detail = capture_.conflict();
+            result.detailIsError = true;
+        }
         result.shortcutText = pending ? triggerText(role, *pending, functionKey) : "Press keys…";
         result.buttons = {{TriggerButton::Kind::cancel, "Cancel", true},
                           {TriggerButton::Kind::save, "Save", pending.has_value()}};

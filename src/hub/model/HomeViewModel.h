@@ -49,6 +49,11 @@ public:
     // --- Header --------------------------------------------------------------
     // "Needs access", "Paste access", "Ready" or "Unsaved".
     std::string statusBadgeText() const;
+    // Why the badge says what it says, as what to do about it ("Ready": that
+    // dictation can start).
+    std::string statusBadgeToolTip() const;
+    // The badge asks the user to act ("Needs access", "Paste access").
+    bool statusBadgeIsWarning() const;
     // The draft's engine can recognise the draft's language now.
     bool isSpeechReady() const;
 
@@ -64,6 +69,7 @@ public:
         TriggerRole role;           // its value is every button's tag
         std::string title;          // "Hold" / "Press"
         std::string detail;
+        bool detailIsError = false;  // the detail explains refused keys
         std::string shortcutText;   // the pill
         std::vector<TriggerButton> buttons;  // in order, left to right
     };

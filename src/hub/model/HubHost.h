@@ -40,6 +40,8 @@ public:
     // Transcribes the file; `completion` runs exactly once on the main
     // thread, possibly inside this call (a refusal).
     virtual void transcribeFile(const std::filesystem::path& file, FileTranscriptionCompletion completion) = 0;
+    // Stops the running file transcription; its completion may still run.
+    virtual void cancelFileTranscription() {}
 };
 
 }  // namespace tavlo

@@ -24,6 +24,7 @@ inline constexpr std::string_view updatesLabel = "Updates";
 inline constexpr std::string_view checkNowButton = "Check now";
 inline constexpr std::string_view automaticChecksNote = "Automatic checks";
 inline constexpr std::string_view revertButton = "Revert";
+inline constexpr std::string_view appliesImmediatelyCaption = "Applies immediately";
 
 // History.
 inline constexpr std::string_view historySearchPlaceholder = "Search history";
@@ -57,6 +58,7 @@ inline constexpr std::string_view copyTranscriptButton = "Copy transcript";
 inline constexpr std::string_view showTranscriptFileButton = "Show .txt";
 inline constexpr std::string_view chooserTitle = "Choose an audio or video file";
 inline constexpr std::string_view chooserPrompt = "Transcribe";
+inline constexpr std::string_view cancelTranscriptionButton = "Cancel";
 inline constexpr std::string_view initialTranscribeStatus =
     "Drop an audio or video file here, or choose one from your computer.";
 inline constexpr std::string_view workingTranscript = "Working. The transcript will appear here when it is ready.";

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <array>
 
+#include <memory>
+
+#include <unicode/coll.h>
 #include <unicode/locid.h>
 #include <unicode/unistr.h>
 
@@ -48,6 +51,18 @@ std::vector<LanguageOption> languageOptions(std::string_view draftLanguage, std:
         if (seen) continue;
         options.push_back({std::string(candidate), languageDisplayName(candidate, userLocale)});
     }
+    // After the draft's language and the user's own, alphabetical by name in
+    // the user's language, so a language is found where a reader looks.
+    const std::size_t head = std::min<std::size_t>(options.size(), draftLanguage == userLocale ? 1 : 2);
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::Collator> collator(
+        icu::Collator::createInstance(icu::Locale(std::string(userLocale).c_str()), status));
+    if (U_FAILURE(status) || !collator) return options;
+    std::stable_sort(options.begin() + std::ptrdiff_t(head), options.end(),
+                     [&](const LanguageOption& a, const LanguageOption& b) {
+                         UErrorCode compared = U_ZERO_ERROR;
+                         return collator->compareUTF8(a.title, b.title, compared) == UCOL_LESS;
+                     });
     return options;
 }
 

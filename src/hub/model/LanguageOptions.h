@@ -23,8 +23,8 @@ std::span<const std::string_view> fixedLanguageCandidates();
 // identifier itself when the locale has no name for it.
 std::string languageDisplayName(std::string_view identifier, std::string_view displayLocale);
 
-// Candidates in order (draft language, user locale, fixed list) without
-// repeats, keeping the first of each.
+// The draft language, the user's locale, then the fixed candidates sorted by
+// their names in the user's language; without repeats, keeping the first.
 std::vector<LanguageOption> languageOptions(std::string_view draftLanguage, std::string_view userLocale);
 
 }  // namespace tavlo

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/core/AppDelegate.h"
+#include "app/core/ControllerHubHost.h"
 #include "engine/EngineTestSupport.h"
 #include "platform/sim/InMemoryPasteboard.h"
 #include "platform/sim/InMemoryPreferenceStore.h"
@@ -279,6 +280,27 @@ TEST_F(FileTranscriptionFlow, ASecondRequestWhileOneRunsIsRefusedAndTheFirstCarr
     ASSERT_EQ(results.size(), 2u);
     ASSERT_TRUE(results[1].isSuccess());
     EXPECT_EQ(results[1].output().sourceURL, fs::path("/music/first.m4a"));
+}
+
+TEST_F(FileTranscriptionFlow, CancelFromHomeEndsTheSessionAndNothingIsDelivered) {
+    ControllerHubHost hubHost(controller);
+    transcribe();
+    ASSERT_TRUE(controller->isProcessingDictation());
+    hubHost.cancelFileTranscription();
+    run();
+    EXPECT_FALSE(controller->isProcessingDictation());
+    EXPECT_EQ(bubble->state(), B::idle);
+    // The completion still comes (Home drops it), and nothing is copied or saved.
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_FALSE(results.back().isSuccess());
+    EXPECT_EQ(pasteboard->changeCount(), 0);
+    EXPECT_TRUE(store.recent().empty());
+    EXPECT_TRUE(userFiles->files.empty());
+    // A new file may be transcribed at once.
+    transcribe("/music/next.m4a");
+    engineCompletes(success("next file"));
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_TRUE(results.back().isSuccess());
 }
 
 TEST_F(FileTranscriptionFlow, PartialTextKeepsSpeechButNotStatusMessages) {

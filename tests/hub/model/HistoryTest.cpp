@@ -1,4 +1,6 @@
 // History: summaries, search, detail, paste and copy, delete, clear, expand.
+#include <functional>
+
 #include "HubTestSupport.h"
 
 namespace tavlo::testing {
@@ -203,6 +205,23 @@ TEST_F(HistoryTest, ExpandAllWithNothingShownHasNothingToPaste) {
     history().copySelected();
     EXPECT_EQ(feedback->beeps, 1);
     EXPECT_TRUE(takeHostCalls().empty());
+}
+
+TEST_F(HistoryTest, ASearchWithoutMatchesSaysSoAndLeavesNothingToPaste) {
+    // An empty history says so in the detail, not as a search result.
+    EXPECT_EQ(history().noMatchMessage(), "");
+    EXPECT_EQ(history().detailText(), "No dictations yet.");
+    storeHistory({{march5, "Mail", "first"}});
+    EXPECT_EQ(history().noMatchMessage(), "");
+    history().searchChanged("  zzz ");
+    EXPECT_EQ(history().noMatchMessage(), "No matches for \u201czzz\u201d.");
+    for (const auto& act : {std::function<void()>([this] { history().pasteSelected(); }),
+                            std::function<void()>([this] { history().copySelected(); })})
+        act();
+    EXPECT_EQ(feedback->beeps, 2);
+    EXPECT_TRUE(takeHostCalls().empty());
+    history().searchChanged("fir");
+    EXPECT_EQ(history().noMatchMessage(), "");
 }
 
 TEST_F(HistoryTest, SearchSurvivesSwitchingSections) {

@@ -1,6 +1,8 @@
 // Home: the draft, its controls, the status badge, the API key and the save row.
 #include <functional>
 
+#include <gmock/gmock.h>
+
 #include "HubTestSupport.h"
 #include "settings/PreferenceKeys.h"
 
@@ -186,58 +188,59 @@ struct BadgeCase {
     const char* name;
     std::function<void(FakeEnvironment&, SettingsStore&, HomeViewModel&)> setUp;
     const char* badge;
+    const char* reasonMentions;  // in the badge's tooltip
 };
 
-TEST_F(Home, StatusBadgeFollowsAccessReadinessAndTheDraft) {
+TEST_F(Home, StatusBadgeFollowsAccessReadinessAndTheDraftAndSaysWhy) {
     const std::vector<BadgeCase> cases{
-        {"all ready", [](auto&, auto&, auto&) {}, "Ready"},
-        {"microphone denied", [](auto& e, auto&, auto&) { e.microphone = MicrophoneAccess::denied; }, "Needs access"},
+        {"all ready", [](auto&, auto&, auto&) {}, "Ready", "Ready to dictate."},
+        {"microphone denied", [](auto& e, auto&, auto&) { e.microphone = MicrophoneAccess::denied; }, "Needs access", "privacy settings"},
         {"microphone restricted", [](auto& e, auto&, auto&) { e.microphone = MicrophoneAccess::restricted; },
-         "Needs access"},
+         "Needs access", "cannot use the microphone"},
         {"microphone unknown", [](auto& e, auto&, auto&) { e.microphone = MicrophoneAccess::unknown; },
-         "Needs access"},
+         "Needs access", "cannot use the microphone"},
         {"microphone not asked yet", [](auto& e, auto&, auto&) { e.microphone = MicrophoneAccess::notDetermined; },
-         "Ready"},
+         "Ready", "Ready to dictate."},
         {"recogniser denied", [](auto& e, auto&, auto&) { e.speech = SpeechAuthorizationStatus::denied; },
-         "Needs access"},
+         "Needs access", "Speech recognition is not allowed"},
         {"recogniser not asked yet", [](auto& e, auto&, auto&) { e.speech = SpeechAuthorizationStatus::notDetermined; },
-         "Ready"},
+         "Ready", "Ready to dictate."},
         {"no on-device recogniser for the language",
-         [](auto& e, auto&, auto&) { e.onDeviceLanguages = {"fr_FR"}; }, "Needs access"},
+         [](auto& e, auto&, auto&) { e.onDeviceLanguages = {"fr_FR"}; }, "Needs access", "cannot recognise English"},
         {"local Whisper missing",
          [](auto& e, auto& s, auto& h) {
              e.whisperReady = false;
              s.setSpeechModel(SpeechModel::localWhisper);
              h.reloadDraft();
          },
-         "Needs access"},
+         "Needs access", "Local Whisper is not ready for English"},
         {"cloud service",
          [](auto& e, auto& s, auto& h) {
              e.speech = SpeechAuthorizationStatus::denied;
              s.setSpeechModel(SpeechModel::openAICloud);
              h.reloadDraft();
          },
-         "Ready"},
+         "Ready", "Ready to dictate."},
         {"own key without a key",
          [](auto&, auto& s, auto& h) {
              s.setSpeechModel(SpeechModel::openAICloud);
              s.setOpenAICloudMode(OpenAICloudMode::apiKey);
              h.reloadDraft();
          },
-         "Needs access"},
+         "Needs access", "needs your API key. Press \"Save key\""},
         {"auto-paste without accessibility",
          [](auto& e, auto& s, auto&) {
              e.trusted = false;
              s.setAutoPaste(true);
          },
-         "Paste access"},
+         "Paste access", "may not type into other applications"},
         {"no auto-paste, no accessibility needed",
          [](auto& e, auto& s, auto&) {
              e.trusted = false;
              s.setAutoPaste(false);
          },
-         "Ready"},
-        {"unsaved", [](auto&, auto&, auto& h) { h.toggleCleanup(); }, "Unsaved"},
+         "Ready", "Ready to dictate."},
+        {"unsaved", [](auto&, auto&, auto& h) { h.toggleCleanup(); }, "Unsaved", "Press \"Save changes\""},
     };
     for (const BadgeCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -248,6 +251,10 @@ TEST_F(Home, StatusBadgeFollowsAccessReadinessAndTheDraft) {
         home().reloadDraft();
         c.setUp(*environment, store, home());
         EXPECT_EQ(home().statusBadgeText(), c.badge);
+        // Every state says why, so "Needs access" is never left unexplained.
+        EXPECT_THAT(home().statusBadgeToolTip(), ::testing::HasSubstr(c.reasonMentions));
+        EXPECT_EQ(home().statusBadgeIsWarning(), std::string(c.badge) == "Needs access" ||
+                                                     std::string(c.badge) == "Paste access");
     }
 }
 

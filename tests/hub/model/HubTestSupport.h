@@ -41,6 +41,7 @@ public:
         else
             transcriptions.push_back(std::move(completion));
     }
+    void cancelFileTranscription() override { calls.push_back("cancelTranscription"); }
 
     std::vector<std::string> calls;
     std::string statusText = "All shortcuts registered";

@@ -18,7 +18,7 @@ TEST(LanguageOptions, FixedListHoldsEnglishVariantsThenWhisperLanguagesEachOnce)
     EXPECT_FALSE(distinct.contains(""));
 }
 
-TEST(LanguageOptions, DraftLanguageFirstThenUserLocaleWithoutRepeats) {
+TEST(LanguageOptions, DraftLanguageFirstThenUserLocaleThenByNameWithoutRepeats) {
     struct Case {
         const char* draft;
         const char* locale;
@@ -26,10 +26,12 @@ TEST(LanguageOptions, DraftLanguageFirstThenUserLocaleWithoutRepeats) {
         std::size_t count;
     };
     const std::vector<Case> cases{
-        {"en_US", "en_US", {"en_US", "en_GB", "en_AU"}, 107},
-        {"de_CH", "de_DE", {"de_CH", "de_DE", "en_GB"}, 109},
-        {"de", "de", {"de", "en_GB"}, 107},
-        {"x-unknown", "fr_FR", {"x-unknown", "fr_FR", "en_GB"}, 109},
+        {"en_US", "en_US", {"en_US", "af", "sq", "am", "ar"}, 107},
+        // Sorted by the German names: Afrikaans, Albanisch, Amharisch.
+        {"de_CH", "de_DE", {"de_CH", "de_DE", "af", "sq", "am"}, 109},
+        {"de", "de", {"de", "af", "sq"}, 107},
+        // The French names: afrikaans, albanais, allemand.
+        {"x-unknown", "fr_FR", {"x-unknown", "fr_FR", "af", "sq", "de"}, 109},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.draft);
@@ -57,7 +59,7 @@ TEST_F(HomeLanguages, PopupSelectsTheDraftLanguageEvenWhenItIsNotInTheList) {
     EXPECT_EQ(popup.selectedIndex, 0u);
     EXPECT_EQ(popup.items[0].value, "tlh");
     EXPECT_EQ(popup.items[1].value, "en_US");
-    EXPECT_EQ(popup.items[2].title, "English (United Kingdom)");
+    EXPECT_EQ(popup.items[2].title, "Afrikaans");
     EXPECT_EQ(popup.items.size(), 108u);
 }
 
