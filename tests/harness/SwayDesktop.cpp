@@ -134,6 +134,17 @@ bool SwayDesktop::start() {
         error_ += ": " + readLog(folder_ / "launcher.log");
         return false;
     }
+    // The registry of accessible applications is started on demand; an
+    // application that starts before it answers may stay unknown to it for
+    // good, so it is called up (and waited for) before any application runs.
+    const std::string registryPing =
+        "exec " + findProgram("dbus-send") + " --bus=\"$(" + findProgram("dbus-send") +
+        " --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress | tr -d ' ')\" "
+        "--print-reply --dest=org.a11y.atspi.Registry /org/a11y/atspi/accessible/root org.freedesktop.DBus.Peer.Ping";
+    if (!waitUntil([&] { return run({findProgram("sh"), "-c", registryPing}) == 0; }, "the accessibility registry")) {
+        error_ += ": " + readLog(folder_ / "launcher.log");
+        return false;
+    }
 
     {
         std::ofstream config(folder_ / "sway.config");

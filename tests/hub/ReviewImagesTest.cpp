@@ -37,6 +37,8 @@ protected:
         }
         hub::applyHubTheme(*qApp);
         store.setSpeechModel(SpeechModel::localWhisper);
+        // The key most Linux keyboards trigger with, as the running program names it.
+        appHost->functionKey = "Right Ctrl";
         for (const char* text : {"Send the draft to Mira before lunch.", "Remind me to water the plants.",
                                  "The roadmap review moves to Thursday at ten.", "Thanks, that works for me."})
             store.addRecent(text, "Mail");

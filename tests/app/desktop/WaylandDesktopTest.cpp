@@ -172,22 +172,25 @@ TEST_F(WaylandDesktopSerially, ASwayBindingHoldsTheTriggerAndTheSpeechLandsInThe
     ::kill(program.pid(), SIGTERM);
 }
 
-TEST_F(WaylandDesktopSerially, PasteWritesAtTheCaretOfTheNativeGtkEntry) {
+TEST_F(WaylandDesktopSerially, PasteWritesAtTheCaretOfNativeGtkAndQtFields) {
     struct Case {
         const char* name;
+        Toolkit toolkit;
         TextFieldSetup setup;
         std::string text;
         std::string expected;
     };
     const std::vector<Case> cases = {
-        {"AtTheEnd", {"Dear Ann, ", 10, 10}, "the report is done", "Dear Ann, the report is done"},
+        {"GtkAtTheEnd", Toolkit::gtk3, {"Dear Ann, ", 10, 10}, "the report is done", "Dear Ann, the report is done"},
         // "café" with a combining acute, and an emoji of two UTF-16 units, over a selection.
-        {"OverASelectionWithEmojiAndCombiningMarks", {"I like tea a lot", 7, 10}, "cafe\xcc\x81 \xf0\x9f\x98\x80",
-         "I like cafe\xcc\x81 \xf0\x9f\x98\x80 a lot"},
+        {"GtkOverASelectionWithEmojiAndCombiningMarks", Toolkit::gtk3, {"I like tea a lot", 7, 10},
+         "cafe\xcc\x81 \xf0\x9f\x98\x80", "I like cafe\xcc\x81 \xf0\x9f\x98\x80 a lot"},
+        {"QtOverASelectionWithEmojiAndCombiningMarks", Toolkit::qt, {"I like tea a lot", 7, 10},
+         "cafe\xcc\x81 \xf0\x9f\x98\x80", "I like cafe\xcc\x81 \xf0\x9f\x98\x80 a lot"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        TextFieldApplication field(Toolkit::gtk3, onSway(c.setup));
+        TextFieldApplication field(c.toolkit, onSway(c.setup));
         ASSERT_TRUE(field.running()) << field.error();
         const auto result = tavlo({"paste", c.text});
         EXPECT_EQ(result.status, 0) << result.err << diagnostics();
@@ -222,6 +225,34 @@ TEST_F(WaylandDesktopSerially, PasteIntoAFieldThatTakesNoWrittenTextGoesThroughT
     const auto state = field.fieldState();
     ASSERT_TRUE(state);
     EXPECT_EQ(state->text, "$ " + text);
+}
+
+// A rewrite style bound in the compositor: `tavlo trigger clean` rewrites
+// the selection of the focused native entry in place.
+TEST_F(WaylandDesktopSerially, ARewriteStyleCommandRewritesTheSelectionOfTheNativeGtkEntry) {
+    const std::string spoken = "um so I think uh we should ship it on Friday";
+    TextFieldApplication field(Toolkit::gtk3, onSway({spoken, 0, int(spoken.size())}));
+    ASSERT_TRUE(field.running()) << field.error();
+    ScopedEnvironment scoped(sway().environment());
+    const auto command = asUser({TAVLO_BINARY});
+    BackgroundProgram program(command.front(), {command.begin() + 1, command.end()});
+    ASSERT_TRUE(logged("launch bundle=")) << diagnostics();
+
+    const auto result = tavlo({"trigger", "clean"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "");
+    const bool rewritten = waitFor(
+        [&] {
+            const auto state = field.fieldState();
+            return state && state->text != spoken && !state->text.empty();
+        },
+        15s);
+    ASSERT_TRUE(rewritten) << diagnostics();
+    const std::string cleaned = field.fieldState()->text;
+    EXPECT_EQ(cleaned.find("um "), std::string::npos) << cleaned;
+    EXPECT_EQ(cleaned.find(" uh "), std::string::npos) << cleaned;
+    EXPECT_NE(cleaned.find("ship it on Friday"), std::string::npos) << cleaned;
+    ::kill(program.pid(), SIGTERM);
 }
 
 TEST_F(WaylandDesktopSerially, PasteWithNothingFocusedSaysTheTextIsNotOnTheClipboard) {
