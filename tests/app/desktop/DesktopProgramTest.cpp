@@ -122,6 +122,22 @@ TEST_F(DesktopProgramSerially, TheTriggerCommandsReachTheRunningProgramInAnX11Se
     ::kill(program.pid(), SIGTERM);
 }
 
+TEST_F(DesktopProgramSerially, QuitEndsTheRunningProgramAndWithoutOneSaysSo) {
+    ScopedEnvironment environment(userEnvironment());
+    const auto alone = runTavlo({"quit"});
+    EXPECT_EQ(alone.status, 1);
+    EXPECT_EQ(alone.err, "tavlo: Tavlo is not running\n");
+
+    BackgroundProgram program(TAVLO_BINARY, {});
+    ASSERT_TRUE(launched()) << diagnostics();
+    const auto result = runTavlo({"quit"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out + result.err, "");
+    // It ends by itself, cleanly, and the channel is free again.
+    EXPECT_EQ(program.waitForExit(20s), 0) << diagnostics();
+    EXPECT_EQ(runTavlo({"quit"}).status, 1);
+}
+
 TEST_F(DesktopProgramSerially, TheCleanShortcutRewritesTheSelectionAndWithoutOneLeavesTheClipboardAlone) {
     for (const char* tool : {"xclip"})
         if (findProgram(tool).empty()) GTEST_SKIP() << tool << " is not installed";
