@@ -47,9 +47,21 @@ void BubbleWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
 }
 
+void BubbleWindow::setState(BubbleState state) {
+    if (isVisible()) followCompositor();
+    bubbleView_->setState(state);
+}
+
 void BubbleWindow::prepareForShowing() {
     Display* display = x11Display();
     if (!display) return;  // Other platforms composite every window.
+    followCompositor();
+    x11::keepOnEveryDesktop(display, static_cast<Window>(winId()));
+}
+
+void BubbleWindow::followCompositor() {
+    Display* display = x11Display();
+    if (!display) return;
     const bool composited = x11::compositingManagerRunning(display, DefaultScreen(display));
     bubbleView_->setOpaque(!composited);
     if (composited) {
@@ -58,7 +70,6 @@ void BubbleWindow::prepareForShowing() {
         const Rect shape = bubbleWindowShape({0, 0, static_cast<double>(width()), static_cast<double>(height())});
         setMask(QRegion(qRound(shape.x), qRound(shape.y), qRound(shape.width), qRound(shape.height), QRegion::Ellipse));
     }
-    x11::keepOnEveryDesktop(display, static_cast<Window>(winId()));
 }
 
 }  // namespace tavlo

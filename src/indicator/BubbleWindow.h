@@ -23,7 +23,9 @@ public:
 
     BubbleView& bubbleView() { return *bubbleView_; }
 
-    void setState(BubbleState state) override { bubbleView_->setState(state); }
+    // Each new state also looks again for a compositing manager, which may
+    // have started or stopped since the bubble was shown.
+    void setState(BubbleState state) override;
     BubbleState state() const override { return bubbleView_->state(); }
     // Shown without taking the focus (the window never accepts it).
     void setBubbleShown(bool shown) override { shown ? show() : hide(); }
@@ -38,6 +40,8 @@ protected:
 
 private:
     void prepareForShowing();
+    // Cut to the round body and drawn opaque exactly when nothing composites.
+    void followCompositor();
 
     BubbleView* bubbleView_;
 };

@@ -374,17 +374,17 @@ TEST_F(BubbleFocusSerially, EachStateOverAWindowWithAndWithoutACompositor) {
                                                folder.path() / "compositor.log", nullptr);
     ASSERT_TRUE(runLoopUntil([&] { return compositorRunning(user->display()); }, 10000))
         << testing::readLog(folder.path() / "compositor.log");
-    // Shown again, it sees the compositor: whole and translucent.
-    bubble->hide();
-    settle();
-    showBubble();
+    // The next state sees the compositor: whole and translucent.
+    bubble->setState(BubbleState::idle);
     EXPECT_FALSE(bubble->isShaped());
     EXPECT_FALSE(bubble->bubbleView().model().opaque());
     showEach("-composited");
+    // And when it goes away, cut round again.
     testing::stopProcess(compositorPid);
     ASSERT_TRUE(runLoopUntil([&] { return !compositorRunning(user->display()); }, 10000));
-    bubble->hide();
-    settle();
+    bubble->setState(BubbleState::idle);
+    EXPECT_TRUE(bubble->isShaped());
+    EXPECT_TRUE(bubble->bubbleView().model().opaque());
 }
 
 }  // namespace
