@@ -63,9 +63,9 @@ private:
 
 double seconds(Clock::duration duration) { return std::chrono::duration<double>(duration).count(); }
 
-double processorSeconds() {
+double processorSeconds(int who = RUSAGE_SELF) {
     rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
+    ::getrusage(who, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
@@ -163,6 +163,9 @@ void BM_ListeningProcessorShare(benchmark::State& state) {
         input->inputFormat();
         input->installTap(1024, [request](const AudioBuffer& buffer) { request->append(buffer); });
         const double processorBefore = processorSeconds();
+        // This thread only waits for the player (checking on it every few
+        // milliseconds); its time is the benchmark's, not the listening's.
+        const double waitingBefore = processorSeconds(RUSAGE_THREAD);
         const auto before = Clock::now();
         input->start();
         server().startPlaying(speech);
@@ -172,9 +175,11 @@ void BM_ListeningProcessorShare(benchmark::State& state) {
         request->endAudio();
         const double wall = seconds(Clock::now() - before);
         const double processor = processorSeconds() - processorBefore;
+        const double waiting = processorSeconds(RUSAGE_THREAD) - waitingBefore;
         task->cancel();
         state.SetIterationTime(wall);
-        state.counters["processor_share_of_one_core_percent"] = 100.0 * processor / wall;
+        state.counters["processor_share_of_one_core_percent"] = 100.0 * (processor - waiting) / wall;
+        state.counters["with_benchmark_waiting_percent"] = 100.0 * processor / wall;
         state.counters["listened_seconds"] = wall;
         state.counters["partials"] = partials.load();
     }

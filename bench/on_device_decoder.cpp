@@ -109,7 +109,9 @@ void BM_OnDeviceDecoderOnTestSentences(benchmark::State& state) {
             for (std::size_t at = 0; at < samples.size(); at += piece) {
                 const std::size_t count = std::min(piece, samples.size() - at);
                 decoder.process(samples.data() + at, count);
-                if (firstWordLag < 0 && at + count > onsetAt && !decoder.hypothesis().text.empty())
+                // Asked every time, as the recogniser does for its partial results.
+                const bool hasWord = !decoder.hypothesis().text.empty();
+                if (firstWordLag < 0 && at + count > onsetAt && hasWord)
                     firstWordLag = double(at + count - onsetAt) / 16000.0;
             }
             const double decoded = threadProcessorSeconds();

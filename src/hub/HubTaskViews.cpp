@@ -115,6 +115,7 @@ QWidget* HubWindow::shortcutsView() {
         layout->addStretch(1);
         stack->addWidget(line);
     }
+    stack->addWidget(triggerMechanismView());
     auto* note = styledLabel(qtText(shortcuts.fixedKeysNote()), 12, QFont::Normal, HubPalette::muted);
     note->setWordWrap(true);
     note->setFixedWidth(560);
@@ -128,6 +129,45 @@ QWidget* HubWindow::shortcutsView() {
     statusLabel->setFixedWidth(560);
     statusLabel->setMaximumHeight(statusLabel->fontMetrics().lineSpacing() * 3 + 2);
     stack->addWidget(statusLabel);
+    return view;
+}
+
+QWidget* HubWindow::triggerMechanismView() {
+    const auto mechanism = model_->shortcuts().triggerMechanism();
+    auto* view = new QWidget;
+    view->setObjectName(QStringLiteral("triggerMechanism"));
+    auto* stack = new QVBoxLayout(view);
+    stack->setContentsMargins(0, 4, 0, 0);
+    stack->setSpacing(6);
+    auto* heading = styledLabel(qtText(mechanism.heading), 12, QFont::Medium,
+                                mechanism.tone == ShortcutsViewModel::StatusTone::red ? HubPalette::signalRed
+                                                                                     : HubPalette::text);
+    heading->setObjectName(QStringLiteral("triggerMechanismHeading"));
+    heading->setWordWrap(true);
+    heading->setFixedWidth(560);
+    stack->addWidget(heading);
+    for (const auto& line : mechanism.lines) {
+        auto* row = new QWidget;
+        row->setFixedWidth(560);
+        auto* layout = new QHBoxLayout(row);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(10);
+        auto* title = styledLabel(qtText(line.title), 12, QFont::Normal, HubPalette::muted);
+        title->setFixedWidth(180);
+        // Commands are copied into the compositor's settings: selectable.
+        auto* keys = styledLabel(qtText(line.keys), 12, QFont::Medium, HubPalette::text);
+        QFont mono = keys->font();
+        mono.setFamily(QStringLiteral("monospace"));
+        mono.setStyleHint(QFont::Monospace);
+        keys->setFont(mono);
+        keys->setWordWrap(true);
+        keys->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        keys->setObjectName(QStringLiteral("boundTrigger"));
+        keys->setAccessibleName(qtText(line.title));
+        layout->addWidget(title, 0, Qt::AlignTop);
+        layout->addWidget(keys, 1, Qt::AlignTop);
+        stack->addWidget(row);
+    }
     return view;
 }
 

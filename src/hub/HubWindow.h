@@ -60,6 +60,8 @@ private:
     QWidget* snippetsView();
     QWidget* transcribeView();
     QWidget* shortcutsView();
+    // How the triggers reach the program here, with the keys or commands.
+    QWidget* triggerMechanismView();
     QWidget* triggerRow(const HomeViewModel::TriggerRow& row);
     void askForAPIKey();
     // Before the Dictionary section is left (or the window closed) with

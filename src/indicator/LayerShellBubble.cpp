@@ -23,6 +23,8 @@ LayerShellBubble::LayerShellBubble(std::unique_ptr<wayland::LayerSurface> surfac
     view_->setAttribute(Qt::WA_DontShowOnScreen);
     view_->resize(qRound(frame.width), qRound(frame.height));
     frameTimer_->setInterval(BubbleViewModel::animationInterval);
+    // Moved to an output of another scale: drawn again for it.
+    surface_->setScaleChanged([this] { redraw(); });
     QObject::connect(frameTimer_.get(), &QTimer::timeout, this, [this] {
         redraw();
         // The view ends its animation by itself (a tick that runs out).
@@ -47,7 +49,10 @@ void LayerShellBubble::setBubbleShown(bool shown) {
 
 void LayerShellBubble::redraw() {
     if (!shown_) return;
-    QImage picture(view_->size(), QImage::Format_ARGB32_Premultiplied);
+    // Drawn with as many pixels as the output shows for the surface, so
+    // that a HiDPI screen shows it sharp.
+    QImage picture(surface_->pixelWidth(), surface_->pixelHeight(), QImage::Format_ARGB32_Premultiplied);
+    picture.setDevicePixelRatio(surface_->scale());
     picture.fill(Qt::transparent);
     view_->render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
     // Qt's premultiplied ARGB32 is the compositor's ARGB8888: one 32-bit

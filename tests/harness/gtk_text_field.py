@@ -2,13 +2,16 @@
 """A GTK 3 window holding one text entry, as an application the user types
 in. It reports on standard output, one line each:
 
-  ready <monotonic ns> <window id>     once the window is on screen
+  ready <monotonic ns> <window id>     once the window is on screen (0 on Wayland)
   changed <monotonic ns> <JSON text>   every time the entry's text changes
+
+SIGUSR1 empties the entry (where no keys can be typed into it from outside).
 
 The times are CLOCK_MONOTONIC, the clock std::chrono::steady_clock reads, so
 a test can tell exactly when the text arrived."""
 import argparse
 import json
+import signal
 import sys
 import time
 
@@ -45,11 +48,14 @@ def main():
         entry.set_text(options.text)
         entry.connect("changed", lambda e: report("changed", time.monotonic_ns(), json.dumps(e.get_text())))
         window.add(entry)
+        GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, signal.SIGUSR1, lambda: entry.set_text("") or True)
 
         def mapped(widget, _event):
             entry.grab_focus()
             entry.set_position(-1)
-            report("ready", time.monotonic_ns(), widget.get_window().get_xid())
+            # A native Wayland window has no X11 id: 0 there.
+            window = widget.get_window()
+            report("ready", time.monotonic_ns(), window.get_xid() if hasattr(window, "get_xid") else 0)
             return False
 
         window.connect("map-event", mapped)

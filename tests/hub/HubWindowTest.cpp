@@ -304,6 +304,31 @@ TEST_F(HubWindowTest, ControlsAreNamedByTheirLabelsNotTheirValues) {
     EXPECT_EQ(records.front()->accessibleName(), "Record Hands-free toggle shortcut");
 }
 
+TEST_F(HubWindowTest, ShortcutsShowTheKeysTheDesktopBoundAndFollowItsChanges) {
+    auto shown = [this] {
+        QStringList keys;
+        for (auto* label : content()->findChildren<QLabel*>("boundTrigger"))
+            keys << label->accessibleName() + ": " + label->text();
+        return keys;
+    };
+    auto heading = [this] { return find<QLabel>(content(), "triggerMechanismHeading")->text(); };
+    window->model().showShortcuts();
+    QApplication::processEvents();
+    EXPECT_TRUE(heading().startsWith("Active: X11 key grabs.")) << heading().toStdString();
+    EXPECT_TRUE(shown().isEmpty());
+
+    appHost->mechanism = {TriggerMechanism::Kind::desktopShortcuts, {{"Hold to dictate", "Ctrl+Alt+Space"}}, {}};
+    window->model().triggerMechanismChanged();
+    QApplication::processEvents();
+    EXPECT_EQ(shown(), QStringList{"Hold to dictate: Ctrl+Alt+Space"});
+    // The user chose other keys in the desktop's settings.
+    appHost->mechanism.bindings = {{"Hold to dictate", "Super+F9"}, {"Clean up", "Super+4"}};
+    window->model().triggerMechanismChanged();
+    QApplication::processEvents();
+    EXPECT_EQ(shown(), (QStringList{"Hold to dictate: Super+F9", "Clean up: Super+4"}));
+    EXPECT_TRUE(heading().startsWith("Active: the desktop's global shortcuts.")) << heading().toStdString();
+}
+
 TEST_F(HubWindowTest, DictionaryAndSnippetsWriteTheStoreAtOnce) {
     click(window->sectionButton(2));
     auto* field = find<QLineEdit>(content(), "dictionaryField");

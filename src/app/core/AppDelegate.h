@@ -20,6 +20,7 @@
 #include "app/core/StatusMenu.h"
 #include "app/core/TriggerRequest.h"
 #include "engine/DictationEngine.h"
+#include "hub/model/TriggerMechanism.h"
 #include "base/BubbleState.h"
 #include "indicator/model/BubbleViewDelegate.h"
 #include "platform/Accessibility.h"
@@ -215,6 +216,13 @@ public:
     bool isShortcutCaptureActive() const { return isShortcutCaptureActive_; }
     void reloadHotKeys();
     std::string shortcutStatusText() const;
+    // How the triggers reach the program on this desktop, for Home.
+    TriggerMechanism triggerMechanism() const;
+    // The desktop's global shortcuts (Wayland): the keys it bound, after
+    // binding and whenever the user changes them in the desktop; or why they
+    // are not in use.
+    void desktopShortcutsBound(std::vector<TriggerBinding> bound);
+    void desktopShortcutsFailed(const std::string& problem);
     // The key that serves as the function key on this desktop, for the texts
     // that tell the user what to hold.
     std::string functionKeyName() const;
@@ -409,6 +417,8 @@ private:
     bool modifierOnlyHoldTriggerIsDown = false;
     bool modifierOnlyPressTriggerIsDown = false;
     bool isShortcutCaptureActive_ = false;
+    std::vector<TriggerBinding> desktopShortcuts_;
+    std::string desktopShortcutsProblem_;
 
     // Start-up and the tray menu.
     void captureMenuTarget();

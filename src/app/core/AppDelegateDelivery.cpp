@@ -227,8 +227,11 @@ void AppDelegate::deliverPaste(const std::string& text, const RunningApplication
         if (!self) return;
         self->logDiagnostic(std::string("paste shortcutSent=") + flag(shortcutSent) +
                             " pid=" + std::to_string(target.processIdentifier));
-        self->mainQueue->postAfter(verificationDelay, [weak, text, target, snapshot, trusted, canPost, shortcutSent,
-                                                       clipboardChange, completion] {
+        // Without a keystroke there is nothing to wait for: the field is
+        // written at once (on Wayland this is the usual way).
+        const auto delay = shortcutSent ? verificationDelay : MainQueue::Duration::zero();
+        self->mainQueue->postAfter(delay, [weak, text, target, snapshot, trusted, canPost, shortcutSent,
+                                           clipboardChange, completion] {
             auto self = weak.lock();
             if (!self) return;
             // Checked once the application has had the time to ask for the

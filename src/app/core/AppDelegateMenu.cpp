@@ -50,7 +50,7 @@ void AppDelegate::menuWillOpen() {
 
 std::vector<StatusMenuItem> AppDelegate::menuNeedsUpdate() {
     if (!menuOpenTextSnapshot && !menuOpenTargetApplication) captureMenuTarget();
-    return statusMenuItems(store.bubbleVisible(), store.recent());
+    return statusMenuItems(store.bubbleVisible(), store.recent(), isListening_);
 }
 
 void AppDelegate::menuDidClose() {
@@ -60,6 +60,11 @@ void AppDelegate::menuDidClose() {
 
 void AppDelegate::performMenuAction(const StatusMenuItem& item) {
     switch (item.action) {
+        // Both do nothing once the dictation has ended meanwhile.
+        case StatusMenuAction::stopDictation: stopDictation(); break;
+        case StatusMenuAction::cancelDictation:
+            if (isListening_) cancelDictation();
+            break;
         case StatusMenuAction::openHub: menuOpenHub(); break;
         case StatusMenuAction::toggleBubble: setBubbleVisible(!store.bubbleVisible()); break;
         case StatusMenuAction::checkForUpdates: checkForUpdates(); break;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/core/AppDelegate.h"
+#include "app/core/TriggerGuide.h"
 
 namespace tavlo {
 namespace {
@@ -110,6 +111,17 @@ void AppDelegate::reloadHotKeys() {
 }
 
 std::string AppDelegate::shortcutStatusText() const {
+    // On Wayland the program registers nothing itself: the desktop or the
+    // compositor holds the keys.
+    if (identity.session == "wayland") {
+        switch (triggerMechanism().kind) {
+        case TriggerMechanism::Kind::desktopShortcuts:
+            return desktopShortcuts_.empty() ? "Waiting for the desktop to register the shortcuts…"
+                                             : "Shortcuts registered with the desktop";
+        case TriggerMechanism::Kind::compositorCommands: return "Shortcuts are the keys bound in your compositor";
+        case TriggerMechanism::Kind::keyGrabs: break;
+        }
+    }
     if (!hotKeyManager || hotKeyManager->registrationFailures().empty()) return "All shortcuts registered";
     std::string text;
     for (const auto& failure : hotKeyManager->registrationFailures()) {
@@ -118,6 +130,20 @@ std::string AppDelegate::shortcutStatusText() const {
     }
     return text;
 }
+
+TriggerMechanism AppDelegate::triggerMechanism() const {
+    if (identity.session != "wayland") return {};
+    if (identity.triggersNeedBinding || !desktopShortcutsProblem_.empty())
+        return {TriggerMechanism::Kind::compositorCommands, triggerCommandBindings(), desktopShortcutsProblem_};
+    return {TriggerMechanism::Kind::desktopShortcuts, desktopShortcuts_, {}};
+}
+
+void AppDelegate::desktopShortcutsBound(std::vector<TriggerBinding> bound) {
+    desktopShortcuts_ = std::move(bound);
+    desktopShortcutsProblem_.clear();
+}
+
+void AppDelegate::desktopShortcutsFailed(const std::string& problem) { desktopShortcutsProblem_ = problem; }
 
 std::string AppDelegate::functionKeyName() const {
     return keyEventSource ? keyEventSource->functionKeyName() : "Fn";

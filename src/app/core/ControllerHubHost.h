@@ -31,6 +31,10 @@ public:
         if (auto c = controller_.lock()) return c->shortcutStatusText();
         return "All shortcuts registered";
     }
+    TriggerMechanism triggerMechanism() const override {
+        if (auto c = controller_.lock()) return c->triggerMechanism();
+        return {};
+    }
     void checkForUpdates() override {
         if (auto c = controller_.lock()) c->checkForUpdates();
     }

@@ -25,13 +25,18 @@ StatusMenuItem disabled(std::string title) {
 
 }  // namespace
 
-std::vector<StatusMenuItem> statusMenuItems(bool bubbleVisible, const std::vector<RecentDictation>& recent) {
-    std::vector<StatusMenuItem> items{
-        item("Home", StatusMenuAction::openHub),
-        item(bubbleVisible ? "Hide Bubble" : "Show Bubble", StatusMenuAction::toggleBubble),
-        item("Check for Updates…", StatusMenuAction::checkForUpdates),
-        separator(),
-    };
+std::vector<StatusMenuItem> statusMenuItems(bool bubbleVisible, const std::vector<RecentDictation>& recent,
+                                            bool listening) {
+    std::vector<StatusMenuItem> items;
+    if (listening) {
+        items.push_back(item("Stop and Paste", StatusMenuAction::stopDictation));
+        items.push_back(item("Cancel Dictation", StatusMenuAction::cancelDictation));
+        items.push_back(separator());
+    }
+    for (StatusMenuItem entry : {item("Home", StatusMenuAction::openHub),
+                                 item(bubbleVisible ? "Hide Bubble" : "Show Bubble", StatusMenuAction::toggleBubble),
+                                 item("Check for Updates…", StatusMenuAction::checkForUpdates), separator()})
+        items.push_back(std::move(entry));
     if (recent.empty()) {
         items.push_back(disabled("No recent dictations"));
     } else {

@@ -9,7 +9,18 @@
 
 namespace tavlo {
 
-enum class StatusMenuAction { none, openHub, toggleBubble, checkForUpdates, pasteRecent, help, sendFeedback, quit };
+enum class StatusMenuAction {
+    none,
+    stopDictation,
+    cancelDictation,
+    openHub,
+    toggleBubble,
+    checkForUpdates,
+    pasteRecent,
+    help,
+    sendFeedback,
+    quit
+};
 
 struct StatusMenuItem {
     std::string title;  // empty for a separator
@@ -23,7 +34,10 @@ struct StatusMenuItem {
 };
 
 // The items for the current settings: the four newest dictations, each cut to
-// 54 characters (counted as the user sees them) followed by "...".
-std::vector<StatusMenuItem> statusMenuItems(bool bubbleVisible, const std::vector<RecentDictation>& recent);
+// 54 characters (counted as the user sees them) followed by "...". While
+// listening, Stop and Cancel come first: on Wayland the program cannot watch
+// Return and Escape, and the menu is a way to reach them everywhere.
+std::vector<StatusMenuItem> statusMenuItems(bool bubbleVisible, const std::vector<RecentDictation>& recent,
+                                            bool listening = false);
 
 }  // namespace tavlo

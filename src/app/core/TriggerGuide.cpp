@@ -1,5 +1,6 @@
 #include "app/core/TriggerGuide.h"
 
+#include "app/core/TriggerRequest.h"
 #include "settings/ShortcutDisplay.h"
 
 namespace tavlo {
@@ -13,6 +14,19 @@ std::string triggerSummary(const TriggerShortcut& hold, const TriggerShortcut& p
     else
         line += "press " + triggerDisplay(press, functionKeyName) + " to start and stop hands-free.";
     return line;
+}
+
+std::vector<TriggerBinding> triggerCommandBindings() {
+    auto command = [](TriggerAction action) { return "tavlo trigger " + std::string(commandWord(action)); };
+    return {
+        {"Hold to dictate", command(TriggerAction::start) + " on press, " + command(TriggerAction::stop) + " on release"},
+        {"Start or stop dictating", command(TriggerAction::toggle)},
+        {"Cancel the dictation", command(TriggerAction::cancel)},
+        {"Rewrite professionally", command(TriggerAction::professional)},
+        {"Rewrite casually", command(TriggerAction::casual)},
+        {"Rewrite as a list", command(TriggerAction::list)},
+        {"Clean up", command(TriggerAction::clean)},
+    };
 }
 
 AlertRequest welcomeAlert(const std::string& triggerLine, const std::string& engineState, bool hasTray) {

@@ -4,8 +4,10 @@
 // welcome shown on the very first start. The keys are named as they act on
 // this desktop (the function key by the name of the key that stands in for it).
 #include <string>
+#include <vector>
 
 #include "base/Records.h"
+#include "hub/model/TriggerMechanism.h"
 #include "platform/Alerts.h"
 
 namespace tavlo {
@@ -13,6 +15,9 @@ namespace tavlo {
 // "Hold Right Ctrl to dictate; double-tap Right Ctrl for hands-free."
 std::string triggerSummary(const TriggerShortcut& hold, const TriggerShortcut& press,
                            const std::string& functionKeyName);
+
+// What to bind in a compositor: each action with its `tavlo trigger` command.
+std::vector<TriggerBinding> triggerCommandBindings();
 
 // The welcome's buttons, in order.
 inline constexpr int welcomeGotIt = 0;

@@ -222,8 +222,12 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     auto controller = AppDelegate::create(std::move(ports));
     if (portalTriggers) {
         const SettingsStore& store = settings->store();
+        // Home shows the keys the desktop bound as they change.
         portalTriggers->start(controller, logLine,
-                              {store.holdTrigger().keyShortcut(), store.pressTrigger().keyShortcut(), store.shortcuts()});
+                              {store.holdTrigger().keyShortcut(), store.pressTrigger().keyShortcut(), store.shortcuts()},
+                              [weak = std::weak_ptr<HubLauncher>(hubLauncher)] {
+                                  if (auto launcher = weak.lock()) launcher->triggerMechanismChanged();
+                              });
     }
     hubLauncher->setController(controller);
 

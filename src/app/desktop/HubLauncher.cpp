@@ -63,4 +63,8 @@ void HubLauncher::open() {
     window_->showHub();
 }
 
+void HubLauncher::triggerMechanismChanged() {
+    if (window_) window_->model().triggerMechanismChanged();
+}
+
 }  // namespace tavlo

@@ -28,6 +28,9 @@ public:
     // program, an editor) shows in Home at once.
     void watchSettingsFile(std::filesystem::path file) { settingsFile_ = std::move(file); }
     void open();
+    // How the triggers reach the program changed (the desktop bound other
+    // keys): an open Home shows it.
+    void triggerMechanismChanged();
     // The window, once it was opened.
     hub::HubWindow* window() const { return window_.get(); }
 

@@ -8,6 +8,11 @@ namespace {
 
 // The shortcut of the hold trigger, pressed and released.
 constexpr std::string_view holdId = "hold";
+// Return's stand-in: stops and delivers, whatever started the dictation. A
+// shortcut cannot be bound only while listening without the desktop asking
+// each time (binding may open its dialog), so it stays bound and does
+// nothing unless a dictation listens, as the cancel shortcut.
+constexpr std::string_view finishId = "finish";
 
 // Keys for what has no stored key combination: a modifier alone (the
 // function key's stand-in) cannot be bound through the portal, so these are
@@ -22,6 +27,7 @@ std::vector<portal::PortalShortcut> wantedShortcuts(const PortalTriggers::Stored
         {std::string(holdId), "Hold to dictate", preferred(stored.hold, "CTRL+ALT+space")},
         {"toggle", "Start or stop dictating", preferred(stored.press, "CTRL+ALT+d")},
         {"cancel", "Cancel the dictation", "CTRL+ALT+x"},
+        {std::string(finishId), "Stop dictating and paste", "CTRL+ALT+Return"},
         {"professional", "Rewrite the selection professionally", preferred(stored.styles.professional, "CTRL+ALT+1")},
         {"casual", "Rewrite the selection casually", preferred(stored.styles.casual, "CTRL+ALT+2")},
         {"list", "Rewrite the selection as a list", preferred(stored.styles.list, "CTRL+ALT+3")},
@@ -43,21 +49,32 @@ std::shared_ptr<PortalTriggers> PortalTriggers::create(std::shared_ptr<Notificat
             controller->performTriggerAction(pressed ? TriggerAction::start : TriggerAction::stop);
             return;
         }
+        if (id == finishId) {
+            if (pressed && !controller->isShortcutCaptureActive()) controller->stopDictation();
+            return;
+        }
         // The other shortcuts act when pressed.
         if (const auto action = triggerActionNamed(id); action && pressed) controller->performTriggerAction(*action);
     };
     handlers.shortcutsBound = [weak](const std::vector<portal::BoundShortcut>& bound) {
         auto self = weak.lock();
-        if (!self || !self->log_) return;
+        if (!self) return;
         std::string keys;
-        for (const auto& shortcut : bound)
+        std::vector<TriggerBinding> shown;
+        for (const auto& shortcut : bound) {
             keys += (keys.empty() ? "" : ",") + shortcut.id + "=" + shortcut.triggerDescription;
-        self->log_("trigger portal bound " + keys);
+            shown.push_back({self->descriptionOf(shortcut.id), shortcut.triggerDescription});
+        }
+        if (self->log_) self->log_("trigger portal bound " + keys);
+        if (auto controller = self->controller_.lock()) controller->desktopShortcutsBound(std::move(shown));
+        if (self->changed_) self->changed_();
     };
     handlers.failed = [weak](const std::string& problem) {
         auto self = weak.lock();
         if (!self) return;
         if (self->log_) self->log_("trigger portal failed: " + problem);
+        if (auto controller = self->controller_.lock()) controller->desktopShortcutsFailed(problem);
+        if (self->changed_) self->changed_();
         if (self->notifications_)
             self->notifications_->notify("Tavlo's shortcuts are not active",
                                          problem + ". Bind keys to the \"tavlo trigger\" commands in your desktop's "
@@ -72,10 +89,18 @@ PortalTriggers::PortalTriggers(std::shared_ptr<Notifications> notifications)
     : notifications_(std::move(notifications)) {}
 
 void PortalTriggers::start(std::weak_ptr<AppDelegate> controller, std::function<void(std::string_view)> log,
-                           const StoredKeys& stored) {
+                           const StoredKeys& stored, std::function<void()> changed) {
     controller_ = std::move(controller);
     log_ = std::move(log);
-    portal_->bind(wantedShortcuts(stored));
+    changed_ = std::move(changed);
+    wanted_ = wantedShortcuts(stored);
+    portal_->bind(wanted_);
+}
+
+std::string PortalTriggers::descriptionOf(const std::string& id) const {
+    for (const auto& shortcut : wanted_)
+        if (shortcut.id == id) return shortcut.description;
+    return id;
 }
 
 }  // namespace tavlo

@@ -9,7 +9,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/core/AppDelegate.h"
 #include "base/Records.h"
@@ -30,9 +32,10 @@ public:
         ShortcutSettings styles;
     };
 
-    // Binds the shortcuts, acting on `controller` from then on.
+    // Binds the shortcuts, acting on `controller` from then on; `changed`
+    // runs whenever the keys bound (or a refusal) reach the controller.
     void start(std::weak_ptr<AppDelegate> controller, std::function<void(std::string_view)> log,
-               const StoredKeys& stored);
+               const StoredKeys& stored, std::function<void()> changed = {});
 
 private:
     explicit PortalTriggers(std::shared_ptr<Notifications> notifications);
@@ -41,6 +44,11 @@ private:
     std::shared_ptr<portal::GlobalShortcutsPortal> portal_;
     std::weak_ptr<AppDelegate> controller_;
     std::function<void(std::string_view)> log_;
+    std::function<void()> changed_;
+    std::vector<portal::PortalShortcut> wanted_;
+
+    // The description a shortcut was bound with, for Home.
+    std::string descriptionOf(const std::string& id) const;
 };
 
 }  // namespace tavlo

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/FileTranscriptionResult.h"
+#include "hub/model/TriggerMechanism.h"
 
 namespace tavlo {
 
@@ -28,6 +29,8 @@ public:
     virtual std::string functionKeyName() const { return "Fn"; }
     // Which global shortcuts are registered, or why some are not.
     virtual std::string shortcutStatusText() const = 0;
+    // How the triggers reach the program here (X11 key grabs unless told).
+    virtual TriggerMechanism triggerMechanism() const { return {}; }
     // A check started by the user, with its result shown to the user.
     virtual void checkForUpdates() = 0;
     // Puts the text on the clipboard (with the success tick).

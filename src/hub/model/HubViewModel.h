@@ -49,6 +49,11 @@ public:
     // fields the user has not changed show the stored values, and Home is
     // drawn again when it is shown and something changed.
     void storedSettingsChanged();
+    // How the triggers reach the program changed (the desktop bound other
+    // keys, or refused): Shortcuts, where it is shown, is drawn again.
+    void triggerMechanismChanged() {
+        if (selectedSection() == HubSection::shortcuts) render(HubSection::shortcuts);
+    }
     void showShortcuts() { render(HubSection::shortcuts); }
     void showSnippets() { render(HubSection::snippets); }
     // A sidebar button (tag 0 to 3; others do nothing): tick and render.

@@ -47,6 +47,18 @@ bool KeyCapture::handleTriggerKey(const HubKeyEvent& event) {
     const std::uint32_t modifiers = carbonModifiers(event.modifierFlags);
     switch (event.type) {
     case HubKeyEvent::Type::modifiersChanged:
+        if (!modifiersAloneBindable()) {
+            // The desktop binds only a key with modifiers: what is held is
+            // named, with what to add, and nothing is pending yet.
+            const bool function = event.modifierFlags & functionKeyFlag;
+            if (!function && modifiers == 0) return false;
+            const auto host = context_.host();
+            const std::string held =
+                function ? (host ? host->functionKeyName() : "Fn") : modifierMaskDisplay(modifiers);
+            conflict_ = held + " alone cannot be a trigger on this desktop: hold it and press another key.";
+            context_.render(HubSection::home);
+            return true;
+        }
         if (event.modifierFlags & functionKeyFlag) {
             // Fn wins over any other modifier held with it.
             pendingTrigger_ = TriggerShortcut::function();
@@ -128,6 +140,11 @@ void KeyCapture::finishTriggerCapture() {
     triggerRole_.reset();
     pendingTrigger_.reset();
     setCaptureActive(false);
+}
+
+bool KeyCapture::modifiersAloneBindable() const {
+    const auto host = context_.host();
+    return !host || host->triggerMechanism().bindsModifiersAlone();
 }
 
 void KeyCapture::setCaptureActive(bool active) {

@@ -6,6 +6,7 @@
 //
 //   idle --Record (row A)--> recording action A --key with modifier--> idle (stored)
 //   idle --Record (Home)---> recording trigger R --Fn / modifiers / key with modifier--> pending set
+//   (where the desktop binds the keys, Fn or modifiers alone are refused with a message)
 //   any capture --Escape / Cancel--> idle;  recording trigger --Save with pending--> idle
 #include <cstdint>
 #include <optional>
@@ -61,6 +62,8 @@ private:
     bool handleActionKey(const HubKeyEvent& event);
     bool handleTriggerKey(const HubKeyEvent& event);
     void setCaptureActive(bool active);
+    // Whether a modifier held alone can be a trigger on this desktop.
+    bool modifiersAloneBindable() const;
     // The conflict message when the keys are another action's shortcut or a
     // trigger (other than `action`'s own); empty when they are free.
     std::string conflictFor(std::uint32_t keyCode, std::uint32_t modifiers, std::optional<ShortcutAction> action) const;

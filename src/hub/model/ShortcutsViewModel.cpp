@@ -22,6 +22,9 @@ std::string ShortcutsViewModel::shortcutText(const KeyShortcut& shortcut) {
 
 std::string ShortcutsViewModel::fixedKeysNote() const {
     const auto host = context_.host();
+    if (host && !host->triggerMechanism().bindsModifiersAlone())
+        return "This desktop does not let Tavlo watch Return and Escape: while listening, Stop and Paste and "
+               "Cancel Dictation in the tray menu (or the commands below) take their place.";
     const std::string functionKey = host ? host->functionKeyName() : "Fn";
     std::string press = pressTriggerDisplay(context_.store().pressTrigger(), functionKey);
     if (press.starts_with("Double-tap")) press[0] = 'd';
@@ -57,6 +60,35 @@ ShortcutsViewModel::StatusLine ShortcutsViewModel::statusLine() const {
     const StatusTone tone =
         text.find("could not register") != std::string::npos ? StatusTone::red : StatusTone::muted;
     return {std::move(text), tone};
+}
+
+ShortcutsViewModel::Mechanism ShortcutsViewModel::triggerMechanism() const {
+    const auto host = context_.host();
+    const TriggerMechanism mechanism = host ? host->triggerMechanism() : TriggerMechanism{};
+    Mechanism shown{{}, {}, StatusTone::muted};
+    for (const TriggerBinding& binding : mechanism.bindings) shown.lines.push_back({binding.description, binding.keys});
+    switch (mechanism.kind) {
+    case TriggerMechanism::Kind::keyGrabs:
+        shown.heading = "Active: X11 key grabs. Tavlo watches the keys above itself, in every application.";
+        break;
+    case TriggerMechanism::Kind::desktopShortcuts:
+        shown.heading = shown.lines.empty()
+                            ? "Active: the desktop's global shortcuts. Waiting for the desktop to bind the keys…"
+                            : "Active: the desktop's global shortcuts. The keys it bound (change them in the "
+                              "desktop's keyboard settings):";
+        break;
+    case TriggerMechanism::Kind::compositorCommands:
+        if (mechanism.problem.empty()) {
+            shown.heading = "Active: bind keys in your compositor. This desktop lets no program watch the "
+                            "keyboard: in its keyboard settings, bind keys to these commands:";
+        } else {
+            shown.heading = "The desktop's global shortcuts are not active (" + mechanism.problem +
+                            "). Bind keys in your desktop's keyboard settings to these commands instead:";
+            shown.tone = StatusTone::red;
+        }
+        break;
+    }
+    return shown;
 }
 
 void ShortcutsViewModel::recordShortcut(int tag) {

@@ -48,6 +48,22 @@ public:
     // some shortcut could not be registered.
     StatusLine statusLine() const;
 
+    // How the triggers reach the program on this desktop: a heading naming
+    // the way in use, then the keys the desktop bound or the commands to
+    // bind in the compositor (none for X11 key grabs). Red when the
+    // desktop's shortcuts were refused.
+    struct MechanismLine {
+        std::string title;
+        std::string keys;
+        bool operator==(const MechanismLine&) const = default;
+    };
+    struct Mechanism {
+        std::string heading;
+        std::vector<MechanismLine> lines;
+        StatusTone tone;
+    };
+    Mechanism triggerMechanism() const;
+
     // "Record" starts recording the row's action; "Cancel" (same button while
     // recording it) ends the capture. Tags outside the actions are ignored.
     void recordShortcut(int tag);

@@ -138,7 +138,10 @@ TEST(OutputDeliveryTest, EachOutcomeWithItsIndicationAndLogLines) {
         if (c.field == Field::readOnly) u.editorField->writable = false;
         if (c.field == Field::deaf) u.accessibility->focused = std::make_shared<DeafField>();
         u.controller->pasteOrCopy("Hello.", false, std::nullopt);
-        u.advance(80ms + 380ms);
+        // The outcome: after the activation check, and after the check of
+        // the paste where a keystroke was sent.
+        const bool keystroke = c.postingPermitted || c.grantedOnRequest;
+        u.advance(keystroke ? 80ms + 380ms : 80ms);
         if (isSuccess(c.expected)) {
             EXPECT_EQ(u.bubble->state(), B::success);
             u.advance(850ms);
@@ -194,6 +197,19 @@ TEST_F(OutputDelivery, NoTargetLeavesTheTextOnTheClipboardWithTheFailureIndicati
     EXPECT_TRUE(t.keyPoster->posted().empty());
     t.advance(1800ms);
     EXPECT_EQ(t.bubble->state(), B::idle);
+}
+
+TEST_F(OutputDelivery, WithoutAKeystrokeTheFieldIsWrittenRightAfterTheActivationCheck) {
+    // No keystroke sent (none may be typed here, or the keyboard left a
+    // writable field to the accessibility bus): no paste to wait for.
+    keyPoster->setPermitted(false);
+    std::optional<PasteOutcome> outcome;
+    controller->pasteOrCopy("Hello.", false, std::nullopt, [&](PasteOutcome o) { outcome = o; });
+    advance(79ms);
+    EXPECT_FALSE(outcome);
+    advance(1ms);
+    EXPECT_EQ(outcome, PasteOutcome::accessibilityInserted);
+    EXPECT_EQ(editorField->value(), "Dear Ann, Hello.");
 }
 
 TEST_F(OutputDelivery, TheTargetInFrontIsAskedOnceAndTheKeystrokeFollowsAfterOneCheck) {

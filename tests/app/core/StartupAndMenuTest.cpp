@@ -168,6 +168,41 @@ TEST_F(Startup, TheMenuListsRecentDictationsAndPastesTheFullText) {
     EXPECT_EQ(desktop->terminateRequests, 1);
 }
 
+TEST_F(Startup, WhileListeningTheMenuOffersStopAndCancelFirst) {
+    auto first = [&](std::size_t count) {
+        std::vector<std::string> result;
+        for (const auto& item : controller->menuNeedsUpdate()) {
+            if (result.size() == count) break;
+            result.push_back(item.isSeparator() ? "-" : item.title);
+        }
+        return result;
+    };
+    EXPECT_EQ(first(1), std::vector<std::string>{"Home"});
+
+    startListening();
+    const auto items = controller->menuNeedsUpdate();
+    EXPECT_EQ(first(4), (std::vector<std::string>{"Stop and Paste", "Cancel Dictation", "-", "Home"}));
+    controller->performMenuAction(items[0]);
+    EXPECT_FALSE(controller->isListening());
+    EXPECT_TRUE(controller->isProcessingDictation());
+    // An item of a menu opened while listening, chosen after the dictation
+    // stopped, does not cancel the text on its way.
+    controller->performMenuAction(items[1]);
+    EXPECT_TRUE(controller->isProcessingDictation());
+    EXPECT_TRUE(ends.empty());
+    EXPECT_EQ(first(1), std::vector<std::string>{"Home"});
+}
+
+TEST_F(Startup, CancelDictationInTheMenuEndsTheDictationWithoutText) {
+    startListening();
+    const auto items = controller->menuNeedsUpdate();
+    ASSERT_EQ(items[1].title, "Cancel Dictation");
+    controller->performMenuAction(items[1]);
+    EXPECT_FALSE(controller->isListening());
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(ends[0].kind, Kind::cancelled);
+}
+
 TEST_F(Startup, TheVeryFirstStartWelcomesOnceWithTheKeyThatActsHere) {
     keys->functionKey = "Right Ctrl";
     store.setWelcomeShown(false);

@@ -27,6 +27,12 @@
 namespace tavlo::testing {
 namespace {
 
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
 // How many pixels differ between two screenshots in the strip along the
 // right edge where the bubble sits (its size and margin, halfway down).
 int changedPixelsAtTheRightEdge(const std::filesystem::path& first, const std::filesystem::path& second) {
@@ -222,9 +228,16 @@ TEST_F(WaylandDesktopSerially, PasteWithNothingFocusedSaysTheTextIsNotOnTheClipb
 
 // Where the desktop offers the GlobalShortcuts portal (the real frontend,
 // with the tests' desktop side behind it), the hold shortcut's press and
-// release start and stop a dictation, as the commands would.
+// release start and stop a dictation, as the commands would, and the stop
+// shortcut ends a hands-free one.
 TEST_F(WaylandDesktopSerially, TheDesktopsGlobalShortcutsHoldTheTrigger) {
     if (::access("/usr/libexec/xdg-desktop-portal", X_OK) != 0) GTEST_SKIP() << "not installed: xdg-desktop-portal";
+    if (const auto missing = PulseAudioServer::missingPrograms(); !missing.empty())
+        GTEST_SKIP() << "not installed: " << missing;
+    // A microphone, so that the dictations really listen.
+    PulseAudioServer sound;
+    ASSERT_TRUE(sound.running()) << sound.error();
+    ASSERT_TRUE(sound.openToOtherUsers());
     const auto portals = sway().runtime() / "portals";
     std::filesystem::create_directories(portals);
     std::ofstream(portals / "tavlo-test.portal") << "[portal]\nDBusName=org.tavlo.TestShortcutsPortal\n"
@@ -260,16 +273,33 @@ TEST_F(WaylandDesktopSerially, TheDesktopsGlobalShortcutsHoldTheTrigger) {
     // No binding notice: the desktop's shortcuts are the triggers.
     EXPECT_EQ(diagnostics().find("trigger notice"), std::string::npos) << diagnostics();
 
-    auto act = [&](const char* method) {
+    auto act = [&](const char* method, const char* shortcut = "hold") {
         return sway().run({"gdbus", "call", "--session", "--dest", "org.tavlo.TestShortcutsPortal", "--object-path",
                            "/org/freedesktop/portal/desktop", "--method",
-                           std::string("org.tavlo.TestShortcuts.") + method, "hold"}) == 0;
+                           std::string("org.tavlo.TestShortcuts.") + method, shortcut}) == 0;
     };
     ASSERT_TRUE(act("Press"));
     EXPECT_TRUE(logged("trigger command=start", 10s)) << diagnostics();
     std::this_thread::sleep_for(1500ms);
     ASSERT_TRUE(act("Release"));
     EXPECT_TRUE(logged("trigger command=stop", 10s)) << diagnostics();
+
+    // Return's stand-in stops a hands-free dictation, which a release would not.
+    EXPECT_NE(diagnostics().find(",finish=CTRL+ALT+Return"), std::string::npos) << diagnostics();
+    ASSERT_TRUE(logged("record complete", 20s)) << diagnostics();
+    const std::size_t stopsBefore = occurrences(diagnostics(), "record stop requested");
+    ASSERT_TRUE(act("Press", "toggle"));
+    ASSERT_TRUE(waitFor([&] { return occurrences(diagnostics(), "record start requested") == 2; }, 10s))
+        << diagnostics();
+    // Pressed until the dictation listens (before that it does nothing).
+    EXPECT_TRUE(waitFor(
+        [&] {
+            act("Press", "finish");
+            act("Release", "finish");
+            return waitFor([&] { return occurrences(diagnostics(), "record stop requested") > stopsBefore; }, 500ms);
+        },
+        15s))
+        << diagnostics();
     ::kill(program.pid(), SIGTERM);
     ::kill(frontend.pid(), SIGTERM);
     ::kill(backend.pid(), SIGTERM);

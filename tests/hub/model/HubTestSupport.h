@@ -30,6 +30,7 @@ public:
     }
     std::string shortcutStatusText() const override { return statusText; }
     std::string functionKeyName() const override { return functionKey; }
+    TriggerMechanism triggerMechanism() const override { return mechanism; }
     void checkForUpdates() override { calls.push_back("checkForUpdates"); }
     void copyTextFromHub(const std::string& text) override { calls.push_back("copy:" + text); }
     void pasteTextFromHub(const std::string& text) override { calls.push_back("paste:" + text); }
@@ -44,6 +45,7 @@ public:
     std::vector<std::string> calls;
     std::string statusText = "All shortcuts registered";
     std::string functionKey = "Fn";
+    TriggerMechanism mechanism;  // X11 key grabs
     // When set, transcriptions are answered inside the call, as a refusal is.
     std::optional<FileTranscriptionResult> answerAtOnce;
     std::vector<FileTranscriptionCompletion> transcriptions;

@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include "platform/linux/audio/LiveVoiceActivity.h"
 #include "platform/linux/audio/MonoResampler.h"
+#include "platform/linux/audio/SpeechGate.h"
 
 namespace tavlo {
 namespace {
@@ -14,6 +16,40 @@ constexpr std::size_t samplesBetweenHypotheses = 320;
 
 RecognitionResult resultOf(const SpeechHypothesis& hypothesis, bool isFinal) {
     return {hypothesis.text, hypothesis.firstWordStart, isFinal};
+}
+
+// The decoder's side of the speech gate.
+class GatedUtterances final : public GatedAudio {
+public:
+    explicit GatedUtterances(ChainedUtterances& utterances) : utterances_(utterances) {}
+
+    void hear(const std::int16_t* samples, std::size_t count) override {
+        utterances_.process(samples, count);
+        heardSamples += count;
+    }
+    void speechEnded() override {
+        utterances_.endUtterance();
+        endedSpeech = true;
+    }
+    void skip(std::size_t count) override { utterances_.skip(count); }
+
+    // Since the caller last cleared them.
+    std::size_t heardSamples = 0;
+    bool endedSpeech = false;
+
+private:
+    ChainedUtterances& utterances_;
+};
+
+// Judges the stream frame by frame and passes it through the gate; a rest
+// shorter than a frame waits in `unjudged` for the next samples.
+void passThroughGate(const std::vector<std::int16_t>& samples, std::vector<std::int16_t>& unjudged,
+                     LiveVoiceActivity& activity, SpeechGate& gate, GatedAudio& out) {
+    unjudged.insert(unjudged.end(), samples.begin(), samples.end());
+    std::size_t at = 0;
+    for (; at + LiveVoiceActivity::frameLength <= unjudged.size(); at += LiveVoiceActivity::frameLength)
+        gate.frame(unjudged.data() + at, activity.isSpeech(unjudged.data() + at), out);
+    unjudged.erase(unjudged.begin(), unjudged.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
 }  // namespace
@@ -66,10 +102,17 @@ void runPocketSphinxRecognition(PocketSphinxDecoderPool& pool, PocketSphinxReque
     }
     ChainedUtterances utterances(*decoder, limits);
     utterances.start();
+    // Only what the voice activity detector judges speech reaches the
+    // decoder: it cannot make words of silence or noise, and it spends no
+    // time on them.
+    GatedUtterances gated(utterances);
+    LiveVoiceActivity activity;
+    SpeechGate gate(LiveVoiceActivity::frameLength);
 
     MonoResampler resampler;
     std::deque<AudioBuffer> buffers;
     std::vector<std::int16_t> samples;
+    std::vector<std::int16_t> unjudged;
     std::size_t samplesSinceHypothesis = 0;
     std::string reportedText;
     const bool reportsPartials = request.settings().shouldReportPartialResults;
@@ -81,8 +124,14 @@ void runPocketSphinxRecognition(PocketSphinxDecoderPool& pool, PocketSphinxReque
             if (cancelled) break;
             samples.clear();
             resampler.convert(buffer, samples);
-            utterances.process(samples.data(), samples.size());
-            samplesSinceHypothesis += samples.size();
+            gated.heardSamples = 0;
+            gated.endedSpeech = false;
+            passThroughGate(samples, unjudged, activity, gate, gated);
+            // Nothing new to say about audio the decoder did not hear; but
+            // the end of a stretch of speech settles its words, which the
+            // partial text should show during the pause that follows.
+            samplesSinceHypothesis += gated.heardSamples;
+            if (gated.endedSpeech) samplesSinceHypothesis = samplesBetweenHypotheses;
             if (!reportsPartials || samplesSinceHypothesis < samplesBetweenHypotheses) continue;
             samplesSinceHypothesis = 0;
             const SpeechHypothesis hypothesis = utterances.hypothesis();
@@ -102,7 +151,8 @@ void runPocketSphinxRecognition(PocketSphinxDecoderPool& pool, PocketSphinxReque
     }
     samples.clear();
     resampler.flush(samples);
-    utterances.process(samples.data(), samples.size());
+    passThroughGate(samples, unjudged, activity, gate, gated);
+    gate.finalRest(unjudged.data(), unjudged.size(), gated);
     const SpeechHypothesis final = utterances.finish();
     pool.release(std::move(decoder));
     handler(resultOf(final, true), std::nullopt);

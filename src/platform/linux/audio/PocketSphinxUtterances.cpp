@@ -25,23 +25,38 @@ std::string joined(const std::string& first, const std::string& second) {
 }  // namespace
 
 void ChainedUtterances::start() {
+    decoder_.finish();
     earlierText_.clear();
     earlierFirstWordStart_.reset();
+    earlierLastWordEnd_.reset();
+    inUtterance_ = false;
+    streamSamples_ = 0;
     utteranceOffsetSeconds_ = 0;
     utteranceSamples_ = 0;
     samplesSincePauseCheck_ = 0;
-    utteranceCount_ = 1;
+    utteranceCount_ = 0;
     loudest_ = 0;
     quietSamples_ = 0;
-    decoder_.start();
 }
 
 double ChainedUtterances::utteranceSeconds() const { return static_cast<double>(utteranceSamples_) / sampleRate; }
 
 void ChainedUtterances::process(const std::int16_t* samples, std::size_t count) {
+    if (count == 0) return;
+    if (!inUtterance_) {
+        // Begun only when there is audio to hear: a stream the decoder never
+        // hears costs nothing and has no text.
+        decoder_.start();
+        inUtterance_ = true;
+        utteranceOffsetSeconds_ = static_cast<double>(streamSamples_) / sampleRate;
+        utteranceSamples_ = 0;
+        samplesSincePauseCheck_ = 0;
+        ++utteranceCount_;
+    }
     decoder_.process(samples, count);
     measureLoudness(samples, count);
     utteranceSamples_ += count;
+    streamSamples_ += count;
     samplesSincePauseCheck_ += count;
     const double length = utteranceSeconds();
     if (length < limits_.endAtPauseAfterSeconds) return;
@@ -52,6 +67,11 @@ void ChainedUtterances::process(const std::int16_t* samples, std::size_t count) 
     if (samplesSincePauseCheck_ < samplesBetweenPauseChecks) return;
     samplesSincePauseCheck_ = 0;
     if (reachedPause()) endUtterance();
+}
+
+void ChainedUtterances::skip(std::size_t count) {
+    endUtterance();
+    streamSamples_ += count;
 }
 
 void ChainedUtterances::measureLoudness(const std::int16_t* samples, std::size_t count) {
@@ -75,16 +95,14 @@ bool ChainedUtterances::reachedPause() {
 }
 
 void ChainedUtterances::endUtterance() {
+    if (!inUtterance_) return;
     decoder_.finish();
+    inUtterance_ = false;
     const SpeechHypothesis ended = decoder_.hypothesis();
     if (!earlierFirstWordStart_ && ended.firstWordStart)
         earlierFirstWordStart_ = utteranceOffsetSeconds_ + *ended.firstWordStart;
+    if (ended.lastWordEnd) earlierLastWordEnd_ = utteranceOffsetSeconds_ + *ended.lastWordEnd;
     earlierText_ = joined(earlierText_, ended.text);
-    utteranceOffsetSeconds_ += utteranceSeconds();
-    utteranceSamples_ = 0;
-    samplesSincePauseCheck_ = 0;
-    ++utteranceCount_;
-    decoder_.start();
 }
 
 SpeechHypothesis ChainedUtterances::combinedWith(const SpeechHypothesis& current) const {
@@ -93,15 +111,17 @@ SpeechHypothesis ChainedUtterances::combinedWith(const SpeechHypothesis& current
     result.firstWordStart = earlierFirstWordStart_;
     if (!result.firstWordStart && current.firstWordStart)
         result.firstWordStart = utteranceOffsetSeconds_ + *current.firstWordStart;
-    if (current.lastWordEnd) result.lastWordEnd = utteranceOffsetSeconds_ + *current.lastWordEnd;
+    result.lastWordEnd = current.lastWordEnd ? utteranceOffsetSeconds_ + *current.lastWordEnd : earlierLastWordEnd_;
     return result;
 }
 
-SpeechHypothesis ChainedUtterances::hypothesis() { return combinedWith(decoder_.hypothesis()); }
+SpeechHypothesis ChainedUtterances::hypothesis() {
+    return combinedWith(inUtterance_ ? decoder_.hypothesis() : SpeechHypothesis{});
+}
 
 SpeechHypothesis ChainedUtterances::finish() {
-    decoder_.finish();
-    return combinedWith(decoder_.hypothesis());
+    endUtterance();
+    return combinedWith({});
 }
 
 }  // namespace tavlo

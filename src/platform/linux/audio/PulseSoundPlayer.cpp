@@ -76,6 +76,9 @@ bool PulseSoundPlayer::waitUntilIdle(std::chrono::milliseconds limit) {
 }
 
 void PulseSoundPlayer::run() {
+    // Connected before any sound is asked for, so the start tone follows the
+    // trigger at once instead of after the handshake with the server.
+    connected();
     std::unique_lock lock(mutex_);
     for (;;) {
         changed_.wait(lock, [this] { return stopping_ || !queue_.empty(); });

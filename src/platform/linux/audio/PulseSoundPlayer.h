@@ -1,9 +1,9 @@
 #pragma once
 // Plays the program's short sounds through the sound server (PulseAudio or
 // PipeWire's PulseAudio service). The caller only queues the samples; a
-// worker thread connects (again, if the server went away), opens one
-// playback stream per sound and writes it, so sounds may overlap and the
-// main thread never waits for the server. Without a server, sounds are
+// worker thread connects as it starts (and again if the server went away),
+// opens one playback stream per sound and writes it, so sounds may overlap
+// and the main thread never waits for the server. Without a server, sounds are
 // dropped silently; one is never started for us.
 #include <chrono>
 #include <condition_variable>

@@ -3,41 +3,19 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
-#include <numbers>
 
 #include <webrtc/modules/audio_processing/include/audio_processing.h>
 #include <webrtc/modules/interface/module_common_types.h>
 
+#include "platform/linux/audio/RumbleFilter.h"
+
 namespace tavlo {
 namespace {
 
-// Voices start around 85 Hz but carry their speech energy well above this;
-// fans, traffic and handling noise sit below it.
-constexpr double highPassHz = 200.0;
 // How far above the quietest tenth of the recording a frame must be.
 constexpr double aboveNoiseFloorDb = 6.0;
 // Quieter than this is no speech on any microphone worth dictating into.
 constexpr double quietestSpeechDbfs = -60.0;
-
-// A second-order Butterworth high-pass, run once over the whole recording.
-std::vector<std::int16_t> withoutRumble(const std::vector<std::int16_t>& samples, int sampleRate) {
-    const double w0 = 2.0 * std::numbers::pi * highPassHz / sampleRate;
-    constexpr double q = 1.0 / std::numbers::sqrt2;  // the flattest pass band
-    const double alpha = std::sin(w0) / (2.0 * q);
-    const double cosine = std::cos(w0);
-    const double a0 = 1.0 + alpha;
-    const double b0 = (1.0 + cosine) / 2.0 / a0, b1 = -(1.0 + cosine) / a0, b2 = b0;
-    const double a1 = -2.0 * cosine / a0, a2 = (1.0 - alpha) / a0;
-    std::vector<std::int16_t> filtered(samples.size());
-    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        const double x = samples[i];
-        const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
-        x2 = x1, x1 = x, y2 = y1, y1 = y;
-        filtered[i] = static_cast<std::int16_t>(std::lrint(std::clamp(y, -32768.0, 32767.0)));
-    }
-    return filtered;
-}
 
 double levelDbfs(const std::int16_t* frame, std::size_t count) {
     double sum = 0;
@@ -57,7 +35,8 @@ std::vector<bool> WebRtcVoiceActivity::voicedFrames(const std::vector<std::int16
     const std::size_t frameCount = samples.size() / frameLength;
     if (frameCount == 0) return {};
 
-    const std::vector<std::int16_t> filtered = withoutRumble(samples, sampleRate);
+    std::vector<std::int16_t> filtered(samples.size());
+    RumbleFilter(sampleRate).filter(samples.data(), filtered.data(), samples.size());
     std::unique_ptr<webrtc::AudioProcessing> processing(webrtc::AudioProcessing::Create());
     webrtc::VoiceDetection* detection = processing ? processing->voice_detection() : nullptr;
     if (!detection || detection->Enable(true) != 0 ||

@@ -22,19 +22,35 @@ std::unique_ptr<LayerSurface> LayerSurface::create(std::shared_ptr<WaylandConnec
 }
 
 LayerSurface::LayerSurface(std::shared_ptr<WaylandConnection> connection, LayerSurfacePlacement placement)
-    : connection_(std::move(connection)), placement_(placement) {}
+    : connection_(std::move(connection)), placement_(placement), scale_(connection_->largestOutputScale()) {
+    connection_->setOutputsChanged([this] { updateScale(); });
+}
 
 LayerSurface::~LayerSurface() {
+    connection_->setOutputsChanged({});
     destroySurface();
-    for (Buffer& buffer : buffers_)
-        if (buffer.buffer) wl_buffer_destroy(buffer.buffer);
-    if (memory_) ::munmap(memory_, memorySize_);
+    release();
     connection_->flush();
 }
 
+std::size_t LayerSurface::pixelCount() const {
+    return static_cast<std::size_t>(pixelWidth()) * static_cast<std::size_t>(pixelHeight());
+}
+
+void LayerSurface::release() {
+    for (Buffer& buffer : buffers_) {
+        if (buffer.buffer) wl_buffer_destroy(buffer.buffer);
+        buffer = Buffer{};
+    }
+    if (memory_) ::munmap(memory_, memorySize_);
+    memory_ = nullptr;
+    memorySize_ = 0;
+}
+
 bool LayerSurface::allocate() {
-    const std::size_t stride = static_cast<std::size_t>(placement_.width) * 4;
-    const std::size_t frame = stride * static_cast<std::size_t>(placement_.height);
+    release();
+    const std::size_t stride = static_cast<std::size_t>(pixelWidth()) * 4;
+    const std::size_t frame = stride * static_cast<std::size_t>(pixelHeight());
     memorySize_ = frame * buffers_.size();
     const int fd = ::memfd_create("tavlo-bubble", MFD_CLOEXEC);
     if (fd < 0) return false;
@@ -52,8 +68,8 @@ bool LayerSurface::allocate() {
     static const wl_buffer_listener listener = {&LayerSurface::released};
     for (std::size_t index = 0; index < buffers_.size(); ++index) {
         Buffer& buffer = buffers_[index];
-        buffer.buffer = wl_shm_pool_create_buffer(pool, static_cast<std::int32_t>(index * frame), placement_.width,
-                                                  placement_.height, static_cast<std::int32_t>(stride),
+        buffer.buffer = wl_shm_pool_create_buffer(pool, static_cast<std::int32_t>(index * frame), pixelWidth(),
+                                                  pixelHeight(), static_cast<std::int32_t>(stride),
                                                   WL_SHM_FORMAT_ARGB8888);
         buffer.pixels = reinterpret_cast<std::uint32_t*>(static_cast<char*>(memory_) + index * frame);
         buffer.owner = this;
@@ -66,7 +82,8 @@ bool LayerSurface::allocate() {
 }
 
 void LayerSurface::show(const std::uint32_t* pixels) {
-    const std::size_t count = static_cast<std::size_t>(placement_.width) * static_cast<std::size_t>(placement_.height);
+    if (!memory_) return;  // the memory could not be had at this scale
+    const std::size_t count = pixelCount();
     if (!pending_) pending_ = std::make_unique<std::uint32_t[]>(count);
     std::copy(pixels, pixels + count, pending_.get());
     if (!surface_) createSurface();
@@ -80,7 +97,9 @@ void LayerSurface::hide() {
 
 void LayerSurface::createSurface() {
     static const zwlr_layer_surface_v1_listener listener = {&LayerSurface::configure, &LayerSurface::closed};
+    static const wl_surface_listener surfaceListener = {&LayerSurface::entered, &LayerSurface::left};
     surface_ = wl_compositor_create_surface(connection_->compositor());
+    wl_surface_add_listener(surface_, &surfaceListener, this);
     // Clicks go to whatever is below: the picture only shows the state.
     wl_region* nothing = wl_compositor_create_region(connection_->compositor());
     wl_surface_set_input_region(surface_, nothing);
@@ -106,6 +125,7 @@ void LayerSurface::destroySurface() {
     if (surface_) wl_surface_destroy(surface_);
     layer_ = nullptr;
     surface_ = nullptr;
+    outputs_.clear();
     // A surface gone takes its buffers out of use: the compositor shows
     // them no more.
     for (Buffer& buffer : buffers_) buffer.busy = false;
@@ -117,10 +137,10 @@ void LayerSurface::present() {
     if (!surface_ || !configured_ || !pending_) return;
     const auto free = std::find_if(buffers_.begin(), buffers_.end(), [](const Buffer& b) { return !b.busy; });
     if (free == buffers_.end()) return;  // shown when a buffer comes back
-    const std::size_t count = static_cast<std::size_t>(placement_.width) * static_cast<std::size_t>(placement_.height);
-    std::copy(pending_.get(), pending_.get() + count, free->pixels);
+    std::copy(pending_.get(), pending_.get() + pixelCount(), free->pixels);
     pending_.reset();
     free->busy = true;
+    wl_surface_set_buffer_scale(surface_, scale_);
     wl_surface_attach(surface_, free->buffer, 0, 0);
     wl_surface_damage(surface_, 0, 0, placement_.width, placement_.height);
     wl_surface_commit(surface_);
@@ -147,6 +167,32 @@ void LayerSurface::released(void* data, wl_buffer*) {
     buffer->busy = false;
     // A picture that found both buffers taken goes up now.
     buffer->owner->present();
+}
+
+void LayerSurface::updateScale() {
+    int wanted = 1;
+    for (wl_output* output : outputs_) wanted = std::max(wanted, connection_->outputScale(output));
+    if (outputs_.empty()) wanted = connection_->largestOutputScale();
+    if (wanted == scale_) return;
+    scale_ = wanted;
+    // The buffers the compositor still holds stay valid for it: it keeps
+    // what it shows until the next picture arrives.
+    pending_.reset();
+    allocate();
+    if (scaleChanged_) scaleChanged_();
+}
+
+void LayerSurface::entered(void* data, wl_surface*, wl_output* output) {
+    auto* self = static_cast<LayerSurface*>(data);
+    self->outputs_.push_back(output);
+    self->updateScale();
+}
+
+void LayerSurface::left(void* data, wl_surface*, wl_output* output) {
+    auto* self = static_cast<LayerSurface*>(data);
+    std::erase(self->outputs_, output);
+    // Leaving the last output keeps the scale: the next enter decides.
+    if (!self->outputs_.empty()) self->updateScale();
 }
 
 }  // namespace tavlo::wayland

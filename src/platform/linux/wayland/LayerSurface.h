@@ -6,15 +6,20 @@
 // can never take the focus from the field the user dictates into. The
 // picture comes as premultiplied ARGB pixels in shared memory; two buffers
 // take turns so a new picture never overwrites one the compositor still
-// reads. Main thread only.
+// reads. On a HiDPI output the picture has the output's scale (twice the
+// pixels each way at scale 2) and the surface says so, so the compositor
+// shows it sharp instead of enlarging it. Main thread only.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "platform/linux/wayland/WaylandConnection.h"
 
 struct wl_surface;
 struct wl_buffer;
+struct wl_output;
 struct zwlr_layer_surface_v1;
 
 namespace tavlo::wayland {
@@ -35,10 +40,21 @@ public:
     LayerSurface(const LayerSurface&) = delete;
     LayerSurface& operator=(const LayerSurface&) = delete;
 
-    // Shows `pixels` (width x height, rows without padding, premultiplied
-    // ARGB in native byte order), replacing the picture shown before. While
-    // both buffers are still with the compositor the picture is kept for
-    // the next buffer freed.
+    // Picture pixels per surface unit: the scale of the output the surface
+    // is on (before it is on one, the largest of all outputs).
+    int scale() const { return scale_; }
+    // The picture's size in pixels: the placement's size times the scale.
+    int pixelWidth() const { return placement_.width * scale_; }
+    int pixelHeight() const { return placement_.height * scale_; }
+    // Runs when the scale changed (the surface moved to another output, or
+    // the output's scale changed): a picture at the new scale is wanted, and
+    // one given before at the old scale is dropped.
+    void setScaleChanged(std::function<void()> changed) { scaleChanged_ = std::move(changed); }
+
+    // Shows `pixels` (pixelWidth x pixelHeight, rows without padding,
+    // premultiplied ARGB in native byte order), replacing the picture shown
+    // before. While both buffers are still with the compositor the picture
+    // is kept for the next buffer freed.
     void show(const std::uint32_t* pixels);
     void hide();
     bool shown() const { return surface_ != nullptr; }
@@ -54,7 +70,12 @@ private:
     };
 
     LayerSurface(std::shared_ptr<WaylandConnection> connection, LayerSurfacePlacement placement);
+    // Shared memory and two buffers at the current scale, replacing any before.
     bool allocate();
+    void release();
+    std::size_t pixelCount() const;
+    // Follows the scale of the outputs the surface is on.
+    void updateScale();
     void createSurface();
     void destroySurface();
     void present();
@@ -63,6 +84,8 @@ private:
                           std::uint32_t height);
     static void closed(void* data, zwlr_layer_surface_v1* surface);
     static void released(void* data, wl_buffer* buffer);
+    static void entered(void* data, wl_surface* surface, wl_output* output);
+    static void left(void* data, wl_surface* surface, wl_output* output);
 
     std::shared_ptr<WaylandConnection> connection_;
     LayerSurfacePlacement placement_;
@@ -71,6 +94,9 @@ private:
     std::array<Buffer, 2> buffers_{};
     wl_surface* surface_ = nullptr;
     zwlr_layer_surface_v1* layer_ = nullptr;
+    int scale_ = 1;
+    std::vector<wl_output*> outputs_;  // those the surface is on
+    std::function<void()> scaleChanged_;
     bool configured_ = false;
     bool presented_ = false;
     // The picture waiting for a configure or a free buffer.

@@ -21,6 +21,11 @@ Proxy* bind(wl_registry* registry, std::uint32_t name, const wl_interface& inter
     return static_cast<Proxy*>(wl_registry_bind(registry, name, &interface, std::min(offered, wanted)));
 }
 
+// Only the scale matters here; the geometry and modes are ignored.
+void outputGeometry(void*, wl_output*, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                    const char*, const char*, std::int32_t) {}
+void outputMode(void*, wl_output*, std::uint32_t, std::int32_t, std::int32_t, std::int32_t) {}
+
 }  // namespace
 
 std::shared_ptr<WaylandConnection> WaylandConnection::open() {
@@ -44,6 +49,7 @@ WaylandConnection::WaylandConnection(wl_display* display) : display_(display) {
 
 WaylandConnection::~WaylandConnection() {
     notifier_.reset();
+    for (const auto& output : outputs_) wl_output_destroy(output->output);
     if (layerShell_) wl_proxy_destroy(reinterpret_cast<wl_proxy*>(layerShell_));
     if (virtualKeyboard_) wl_proxy_destroy(reinterpret_cast<wl_proxy*>(virtualKeyboard_));
     if (dataControl_) zwlr_data_control_manager_v1_destroy(dataControl_);
@@ -75,11 +81,53 @@ void WaylandConnection::global(void* data, wl_registry* registry, std::uint32_t 
             registry, name, zwp_virtual_keyboard_manager_v1_interface, version, 1);
     else if (is(zwlr_layer_shell_v1_interface) && !self->layerShell_)
         self->layerShell_ = bind<zwlr_layer_shell_v1>(registry, name, zwlr_layer_shell_v1_interface, version, 3);
+    else if (is(wl_output_interface) && version >= 2) {
+        // Version 2 brings the scale; without it every output is at 1.
+        static const wl_output_listener listener = {&outputGeometry, &outputMode, &WaylandConnection::outputDone,
+                                                    &WaylandConnection::outputScaleEvent};
+        auto output = std::make_unique<Output>();
+        output->owner = self;
+        output->name = name;
+        output->output = bind<wl_output>(registry, name, wl_output_interface, version, 2);
+        wl_output_add_listener(output->output, &listener, output.get());
+        self->outputs_.push_back(std::move(output));
+    }
 }
 
-// Seats and outputs of a desktop session come and go only with hardware; the
-// globals bound here are kept until the connection ends.
-void WaylandConnection::globalRemoved(void*, wl_registry*, std::uint32_t) {}
+// Seats of a desktop session come and go only with hardware and are kept
+// until the connection ends; an output unplugged no longer counts for the scale.
+void WaylandConnection::globalRemoved(void* data, wl_registry*, std::uint32_t name) {
+    auto* self = static_cast<WaylandConnection*>(data);
+    const auto gone = std::find_if(self->outputs_.begin(), self->outputs_.end(),
+                                   [name](const auto& output) { return output->name == name; });
+    if (gone == self->outputs_.end()) return;
+    wl_output_destroy((*gone)->output);
+    self->outputs_.erase(gone);
+    if (self->outputsChanged_) self->outputsChanged_();
+}
+
+void WaylandConnection::outputScaleEvent(void* data, wl_output*, std::int32_t factor) {
+    static_cast<Output*>(data)->pendingScale = std::max(1, factor);
+}
+
+void WaylandConnection::outputDone(void* data, wl_output*) {
+    auto* output = static_cast<Output*>(data);
+    if (output->scale == output->pendingScale) return;
+    output->scale = output->pendingScale;
+    if (output->owner->outputsChanged_) output->owner->outputsChanged_();
+}
+
+int WaylandConnection::outputScale(const wl_output* output) const {
+    for (const auto& known : outputs_)
+        if (known->output == output) return known->scale;
+    return 1;
+}
+
+int WaylandConnection::largestOutputScale() const {
+    int largest = 1;
+    for (const auto& output : outputs_) largest = std::max(largest, output->scale);
+    return largest;
+}
 
 bool WaylandConnection::roundtrip() { return wl_display_roundtrip(display_) >= 0; }
 

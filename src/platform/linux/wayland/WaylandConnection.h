@@ -8,13 +8,16 @@
 // answer at once wait for it themselves. Main thread only.
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <vector>
 
 struct wl_display;
 struct wl_registry;
 struct wl_seat;
 struct wl_compositor;
 struct wl_shm;
+struct wl_output;
 struct zwlr_data_control_manager_v1;
 struct zwp_virtual_keyboard_manager_v1;
 struct zwlr_layer_shell_v1;
@@ -41,6 +44,16 @@ public:
     zwp_virtual_keyboard_manager_v1* virtualKeyboardManager() const { return virtualKeyboard_; }
     zwlr_layer_shell_v1* layerShell() const { return layerShell_; }
 
+    // The scale of an output (how many picture pixels per surface unit the
+    // screen shows, 2 on most HiDPI screens); 1 for one not known.
+    int outputScale(const wl_output* output) const;
+    // The largest scale of all outputs: the best guess for a surface the
+    // compositor has not put on an output yet.
+    int largestOutputScale() const;
+    // Runs after an output's scale changed or an output came or went. One
+    // listener (the bubble's surface); it must clear it before it goes.
+    void setOutputsChanged(std::function<void()> changed) { outputsChanged_ = std::move(changed); }
+
     // Sends what is queued and waits until the compositor has answered it,
     // dispatching the events that arrive meanwhile. False once the
     // connection is broken.
@@ -56,6 +69,15 @@ private:
                        std::uint32_t version);
     static void globalRemoved(void* data, wl_registry* registry, std::uint32_t name);
     void dispatchIncoming();
+    struct Output {
+        WaylandConnection* owner = nullptr;
+        std::uint32_t name = 0;
+        wl_output* output = nullptr;
+        int scale = 1;
+        int pendingScale = 1;  // applied with the output's `done`
+    };
+    static void outputScaleEvent(void* data, wl_output* output, std::int32_t factor);
+    static void outputDone(void* data, wl_output* output);
 
     wl_display* display_ = nullptr;
     wl_registry* registry_ = nullptr;
@@ -66,6 +88,8 @@ private:
     std::uint32_t dataControlVersion_ = 0;
     zwp_virtual_keyboard_manager_v1* virtualKeyboard_ = nullptr;
     zwlr_layer_shell_v1* layerShell_ = nullptr;
+    std::vector<std::unique_ptr<Output>> outputs_;
+    std::function<void()> outputsChanged_;
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 

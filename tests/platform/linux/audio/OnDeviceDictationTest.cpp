@@ -8,6 +8,7 @@
 
 #include "platform/linux/audio/AudioTestSupport.h"
 #include "engine/DictationEngine.h"
+#include "harness/PaddedSpeech.h"
 #include "harness/PumpedMainQueue.h"
 #include "platform/linux/audio/LinuxAudioServices.h"
 #include "platform/linux/audio/PocketSphinxModel.h"
@@ -89,6 +90,26 @@ TEST_F(OnDeviceDictationSerially, CancellingWhileSpeakingEndsWithEmptyText) {
     ASSERT_TRUE(queue_->runUntil([this] { return !results_.empty(); }, std::chrono::seconds(5)));
     server().waitForPlayback();
     pumpFor(500ms);
+    ASSERT_EQ(results_.size(), 1u);
+    ASSERT_TRUE(results_[0].isSuccess());
+    EXPECT_EQ(results_[0].text(), "");
+}
+
+TEST_F(OnDeviceDictationSerially, ADictationOfOnlySilenceAndNoiseEndsWithNoText) {
+    if (testing::findProgram("sox").empty()) GTEST_SKIP() << "sox is needed";
+    // Two seconds of low hiss after the silence of the idle microphone.
+    const auto noise = testing::makePaddedSpeech(scratch_.path(), "fan", "", testing::Padding::whiteNoise, 1.0,
+                                                 testing::kDictationRecording);
+    engine_->start(options(std::nullopt));
+    pumpFor(1500ms);
+    ASSERT_TRUE(server().startPlaying(noise));
+    std::thread waiter([this] { server().waitForPlayback(); });
+    pumpFor(2500ms);
+    waiter.join();
+    engine_->stopAndCommit();
+    ASSERT_TRUE(queue_->runUntil([this] { return !results_.empty(); }, std::chrono::seconds(20)));
+
+    for (const std::string& partial : partials_) EXPECT_EQ(partial, "");
     ASSERT_EQ(results_.size(), 1u);
     ASSERT_TRUE(results_[0].isSuccess());
     EXPECT_EQ(results_[0].text(), "");

@@ -39,6 +39,23 @@ inline std::vector<AudioBuffer> speechBuffers(const std::string& text, const std
     return buffers;
 }
 
+// A sound file's first channel as mono float buffers at 22.05 kHz.
+inline std::vector<AudioBuffer> fileBuffers(const std::filesystem::path& file, const std::filesystem::path& scratch,
+                                            std::uint32_t bufferFrames = 1024) {
+    const auto decoded = decodeWithFfmpeg(file, scratch, {"-ac", "1", "-ar", "22050"});
+    if (!decoded) return {};
+    std::vector<AudioBuffer> buffers;
+    for (std::size_t at = 0; at < decoded->size(); at += bufferFrames) {
+        AudioBuffer buffer;
+        buffer.format = {22050, 1};
+        buffer.frameCount = static_cast<std::uint32_t>(std::min<std::size_t>(bufferFrames, decoded->size() - at));
+        buffer.samples.assign(decoded->begin() + static_cast<std::ptrdiff_t>(at),
+                              decoded->begin() + static_cast<std::ptrdiff_t>(at + buffer.frameCount));
+        buffers.push_back(std::move(buffer));
+    }
+    return buffers;
+}
+
 class RecognitionLog {
 public:
     RecognitionHandler handler() {

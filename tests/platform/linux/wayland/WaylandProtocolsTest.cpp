@@ -2,7 +2,10 @@
 // the focus may use, against a real sway: what this program puts on the
 // clipboard is what other clients read (wl-paste), what they put there is
 // read here, and the virtual keyboard's paste reaches the focused field.
+// The layer surface is drawn at the scale of a HiDPI output.
 #include <gtest/gtest.h>
+
+#include <QImage>
 
 #include <chrono>
 #include <cstdlib>
@@ -14,6 +17,7 @@
 #include "harness/SwayDesktop.h"
 #include "harness/TextFieldApplication.h"
 #include "platform/linux/wayland/DataControlClipboard.h"
+#include "platform/linux/wayland/LayerSurface.h"
 #include "platform/linux/wayland/VirtualKeyboardPoster.h"
 #include "platform/linux/wayland/WaylandConnection.h"
 
@@ -129,6 +133,51 @@ TEST_F(WaylandProtocolsSerially, ThePasteKeystrokeOfTheVirtualKeyboardReachesThe
         ASSERT_TRUE(state);
         EXPECT_EQ(state->text, c.expected);
     }
+}
+
+// On an output at scale 2 the layer surface's picture has twice the pixels
+// each way and reaches the screen pixel for pixel: a pattern of single
+// pixels is still there in a screenshot. Enlarged from a picture at scale 1,
+// every second pair of neighbours would be alike (or blurred into grey).
+TEST_F(WaylandProtocolsSerially, OnAHiDpiOutputTheLayerSurfaceIsDrawnAtTheOutputsScale) {
+    if (!SwayDesktop::canTakeScreenshots()) GTEST_SKIP() << "not installed: grim";
+    ASSERT_TRUE(sway().command("output HEADLESS-1 scale 2"));
+    struct BackToScaleOne {
+        ~BackToScaleOne() { SwayDesktop::shared().command("output HEADLESS-1 scale 1"); }
+    } restore;
+    ASSERT_TRUE(connection_->roundtrip());  // the output's new scale arrives
+
+    const LayerSurfacePlacement placement;
+    auto surface = LayerSurface::create(connection_, placement);
+    ASSERT_TRUE(surface);
+    EXPECT_EQ(surface->scale(), 2);
+    const int width = surface->pixelWidth();
+    const int height = surface->pixelHeight();
+    EXPECT_EQ(width, placement.width * 2);
+    std::vector<std::uint32_t> checkerboard(static_cast<std::size_t>(width * height));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            checkerboard[static_cast<std::size_t>(y * width + x)] = (x + y) % 2 ? 0xFF000000u : 0xFFFFFFFFu;
+    surface->show(checkerboard.data());
+    ASSERT_TRUE(serveUntil([&] { return surface->mapped(); }));
+    EXPECT_EQ(surface->scale(), 2) << "the surface entered the output at scale 2";
+    connection_->roundtrip();
+
+    const auto shot = sway().screenshot("hidpi-layer-surface");
+    ASSERT_TRUE(shot);
+    const QImage screen(QString::fromStdString(shot->string()));
+    ASSERT_FALSE(screen.isNull());
+    // At the right edge (its margin in pixels), halfway down.
+    const int left = screen.width() - placement.rightMargin * 2 - width;
+    const int top = (screen.height() - height) / 2;
+    int alternating = 0;
+    for (int y = top; y < top + height; ++y)
+        for (int x = left; x + 1 < left + width; ++x) {
+            const QRgb a = screen.pixel(x, y) & 0xFFFFFF;
+            const QRgb b = screen.pixel(x + 1, y) & 0xFFFFFF;
+            if ((a == 0 && b == 0xFFFFFF) || (a == 0xFFFFFF && b == 0)) ++alternating;
+        }
+    EXPECT_GT(alternating, (width - 1) * height * 9 / 10) << "screenshot: " << shot->string();
 }
 
 }  // namespace
