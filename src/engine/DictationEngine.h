@@ -119,6 +119,9 @@ public:
 
     // Whether local Whisper is installed and can transcribe this language.
     bool localWhisperStatus(const std::string& languageIdentifier) const;
+    // Why local Whisper cannot transcribe this language (the failure a
+    // dictation or a file transcription would end with), or nothing when it can.
+    std::optional<DictationEngineError> localWhisperUnavailability(const std::string& languageIdentifier) const;
 
     // Warms up local Whisper for the language in the background.
     void prepareLocalWhisper(const std::string& languageIdentifier);

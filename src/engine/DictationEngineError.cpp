@@ -23,6 +23,7 @@ std::string describe(DictationEngineError::Case errorCase, const std::string& pa
     case C::onDeviceRecognitionUnavailable:
         return "On-device Speech Recognition is not available for the current macOS language.";
     case C::localWhisperUnavailable:
+        if (!payload.empty()) return payload;
         return "Local Whisper is not installed. Install whisper.cpp or the whisper CLI, or switch "
                "back to Apple on-device Speech.";
     case C::cloudTranscriptionUnavailable:
@@ -52,6 +53,9 @@ DictationEngineError DictationEngineError::onDeviceRecognitionUnavailable() {
 }
 DictationEngineError DictationEngineError::localWhisperUnavailable() {
     return {Case::localWhisperUnavailable, {}};
+}
+DictationEngineError DictationEngineError::localWhisperUnavailable(std::string reason) {
+    return {Case::localWhisperUnavailable, std::move(reason)};
 }
 DictationEngineError DictationEngineError::cloudTranscriptionUnavailable() {
     return {Case::cloudTranscriptionUnavailable, {}};

@@ -31,10 +31,12 @@ public:
     static DictationEngineError noInputAvailable();
     static DictationEngineError onDeviceRecognitionUnavailable();
     static DictationEngineError localWhisperUnavailable();
+    // With the reason in words (what is missing and what to do about it).
+    static DictationEngineError localWhisperUnavailable(std::string reason);
     static DictationEngineError cloudTranscriptionUnavailable();
 
     Case errorCase() const noexcept { return case_; }
-    // The text of the two failure cases that carry one; empty otherwise.
+    // The text of the failure cases that carry one; empty otherwise.
     const std::string& payload() const noexcept { return payload_; }
     const std::string& errorDescription() const noexcept { return description_; }
     const char* what() const noexcept override { return description_.c_str(); }

@@ -29,6 +29,11 @@ public:
     // The name of the key that acts as the function key here, for the texts
     // that tell the user what to hold ("Fn", or its stand-in).
     virtual std::string functionKeyName() const = 0;
+
+    // The hot-key modifiers the function key itself holds while it is down
+    // (a Ctrl key standing in for it holds Control), so that keys pressed
+    // with it held can be told from keys pressed with modifiers the user added.
+    virtual std::uint32_t functionKeyModifiers() const { return 0; }
 };
 
 }  // namespace tavlo

@@ -45,13 +45,25 @@ void HotKeyManager::uninstallHotKeys() {
     hotKeyRefs_.clear();
 }
 
-void HotKeyManager::installRecordingHotKeys() {
+void HotKeyManager::installRecordingHotKeys(std::uint32_t triggerModifiers) {
     uninstallRecordingHotKeys();
     ensurePressHandler();
+    // Only the four modifiers a stored mask knows; at most sixteen sets.
+    triggerModifiers &= CarbonModifier::command | CarbonModifier::shift | CarbonModifier::option |
+                        CarbonModifier::control;
+    // Every subset of the trigger's modifiers, none first: a trigger of two
+    // modifiers may be half let go when the key comes.
+    std::vector<std::uint32_t> modifierSets;
+    for (std::uint32_t subset = triggerModifiers;; subset = (subset - 1) & triggerModifiers) {
+        modifierSets.insert(modifierSets.begin(), subset);
+        if (subset == 0) break;
+    }
     // Failures are silent: the key monitors see Escape and Return anyway.
     for (auto [keyCode, id] : {std::pair{escapeKeyCode, escapeId}, std::pair{returnKeyCode, returnId},
                                std::pair{keypadEnterKeyCode, keypadEnterId}})
-        if (auto registration = service_->registerHotKey(keyCode, 0, id)) recordingHotKeyRefs_.push_back(*registration);
+        for (const std::uint32_t modifiers : modifierSets)
+            if (auto registration = service_->registerHotKey(keyCode, modifiers, id))
+                recordingHotKeyRefs_.push_back(*registration);
 }
 
 void HotKeyManager::uninstallRecordingHotKeys() {

@@ -50,7 +50,7 @@ public:
     // (Re)registers the permanent group; one message per failure is kept.
     void install(const ShortcutSettings& shortcuts, const TriggerShortcut& pressTrigger);
     void uninstallHotKeys();
-    void installRecordingHotKeys() override;
+    void installRecordingHotKeys(std::uint32_t triggerModifiers) override;
     void uninstallRecordingHotKeys() override;
 
     const std::vector<std::string>& registrationFailures() const { return registrationFailures_; }

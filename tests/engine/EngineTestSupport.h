@@ -43,6 +43,11 @@ public:
         availabilityChecks.push_back(languageIdentifier);
         return localWhisperInstalled;
     }
+    std::optional<DictationEngineError> localWhisperUnavailability(const std::string& languageIdentifier) override {
+        if (hasLocalWhisper(languageIdentifier)) return std::nullopt;
+        if (!unavailableReason.empty()) return DictationEngineError::localWhisperUnavailable(unavailableReason);
+        return DictationEngineError::localWhisperUnavailable();
+    }
     void transcribe(DelayedTranscriptionJob job, SessionCompletion completion) override {
         calls.push_back({std::move(job), completion});
     }
@@ -53,6 +58,8 @@ public:
     void shutdown() override { ++shutdownCount; }
 
     bool localWhisperInstalled = true;
+    // Why local Whisper cannot run, when it cannot; empty: the reason is unknown.
+    std::string unavailableReason;
     std::vector<std::string> availabilityChecks;
     std::vector<Call> calls;
     std::vector<std::string> prepared;

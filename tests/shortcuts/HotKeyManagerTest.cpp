@@ -87,7 +87,7 @@ TEST_F(HotKeyManagerTest, FailuresAreNamedAndDoNotStopTheOthers) {
 
 TEST_F(HotKeyManagerTest, PressesReachTheDelegateLaterOnTheMainQueue) {
     manager->install(ShortcutSettings::defaults(), TriggerShortcut::key(ctrlShiftD));
-    manager->installRecordingHotKeys();
+    manager->installRecordingHotKeys(0);
     struct Press {
         std::uint32_t keyCode, modifiers;
         const char* call;
@@ -108,12 +108,45 @@ TEST_F(HotKeyManagerTest, PressesReachTheDelegateLaterOnTheMainQueue) {
 }
 
 TEST_F(HotKeyManagerTest, RecordingKeysComeAndGoAsAGroup) {
-    manager->installRecordingHotKeys();
-    manager->installRecordingHotKeys();
-    EXPECT_EQ(service->registered().size(), 3u);
+    manager->installRecordingHotKeys(control);
+    manager->installRecordingHotKeys(control);
+    EXPECT_EQ(service->registered().size(), 6u);
     manager->uninstallRecordingHotKeys();
     EXPECT_TRUE(service->registered().empty());
     EXPECT_FALSE(service->press(53, 0));
+    EXPECT_FALSE(service->press(53, control));
+}
+
+// Escape and Return pressed while the trigger is held carry the trigger's
+// modifiers; they act all the same, but not with modifiers the user added.
+TEST_F(HotKeyManagerTest, RecordingKeysActWithTheTriggersModifiersHeld) {
+    struct Case {
+        const char* name;
+        std::uint32_t triggerModifiers;
+        std::vector<std::uint32_t> taken;
+        std::vector<std::uint32_t> leftToTheApplication;
+    };
+    const Case cases[] = {
+        {"the function key", 0, {0}, {control, shift}},
+        {"Right Ctrl standing in for it", control, {0, control}, {shift, control | shift, option}},
+        {"Ctrl+Alt held, or half let go", control | option, {0, control, option, control | option},
+         {shift, control | shift, command}},
+        {"bits no stored mask knows are dropped", control | 0x10000, {0, control}, {0x10000}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        manager->installRecordingHotKeys(c.triggerModifiers);
+        for (const std::uint32_t modifiers : c.taken) {
+            SCOPED_TRACE(modifiers);
+            for (const std::uint32_t key : {53u, 36u, 76u}) EXPECT_TRUE(service->press(key, modifiers)) << key;
+            queue->runUntilIdle();
+            EXPECT_EQ(delegate->calls, (std::vector<std::string>{"escape", "return", "return"}));
+            delegate->calls.clear();
+        }
+        for (const std::uint32_t modifiers : c.leftToTheApplication) EXPECT_FALSE(service->isRegistered(53, modifiers));
+        EXPECT_EQ(service->registered().size(), 3 * c.taken.size());
+        manager->uninstallRecordingHotKeys();
+    }
 }
 
 TEST_F(HotKeyManagerTest, APressForAGoneDelegateDoesNothing) {

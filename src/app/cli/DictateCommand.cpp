@@ -266,9 +266,13 @@ int runDictate(const std::vector<std::string>& args, Streams streams) {
         // A server's message may echo the key or token it was sent.
         streams.err << "tavlo: " << printableOnTerminal(redactSecrets(outcome->errorMessage, settings->store().secretsSeen()))
                     << "\n";
-        // Never printed as the result: the user chooses whether to use it.
+        // Never printed as the result (standard output stays empty, so a
+        // script never takes the weaker text for the transcription), but
+        // shown to the person at the terminal, labelled for what it is, so
+        // the words are at hand without opening the history.
         if (!outcome->keptPreview.empty())
-            streams.err << "tavlo: the on-device text was kept in your history\n";
+            streams.err << "tavlo: on-device text (not the transcription; kept in your history): "
+                        << oneLine(outcome->keptPreview) << "\n";
         return 1;
     }
     return 1;

@@ -209,6 +209,8 @@ public:
     // Starts following the desktop's keys (once, at launch).
     void installTriggerMonitors();
     void handleTriggerKeyEvent(std::uint32_t keyCode, std::uint32_t modifiers, bool isDown);
+    // The modifiers the hold trigger holds while it is down.
+    std::uint32_t holdTriggerModifiers() const;
     void handleFunctionFlagChange(bool isDown);
     void handleModifierOnlyTriggerChange(std::uint32_t modifiers);
     // While the hub records a new shortcut, no trigger or global shortcut acts.
@@ -342,6 +344,13 @@ private:
                      const std::optional<FocusedTextSnapshot>& snapshot, bool trusted, bool canPost,
                      bool shortcutSent, bool clipboardHeldText, const PasteCompletion& completion);
     void pressReturnIfTargetInFront(const RunningApplication& target);
+    // The space between dictations pasted one after the other into the same
+    // field (AppDelegateSpacing.cpp): the text to paste, with a space in
+    // front when the caret sits right after the previous dictation.
+    std::string separatedFromPreviousDictation(const std::string& text,
+                                               const std::optional<FocusedTextSnapshot>& snapshot) const;
+    void rememberDeliveredDictation(const std::string& text, bool endedLine, PasteOutcome outcome);
+    void noteKeyForDictationSpacing(std::uint32_t keyCode, bool isDown);
     // Repolish steps (AppDelegateRepolish.cpp).
     struct RepolishRequest {
         TransformStyle style;
@@ -406,6 +415,16 @@ private:
     bool inputLost_ = false;
     std::shared_ptr<WorkItem> dictationCompletionWatchdog;
     std::shared_ptr<WorkItem> successResetWorkItem;
+
+    // The last dictation pasted into an application, and where.
+    struct DeliveredDictation {
+        int processIdentifier = 0;
+        std::string text;
+        MainQueue::TimePoint time;
+        bool caretMayHaveMoved = false;
+    };
+    std::optional<DeliveredDictation> lastDeliveredDictation_;
+    bool keyMonitorRunning_ = false;
 
     // Trigger flags; every end of a session clears them.
     bool functionKeyLatched = false;

@@ -71,6 +71,8 @@ bool AppDelegate::insertText(const std::string& text, const FocusedTextSnapshot&
 
 void AppDelegate::pasteOrCopy(const std::string& text, bool shouldPressEnter,
                               std::optional<FocusedTextSnapshot> preferredSnapshot, PasteCompletion completion) {
+    // Whatever goes in now is not the dictation that was remembered.
+    lastDeliveredDictation_.reset();
     pasteOrCopyInTurn(text, shouldPressEnter, std::move(preferredSnapshot), std::move(completion), deliveryTurnWaits);
 }
 

@@ -102,7 +102,9 @@ void AppDelegate::handleDictationPermission(std::uint64_t session, const std::op
     }
 
     isListening_ = true;
-    if (hotKeys) hotKeys->installRecordingHotKeys();
+    // Escape and Return pressed with the trigger still held carry its
+    // modifiers (Right Ctrl makes Escape Ctrl+Escape) and still count.
+    if (hotKeys) hotKeys->installRecordingHotKeys(holdTriggerModifiers());
     setBubbleState(BubbleState::listening);
     if (feedbackTones) feedbackTones->playStart();
     if (observer_.listeningStarted) observer_.listeningStarted();
@@ -276,10 +278,13 @@ void AppDelegate::completeDictation(const DictationResult& result) {
     // bubble then says that something went wrong.
     const std::string problem = inputLost ? microphoneDisconnectedMessage : "";
     if (autoPaste) {
-        pasteOrCopy(processed.text, processed.shouldPressEnter, std::move(snapshot),
-                    [weak = weak_from_this(), problem](PasteOutcome outcome) {
+        const std::string pasted = separatedFromPreviousDictation(processed.text, snapshot);
+        const bool endsLine = processed.shouldPressEnter;
+        pasteOrCopy(pasted, processed.shouldPressEnter, std::move(snapshot),
+                    [weak = weak_from_this(), problem, text = processed.text, endsLine](PasteOutcome outcome) {
                         auto self = weak.lock();
                         if (!self) return;
+                        self->rememberDeliveredDictation(text, endsLine, outcome);
                         if (self->observer_.pasteFinished) self->observer_.pasteFinished(outcome);
                         // Unless a new dictation has begun meanwhile.
                         if (!problem.empty() && !self->isProcessingDictation_) self->showErrorState(problem);

@@ -33,8 +33,13 @@ bool AppDelegate::canStartFileTranscription(const FileTranscriptionCompletion& c
     if (model == SpeechModel::openAICloud && store.openAICloudMode() == OpenAICloudMode::apiKey &&
         !store.hasOpenAIAPIKey())
         return refuse("Save your OpenAI API key in Home before using Own OpenAI key mode.");
-    if (model == SpeechModel::localWhisper && !dictationEngine->localWhisperStatus(store.speechLanguageIdentifier()))
-        return refuse("Local Whisper is required for file transcription, or switch Speech to OpenAI cloud.");
+    if (model == SpeechModel::localWhisper)
+        if (const auto unavailable = dictationEngine->localWhisperUnavailability(store.speechLanguageIdentifier())) {
+            // The reason (what is missing and how to get it), as dictation
+            // says it; the general refusal when the engine cannot tell.
+            if (!unavailable->payload().empty()) return refuse(unavailable->errorDescription());
+            return refuse("Local Whisper is required for file transcription, or switch Speech to OpenAI cloud.");
+        }
     return true;
 }
 

@@ -142,10 +142,15 @@ void AppDelegate::presentNoTrayNoticeOnce() {
 std::string AppDelegate::speechEngineState() const {
     switch (store.speechModel()) {
     case SpeechModel::appleOnDevice: return "Speech engine: on-device recognition.";
-    case SpeechModel::localWhisper:
-        if (dictationEngine && dictationEngine->localWhisperStatus(store.speechLanguageIdentifier()))
-            return "Speech engine: local Whisper, ready.";
+    case SpeechModel::localWhisper: {
+        if (!dictationEngine) return "Speech engine: local Whisper, not ready yet: choose a model under Speech in Home.";
+        const auto unavailable = dictationEngine->localWhisperUnavailability(store.speechLanguageIdentifier());
+        if (!unavailable) return "Speech engine: local Whisper, ready.";
+        // What is missing, in the words dictation would use.
+        if (!unavailable->payload().empty())
+            return "Speech engine: local Whisper, not ready yet. " + unavailable->errorDescription();
         return "Speech engine: local Whisper, not ready yet: choose a model under Speech in Home.";
+    }
     case SpeechModel::openAICloud:
         if (store.openAICloudMode() == OpenAICloudMode::service)
             return "Speech engine: OpenAI cloud, through the Tavlo service.";

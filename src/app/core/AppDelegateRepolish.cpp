@@ -18,6 +18,8 @@ constexpr MainQueue::Duration clipboardWriteToReplacement = 120ms;
 }  // namespace
 
 void AppDelegate::repolishSelection(TransformStyle style) {
+    // The rewrite replaces text around the caret.
+    lastDeliveredDictation_.reset();
     if (!accessibility || !accessibility->isProcessTrusted()) {
         requestAccessibilityPromptIfNeeded();
         return;

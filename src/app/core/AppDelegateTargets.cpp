@@ -35,6 +35,10 @@ std::optional<RunningApplication> AppDelegate::preferredDictationTarget(
 
 void AppDelegate::activeApplicationChanged(const RunningApplication& app) {
     if (isExternalApplication(app)) lastExternalApplication_ = app;
+    // Back in the same application later, the caret may be anywhere.
+    if (lastDeliveredDictation_ && app.processIdentifier != lastDeliveredDictation_->processIdentifier &&
+        isExternalApplication(app))
+        lastDeliveredDictation_->caretMayHaveMoved = true;
 }
 
 void AppDelegate::followActiveApplications() {

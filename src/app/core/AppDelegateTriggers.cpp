@@ -34,10 +34,12 @@ void AppDelegate::installTriggerMonitors() {
             },
         });
     }
+    keyMonitorRunning_ = installed;
     logDiagnostic(std::string("function monitor installed eventTap=") + flag(installed));
 }
 
 void AppDelegate::handleTriggerKeyEvent(std::uint32_t keyCode, std::uint32_t modifiers, bool isDown) {
+    noteKeyForDictationSpacing(keyCode, isDown);
     if (isShortcutCaptureActive_) return;
     const TriggerShortcut hold = store.holdTrigger();
     if (!isKeyTrigger(hold) || *hold.keyCode != keyCode) return;
@@ -47,6 +49,12 @@ void AppDelegate::handleTriggerKeyEvent(std::uint32_t keyCode, std::uint32_t mod
     if (!belongs || holdTriggerKeyIsDown == isDown) return;
     holdTriggerKeyIsDown = isDown;
     handleHoldTriggerChange(isDown);
+}
+
+std::uint32_t AppDelegate::holdTriggerModifiers() const {
+    const TriggerShortcut hold = store.holdTrigger();
+    if (!hold.isFunctionKey) return hold.modifiers;
+    return keyEventSource ? keyEventSource->functionKeyModifiers() : 0;
 }
 
 void AppDelegate::handleFunctionFlagChange(bool isDown) {

@@ -8,6 +8,11 @@ bool DelayedBackEnds::hasLocalWhisper(const std::string& languageIdentifier) {
     return localWhisper_->hasLocalWhisper(languageIdentifier);
 }
 
+std::optional<DictationEngineError> DelayedBackEnds::localWhisperUnavailability(
+    const std::string& languageIdentifier) {
+    return localWhisper_->localWhisperUnavailability(languageIdentifier);
+}
+
 void DelayedBackEnds::transcribe(DelayedTranscriptionJob job, SessionCompletion completion) {
     if (job.model == SpeechModel::localWhisper) {
         localWhisper_->transcribe(std::move(job.audioFile), std::move(job.languageIdentifier), std::move(completion),

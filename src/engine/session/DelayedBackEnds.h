@@ -18,6 +18,7 @@ public:
         : localWhisper_(std::move(localWhisper)), cloud_(std::move(cloud)) {}
 
     bool hasLocalWhisper(const std::string& languageIdentifier) override;
+    std::optional<DictationEngineError> localWhisperUnavailability(const std::string& languageIdentifier) override;
     void transcribe(DelayedTranscriptionJob job, SessionCompletion completion) override;
     void cancelSessionWork() override;
     void prepareLocalWhisper(const std::string& languageIdentifier) override;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/DictationEngineError.h"
 #include "engine/session/SessionCompletion.h"
 #include "base/Enums.h"
 
@@ -38,6 +39,14 @@ public:
     // Whether a local Whisper installation can transcribe this language; asked
     // when a local recording starts.
     virtual bool hasLocalWhisper(const std::string& languageIdentifier) = 0;
+
+    // Why local Whisper cannot transcribe this language (the failure to show,
+    // with what to do), or nothing when it can. Back ends that cannot tell
+    // the reason give the plain "not installed" failure.
+    virtual std::optional<DictationEngineError> localWhisperUnavailability(const std::string& languageIdentifier) {
+        if (hasLocalWhisper(languageIdentifier)) return std::nullopt;
+        return DictationEngineError::localWhisperUnavailable();
+    }
 
     // Starts transcribing. The outcome goes to `completion.finish` on the main
     // thread, possibly within this call for an immediate failure.

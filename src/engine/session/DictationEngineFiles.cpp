@@ -24,9 +24,8 @@ void DictationEngine::transcribeFile(const std::filesystem::path& sourceURL, Spe
                                      OpenAICloudMode openAICloudMode,
                                      const std::optional<std::string>& openAIAPIKey) {
     const std::string language = languageIdentifier.value_or(currentLocaleIdentifier);
-    if (model == SpeechModel::localWhisper &&
-        (!delayedTranscriber || !delayedTranscriber->hasLocalWhisper(language)))
-        throw DictationEngineError::localWhisperUnavailable();
+    if (model == SpeechModel::localWhisper)
+        if (auto unavailable = localWhisperUnavailability(language)) throw std::move(*unavailable);
     // The on-device recogniser only listens to the microphone.
     if (model == SpeechModel::appleOnDevice) throw DictationEngineError::localWhisperUnavailable();
 

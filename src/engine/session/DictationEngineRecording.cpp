@@ -30,8 +30,8 @@ void DictationEngine::startRecording(RecordingKind kind, const std::vector<std::
     const bool local = kind == RecordingKind::localWhisper;
     // The back end is chosen again when the transcription runs; this only
     // refuses to record what could not be transcribed.
-    if (local && (!delayedTranscriber || !delayedTranscriber->hasLocalWhisper(languageIdentifier)))
-        throw DictationEngineError::localWhisperUnavailable();
+    if (local)
+        if (auto unavailable = localWhisperUnavailability(languageIdentifier)) throw std::move(*unavailable);
 
     std::unique_ptr<AudioInput> input = makeAudioInput();
     applyInputDevice(activeMicrophoneUniqueID, *input);

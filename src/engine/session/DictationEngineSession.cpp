@@ -155,6 +155,12 @@ bool DictationEngine::localWhisperStatus(const std::string& languageIdentifier) 
     return delayedTranscriber && delayedTranscriber->hasLocalWhisper(languageIdentifier);
 }
 
+std::optional<DictationEngineError> DictationEngine::localWhisperUnavailability(
+    const std::string& languageIdentifier) const {
+    if (!delayedTranscriber) return DictationEngineError::localWhisperUnavailable();
+    return delayedTranscriber->localWhisperUnavailability(languageIdentifier);
+}
+
 void DictationEngine::prepareLocalWhisper(const std::string& languageIdentifier) {
     if (delayedTranscriber) delayedTranscriber->prepareLocalWhisper(languageIdentifier);
 }

@@ -7,6 +7,7 @@
 
 #include "engine/support/TextTrimming.h"
 #include "engine/whisper/ConversionFailure.h"
+#include "engine/whisper/LocalWhisperReadiness.h"
 #include "engine/whisper/WhisperLanguage.h"
 #include "engine/whisper/WhisperOutput.h"
 #include "engine/whisper/WhisperServerFailure.h"
@@ -19,8 +20,6 @@ namespace {
 DictationResult failedWith(std::string message) {
     return DictationResult::failure(DictationEngineError::localWhisperFailed(std::move(message)));
 }
-
-DictationResult unavailable() { return DictationResult::failure(DictationEngineError::localWhisperUnavailable()); }
 
 void removeIgnoringErrors(const fs::path& file) {
     std::error_code ignored;
@@ -78,17 +77,27 @@ bool LocalWhisperTranscriber::hasLocalWhisper(std::string_view languageIdentifie
         .has_value();
 }
 
+std::optional<DictationEngineError> LocalWhisperTranscriber::localWhisperUnavailability(
+    std::string_view languageIdentifier) const {
+    const auto gap = localWhisperGap(settings_.searchLocations(), languageIdentifier);
+    if (!gap) return std::nullopt;
+    return localWhisperUnavailable(*gap, languageIdentifier);
+}
+
 void LocalWhisperTranscriber::transcribe(std::optional<fs::path> recording, std::string languageIdentifier,
                                          SessionCompletion session, bool recordingIsWhisperWav) {
     if (!recording) {
-        session.finish(unavailable());
+        session.finish(DictationResult::failure(DictationEngineError::localWhisperUnavailable()));
         return;
     }
     // The installation may have gone since recording started; the recording
     // is then kept.
-    const auto backend = chooseLocalWhisperBackend(settings_.searchLocations(), languageIdentifier, settings_.serverPort);
+    const WhisperSearchLocations locations = settings_.searchLocations();
+    const auto backend = chooseLocalWhisperBackend(locations, languageIdentifier, settings_.serverPort);
     if (!backend) {
-        session.finish(unavailable());
+        const auto gap = localWhisperGap(locations, languageIdentifier);
+        session.finish(DictationResult::failure(gap ? localWhisperUnavailable(*gap, languageIdentifier)
+                                                    : DictationEngineError::localWhisperUnavailable()));
         return;
     }
     LocalWhisperWorkFiles files = LocalWhisperWorkFiles::forAudio(*recording);

@@ -57,6 +57,8 @@ public:
     static bool localWhisperStatus(std::string_view languageIdentifier,
                                    const WhisperSearchLocations& locations = WhisperSearchLocations::standard());
     bool hasLocalWhisper(std::string_view languageIdentifier) const;
+    // Why local Whisper cannot run for the language, or nothing when it can.
+    std::optional<DictationEngineError> localWhisperUnavailability(std::string_view languageIdentifier) const;
 
     // Transcribes the recording for the session; the outcome goes to
     // `session.finish` on the main thread (within this call when the

@@ -4,6 +4,7 @@
 
 #include "engine/support/FileBytes.h"
 #include "engine/support/RandomUuid.h"
+#include "engine/whisper/LocalWhisperReadiness.h"
 #include "engine/whisper/WhisperCommands.h"
 #include "engine/whisper/WhisperInference.h"
 #include "engine/whisper/WhisperServerFailure.h"
@@ -275,7 +276,7 @@ void WarmWhisperServer::launch(const std::string& serverURL, const fs::path& mod
     const auto executable = firstExecutable(locations.whisperServerCandidates);
     if (!executable) {
         if (settings_.lock) settings_.lock->release();
-        completion(DictationEngineError::localWhisperUnavailable());
+        completion(localWhisperUnavailable(LocalWhisperGap::noWhisperProgram, languageCode));
         return;
     }
 

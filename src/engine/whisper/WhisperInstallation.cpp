@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "engine/whisper/WhisperLanguage.h"
+#include "engine/whisper/WhisperModelCatalogue.h"
 
 namespace tavlo {
 namespace fs = std::filesystem;
@@ -61,10 +62,13 @@ std::optional<fs::path> whisperCppModel(const WhisperSearchLocations& locations,
     static const std::vector<const char*> english{"ggml-base.en.bin", "ggml-tiny.en.bin", "ggml-base.bin",
                                                   "ggml-tiny.bin"};
     static const std::vector<const char*> multilingual{"ggml-base.bin", "ggml-tiny.bin"};
-    const auto& names = localeLanguageCode(languageIdentifier) == "en" ? english : multilingual;
+    const bool forEnglish = localeLanguageCode(languageIdentifier) == "en";
+    const auto& names = forEnglish ? english : multilingual;
     const auto folders = locations.modelFolders();
     if (locations.chosenModelFile && !locations.chosenModelFile->empty() &&
-        fs::path(*locations.chosenModelFile).filename() == *locations.chosenModelFile)
+        fs::path(*locations.chosenModelFile).filename() == *locations.chosenModelFile &&
+        // An English-only model would hear another language as English words.
+        (forEnglish || !isEnglishOnlyModelFile(*locations.chosenModelFile)))
         for (const auto& folder : folders)
             if (isExistingFile(folder / *locations.chosenModelFile)) return folder / *locations.chosenModelFile;
     for (const auto& folder : folders)

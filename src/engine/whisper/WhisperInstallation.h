@@ -40,7 +40,7 @@ struct WhisperSearchLocations {
 std::optional<std::filesystem::path> firstExecutable(const std::vector<std::filesystem::path>& candidates);
 
 // The model for the language: the chosen one when it is installed in one of
-// the folders; otherwise English prefers the English-only models, and the
+// the folders (an English-only one only for English); otherwise English prefers the English-only models, and the
 // folders are searched one after the other, every name in each.
 std::optional<std::filesystem::path> whisperCppModel(const WhisperSearchLocations& locations,
                                                      std::string_view languageIdentifier);

@@ -20,6 +20,11 @@ bool WhisperModel::englishOnly() const {
     return name.size() >= 3 && (name.ends_with(".en") || name.find(".en-") != std::string::npos);
 }
 
+bool isEnglishOnlyModelFile(std::string_view fileName) {
+    if (!fileName.starts_with("ggml-") || !fileName.ends_with(".bin") || fileName.size() <= 9) return false;
+    return WhisperModel{std::string(fileName.substr(5, fileName.size() - 9))}.englishOnly();
+}
+
 const WhisperModelCatalogue& publishedWhisperModels() {
     static const WhisperModelCatalogue models{
         {"tiny", mebibytes(75), "bd577a113a864445d4c299885e0cb97d4ba92b5f"},

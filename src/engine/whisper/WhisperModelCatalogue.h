@@ -27,6 +27,9 @@ struct WhisperModel {
     bool operator==(const WhisperModel&) const = default;
 };
 
+// Whether a file is a model for English alone by its name ("ggml-base.en.bin").
+bool isEnglishOnlyModelFile(std::string_view fileName);
+
 using WhisperModelCatalogue = std::vector<WhisperModel>;
 
 // The models offered, smallest first.

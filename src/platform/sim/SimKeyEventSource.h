@@ -21,8 +21,11 @@ public:
         started_ = false;
     }
     std::string functionKeyName() const override { return functionKey; }
-    // The name the simulated keyboard gives its function key.
+    std::uint32_t functionKeyModifiers() const override { return functionModifiers; }
+    // The name the simulated keyboard gives its function key, and the
+    // modifiers it holds (Control when a Ctrl key stands in for it).
     std::string functionKey = "Fn";
+    std::uint32_t functionModifiers = 0;
 
     bool started() const { return started_; }
 

@@ -316,6 +316,57 @@ TEST_F(DictateCommandSerially, TheCloudReceivesTheRecordingAfterStop) {
     expectNoWorkFilesLeft();
 }
 
+// What keeps local Whisper from running is said the same way by a dictation
+// and by a file transcription, before anything is recorded or converted.
+TEST_F(DictateCommandSerially, DictationAndFileTranscriptionGiveTheSameReasonLocalWhisperCannotRun) {
+    if (findProgram("unshare").empty()) GTEST_SKIP() << "unshare is not installed";
+    const fs::path bin = home.path() / "bin";
+    fs::create_directories(bin);
+    fs::create_symlink(fs::path(TAVLO_STANDIN_DIR) / "whisper-cli", bin / "whisper-cli");
+    const auto probe = runProgram(findProgram("unshare"), {"--user", "--map-root-user", "--mount", "true"});
+    if (probe.status != 0) GTEST_SKIP() << "no private mount namespaces here: " << probe.err;
+    const std::vector<std::string> withStandIn{findProgram("unshare"), "--user", "--map-root-user", "--mount", "sh",
+                                               "-c", "mount --bind \"$0\" /usr/local/bin && exec \"$@\"",
+                                               bin.string(), TAVLO_BINARY};
+    const fs::path models = home.path() / ".cache/whisper.cpp";
+    fs::create_directories(models);
+    const fs::path source = home.path() / "memo.m4a";
+    std::ofstream(source) << "not really audio";
+    setSetting("speechModel", "Local Whisper");
+
+    struct Case {
+        const char* name;
+        const char* language;
+        const char* englishModel;  // written into the model folder when given
+        std::string message;
+    };
+    const Case cases[] = {
+        {"German with only English models", "de_DE", "ggml-base.en.bin",
+         "German needs a multilingual Whisper model: download base in Home, or run tavlo models download base."},
+        {"no model at all", "en_US", nullptr,
+         "Local Whisper has no model yet: download base.en in Home, or run tavlo models download base.en."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(models);
+        fs::create_directories(models);
+        if (c.englishModel) std::ofstream(models / c.englishModel) << "segment= Never heard.\n";
+        setSetting("speechLanguageIdentifier", c.language);
+        for (const std::string command : {"dictate", "transcribe"}) {
+            SCOPED_TRACE(command);
+            auto argv = withStandIn;
+            argv.push_back(command);
+            if (command == "transcribe") argv.push_back(source.string());
+            const auto result = runProgram(argv[0], {argv.begin() + 1, argv.end()}, "", environment);
+            EXPECT_EQ(result.status, 1);
+            EXPECT_EQ(result.out, "");
+            EXPECT_EQ(result.err, "tavlo: " + c.message + "\n");
+        }
+    }
+    EXPECT_EQ(read(source), "not really audio");
+    expectNoWorkFilesLeft();
+}
+
 // The on-device recogniser previews English while Whisper or the cloud
 // works; what the command prints, and its status, come from them alone.
 TEST_F(DictateCommandSerially, ThePreviewNeverStandsInForTheTranscription) {
@@ -348,9 +399,9 @@ TEST_F(DictateCommandSerially, ThePreviewNeverStandsInForTheTranscription) {
         {"Whisper answering after 2 s", "Local Whisper", "load_ms=2000\nsegment= Whisper heard this.\n", 0,
          "Whisper heard this.\n", ""},
         {"Whisper failing", "Local Whisper", "cli_exit=1\ncli_stderr=error: out of memory\n", 1, "",
-         "tavlo: the on-device text was kept in your history\n"},
+         "tavlo: on-device text (not the transcription; kept in your history): "},
         {"the cloud refusing the key", "OpenAI cloud", "", 1, "",
-         "tavlo: the on-device text was kept in your history\n"},
+         "tavlo: on-device text (not the transcription; kept in your history): "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -364,9 +415,14 @@ TEST_F(DictateCommandSerially, ThePreviewNeverStandsInForTheTranscription) {
         if (c.status == 0) {
             EXPECT_EQ(result.err, "");
         } else {
-            // The failure's own message, then where the preview went.
+            // The failure's own message, then the preview, labelled, on a line of its own.
             EXPECT_EQ(result.err.rfind("tavlo: ", 0), 0u) << result.err;
-            EXPECT_TRUE(result.err.ends_with(c.lastErrorLine)) << result.err;
+            const std::size_t label = result.err.find("\n" + c.lastErrorLine);
+            ASSERT_NE(label, std::string::npos) << result.err;
+            const std::string preview = result.err.substr(label + 1 + c.lastErrorLine.size());
+            EXPECT_GT(preview.size(), 1u) << result.err;
+            EXPECT_EQ(preview.find('\n'), preview.size() - 1) << result.err;
+            EXPECT_NE(history().find(preview.substr(0, preview.size() - 1)), std::string::npos) << result.err;
         }
     }
     const auto requests = openAI.requests();

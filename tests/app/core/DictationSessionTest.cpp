@@ -495,6 +495,13 @@ TEST_F(DictationSession, RefusalsAndStartFailuresShowTheErrorAndReleaseEverythin
          DictationEngineError::microphoneDenied().errorDescription(), {B::processing, B::error}},
         {"no microphone", [](auto& t) { t.audio->setInputFormat({48000.0, 0}); }, true,
          "No microphone input is available.", {B::processing, B::error}},
+        {"local Whisper without a model for the language",
+         [](auto& t) {
+             t.store.setSpeechModel(SpeechModel::localWhisper);
+             t.transcriber->localWhisperInstalled = false;
+             t.transcriber->unavailableReason = "German needs a multilingual Whisper model.";
+         },
+         true, "German needs a multilingual Whisper model.", {B::processing, B::error}},
         {"capture cannot start",
          [](auto& t) { t.audio->setStartError(PlatformError("Tavlo.Audio", 3, "The sound server went away.")); }, true,
          "The sound server went away.", {B::processing, B::error}},

@@ -91,6 +91,12 @@ TEST_F(FileTranscriptionFlow, RefusesBeforeTheEngineIsAsked) {
          "Save your OpenAI API key in Home before using Own OpenAI key mode."},
         {"local Whisper not installed", [](auto& t) { t.transcriber->localWhisperInstalled = false; },
          "Local Whisper is required for file transcription, or switch Speech to OpenAI cloud."},
+        {"local Whisper saying what it lacks",
+         [](auto& t) {
+             t.transcriber->localWhisperInstalled = false;
+             t.transcriber->unavailableReason = "German needs a multilingual Whisper model.";
+         },
+         "German needs a multilingual Whisper model."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -230,14 +230,28 @@ TEST_F(FileTranscriptionStandIn, RefusalsBeforeAnyWork) {
     ASSERT_FALSE(result.isSuccess());
     EXPECT_EQ(errorDescription(result.error()), "Could not read \"missing.m4a\": No such file or directory.");
 
-    // No model: local Whisper is not ready.
-    fs::remove(model());
+    // Local Whisper is not ready: the reason, with what to do.
     const fs::path source = place("speech.m4a", scratch_.path() / "in");
-    result = transcribe(source);
-    ASSERT_FALSE(result.isSuccess());
-    EXPECT_EQ(errorDescription(result.error()),
-              "Local Whisper is required for file transcription, or switch Speech to OpenAI cloud.");
-    expectSourceUntouchedAndNoWorkFiles(source, ScratchFolder::read(sources_->file("speech.m4a")));
+    struct Case {
+        const char* language;
+        bool englishModel;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"de_DE", true,
+         "German needs a multilingual Whisper model: download base in Home, or run tavlo models download base."},
+        {"en_US", false, "Local Whisper has no model yet: download base.en in Home, or run tavlo models download base.en."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.language);
+        store_.setSpeechLanguageIdentifier(c.language);
+        if (!c.englishModel) fs::remove(model());
+        result = transcribe(source);
+        ASSERT_FALSE(result.isSuccess());
+        EXPECT_EQ(errorDescription(result.error()), c.message);
+        EXPECT_EQ(log_.back(), std::string("present error=") + c.message);
+        expectSourceUntouchedAndNoWorkFiles(source, ScratchFolder::read(sources_->file("speech.m4a")));
+    }
 }
 
 }  // namespace

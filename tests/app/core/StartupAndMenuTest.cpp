@@ -223,6 +223,17 @@ TEST_F(Startup, TheVeryFirstStartWelcomesOnceWithTheKeyThatActsHere) {
     EXPECT_EQ(statusItem->toolTip(), "Tavlo: Hold Right Ctrl to dictate; double-tap Right Ctrl for hands-free.");
     EXPECT_TRUE(bubble->toolTip().starts_with(statusItem->toolTip())) << bubble->toolTip();
 
+    // Local Whisper not ready: what it lacks, when the engine can tell.
+    for (const auto& [reason, ending] : std::vector<std::pair<std::string, std::string>>{
+             {"German needs a multilingual Whisper model.",
+              "Speech engine: local Whisper, not ready yet. German needs a multilingual Whisper model."},
+             {"", "Speech engine: local Whisper, not ready yet: choose a model under Speech in Home."}}) {
+        transcriber->localWhisperInstalled = false;
+        transcriber->unavailableReason = reason;
+        EXPECT_EQ(controller->speechEngineState(), ending);
+    }
+    transcriber->localWhisperInstalled = true;
+
     // A later start shows nothing.
     alerts->answer(0);
     controller->applicationDidFinishLaunching();

@@ -17,7 +17,7 @@ using namespace CarbonModifier;
 constexpr std::uint32_t space = 49, c = 8;
 
 class TriggerInput : public DictationSession {
-protected:
+public:  // table rows build a fresh fixture each
     void SetUp() override {
         hotKeyManager->delegate = controller;
         controller->installTriggerMonitors();
@@ -180,6 +180,66 @@ TEST_F(TriggerInput, AModifierOnlyHoldTriggerHoldsAndTheFunctionKeyThenDoesNothi
     keys->modifiers(control);
     advance(340ms);
     EXPECT_FALSE(controller->isListening());
+}
+
+// Escape and Return pressed while the hold trigger is still down carry the
+// trigger's own modifiers (Right Ctrl standing in for Fn makes Escape
+// Ctrl+Escape, and its press ends as the other key goes down); they act all
+// the same. A modifier the user adds is not the trigger's: Shift+Escape is
+// left to the application.
+TEST_F(TriggerInput, EscapeAndReturnActWhileTheTriggerIsHeld) {
+    struct Case {
+        const char* name;
+        std::function<void(TriggerInput&)> holdTrigger;
+        std::function<void(TriggerInput&)> otherKeyGoesDown;  // what the key monitor reports meanwhile
+        std::uint32_t held;                                    // the modifiers the key arrives with
+        bool escape;                                           // Escape, or else Return
+        Kind end;
+        std::vector<std::string> tones;
+    };
+    auto rightCtrl = [](TriggerInput& t) {
+        t.keys->functionModifiers = control;
+        t.keys->function(true);
+    };
+    auto functionEnds = [](TriggerInput& t) { t.keys->function(false); };
+    auto ctrlAlt = [](TriggerInput& t) {
+        t.store.setHoldTrigger(TriggerShortcut::modifierOnly(control | option, "Ctrl+Alt"));
+        t.keys->modifiers(control | option);
+    };
+    auto nothing = [](TriggerInput&) {};
+    const Case cases[] = {
+        {"Escape with Right Ctrl held cancels", rightCtrl, functionEnds, control, true, Kind::cancelled,
+         {"start", "cancel"}},
+        {"Return with Right Ctrl held stops", rightCtrl, functionEnds, control, false, Kind::delivered,
+         {"start", "stop"}},
+        {"Escape with Ctrl+Alt held cancels", ctrlAlt, nothing, control | option, true, Kind::cancelled,
+         {"start", "cancel"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TriggerInput t;
+        t.SetUp();
+        c.holdTrigger(t);
+        t.answerPermissions();
+        ASSERT_TRUE(t.controller->isListening());
+        t.hear("hello there");
+        c.otherKeyGoesDown(t);
+        EXPECT_TRUE(t.hotKeys->pressEscape(c.held | shift) == false) << "a modifier the user added";
+        EXPECT_TRUE(c.escape ? t.hotKeys->pressEscape(c.held) : t.hotKeys->pressReturn(c.held));
+        t.run();
+        if (!c.escape) {
+            t.recognition()->sendFinal("hello there");
+            t.run();
+        }
+        // Long past the stop that the trigger's release would have made.
+        t.advance(1s);
+        ASSERT_EQ(t.ends.size(), 1u);
+        EXPECT_EQ(t.ends[0].kind, c.end);
+        EXPECT_EQ(t.tones->cues(), c.tones);
+        EXPECT_EQ(t.pasteboard->string(), c.end == Kind::cancelled ? std::nullopt
+                                                                   : std::optional<std::string>("Hello there."));
+        EXPECT_TRUE(t.isIdle());
+    }
 }
 
 TEST_F(TriggerInput, WhileAShortcutIsRecordedNoTriggerActsButTheFunctionKeyIsFollowed) {

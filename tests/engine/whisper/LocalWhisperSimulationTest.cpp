@@ -60,6 +60,9 @@ class JobEditor final : public DelayedTranscriber {
 public:
     explicit JobEditor(std::shared_ptr<DelayedTranscriber> inner) : inner_(std::move(inner)) {}
     bool hasLocalWhisper(const std::string& language) override { return inner_->hasLocalWhisper(language); }
+    std::optional<DictationEngineError> localWhisperUnavailability(const std::string& language) override {
+        return inner_->localWhisperUnavailability(language);
+    }
     void transcribe(DelayedTranscriptionJob job, SessionCompletion completion) override {
         if (convertLikeAUserFile) job.audioIsWhisperWav = false;
         if (edit) edit(job);
@@ -302,8 +305,7 @@ TEST_F(LocalWhisperSimulation, FailureTable) {
     const std::vector<Case> cases{
         {"installation gone before transcription",
          [](auto& t) { fs::remove(t.model("ggml-base.en.bin")); fs::remove(t.model("ggml-base.bin")); },
-         "error: Local Whisper is not installed. Install whisper.cpp or the whisper CLI, or switch back to Apple "
-         "on-device Speech.",
+         "error: Local Whisper has no model yet: download base.en in Home, or run tavlo models download base.en.",
          true},
         {"ffmpeg gone at conversion",
          [](auto& t) {
@@ -354,6 +356,62 @@ TEST_F(LocalWhisperSimulation, FailureTable) {
         EXPECT_FALSE(ScratchFolder::exists(files.outputText));
         EXPECT_EQ(t.transcriber_->sessionProcess(), nullptr);
         fs::remove(recording);
+    }
+}
+
+// Dictation and file transcription refuse to start with the same reason,
+// and nothing is recorded or launched for them.
+TEST_F(LocalWhisperSimulation, AnInstallationThatCannotServeTheLanguageIsRefusedWithTheReason) {
+    struct Case {
+        const char* name;
+        std::function<void(LocalWhisperSimulation&)> arrange;
+        const char* language;
+        std::string message;
+    };
+    const std::vector<Case> cases{
+        {"German with only an English model", [](auto& t) { fs::remove(t.model("ggml-base.bin")); }, "de_DE",
+         "German needs a multilingual Whisper model: download base in Home, or run tavlo models download base."},
+        {"no model at all",
+         [](auto& t) {
+             fs::remove(t.model("ggml-base.bin"));
+             fs::remove(t.model("ggml-base.en.bin"));
+         },
+         "en_US", "Local Whisper has no model yet: download base.en in Home, or run tavlo models download base.en."},
+        {"no whisper.cpp program", [](auto& t) { fs::remove(t.locations_.whisperCliCandidates[0]); }, "it_IT",
+         "Local Whisper needs whisper.cpp: install its whisper-server or whisper-cli program (the README shows how)."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LocalWhisperSimulation& t = *this;
+        ScratchFolder::makeExecutable(t.locations_.whisperCliCandidates[0]);
+        ScratchFolder::write(t.model("ggml-base.en.bin"), "model");
+        ScratchFolder::write(t.model("ggml-base.bin"), "model");
+        c.arrange(t);
+        EXPECT_EQ(t.engine_->localWhisperUnavailability(c.language),
+                  DictationEngineError::localWhisperUnavailable(c.message));
+
+        DictationStartOptions options;
+        options.model = SpeechModel::localWhisper;
+        options.languageIdentifier = c.language;
+        try {
+            t.engine_->start(options);
+            ADD_FAILURE() << "dictation started";
+        } catch (const DictationEngineError& error) {
+            EXPECT_EQ(error.errorDescription(), c.message);
+        }
+        const fs::path source = t.scratch_.path() / "memo.m4a";
+        ScratchFolder::write(source, "audio");
+        try {
+            t.engine_->transcribeFile(source, SpeechModel::localWhisper, c.language, std::nullopt,
+                                      OpenAICloudMode::service, std::nullopt);
+            ADD_FAILURE() << "file transcription started";
+        } catch (const DictationEngineError& error) {
+            EXPECT_EQ(error.errorDescription(), c.message);
+        }
+        t.settle();
+        EXPECT_TRUE(t.finished_.empty());
+        EXPECT_EQ(t.audioFiles_->latestFile(), nullptr);
+        EXPECT_TRUE(t.launcher_->launches().empty());
     }
 }
 

@@ -2,6 +2,7 @@
 // which language code, and the exact command lines and work files.
 #include <gtest/gtest.h>
 
+#include "engine/whisper/LocalWhisperReadiness.h"
 #include "engine/whisper/LocalWhisperTranscriber.h"
 #include "engine/whisper/WhisperCommands.h"
 #include "engine/whisper/WhisperInstallation.h"
@@ -132,6 +133,11 @@ TEST_F(WhisperInstallationTest, ModelChoiceByLanguageAndFolderOrder) {
         {"German ignores English-only models", {cacheModel("ggml-base.en.bin"), cacheModel("ggml-base.bin")}, "de_DE",
          cacheModel("ggml-base.bin")},
         {"German with only an English model has none", {cacheModel("ggml-base.en.bin")}, "de_DE", std::nullopt},
+        {"German passes over a chosen English-only model",
+         {cacheModel("ggml-small.en.bin"), cacheModel("ggml-tiny.bin")}, "de_DE", cacheModel("ggml-tiny.bin"),
+         "ggml-small.en.bin"},
+        {"German with only a chosen English-only model has none", {cacheModel("ggml-small.en.bin")}, "de_DE",
+         std::nullopt, "ggml-small.en.bin"},
         {"multilingual tiny as the last resort", {cacheModel("ggml-tiny.bin")}, "fr_FR", cacheModel("ggml-tiny.bin")},
         {"no language code: multilingual names only", {cacheModel("ggml-base.en.bin"), cacheModel("ggml-tiny.bin")},
          "", cacheModel("ggml-tiny.bin")},
@@ -146,6 +152,64 @@ TEST_F(WhisperInstallationTest, ModelChoiceByLanguageAndFolderOrder) {
         for (const auto& file : c.present) ScratchFolder::write(rebase(file), "model");
         const auto expected = c.expected ? std::optional<fs::path>(rebase(*c.expected)) : std::nullopt;
         EXPECT_EQ(whisperCppModel(locations, c.language), expected) << c.name;
+    }
+}
+
+TEST_F(WhisperInstallationTest, WhatIsMissingIsToldWithWhatToDo) {
+    const std::string noModelEnglish =
+        "Local Whisper has no model yet: download base.en in Home, or run tavlo models download base.en.";
+    const std::string germanNeedsMultilingual =
+        "German needs a multilingual Whisper model: download base in Home, or run tavlo models download base.";
+    struct Case {
+        const char* name;
+        bool server, cli, ffmpeg;
+        std::vector<const char*> models;  // in the cache folder
+        const char* language;
+        std::optional<LocalWhisperGap> gap;
+        std::string message;
+        std::optional<const char*> chosen = std::nullopt;
+    };
+    const std::vector<Case> cases{
+        {"ready", true, false, true, {"ggml-base.en.bin"}, "en_US", std::nullopt, ""},
+        {"no whisper.cpp, whatever else is there", false, false, false, {}, "de_DE", LocalWhisperGap::noWhisperProgram,
+         "Local Whisper needs whisper.cpp: install its whisper-server or whisper-cli program (the README shows how)."},
+        {"no ffmpeg", false, true, false, {"ggml-base.en.bin"}, "en_US", LocalWhisperGap::noFfmpeg,
+         "Local Whisper needs ffmpeg: install it with your distribution's package manager."},
+        {"no model for English", true, true, true, {}, "en_GB", LocalWhisperGap::noModel, noModelEnglish},
+        {"no model for French", true, true, true, {}, "fr_FR", LocalWhisperGap::noModel,
+         "Local Whisper has no model yet: download base in Home, or run tavlo models download base."},
+        {"German with the English base model", false, true, true, {"ggml-base.en.bin"}, "de_DE",
+         LocalWhisperGap::onlyEnglishModels, germanNeedsMultilingual},
+        {"Swiss German with a chosen English model", true, false, true, {"ggml-small.en.bin"}, "de_CH",
+         LocalWhisperGap::onlyEnglishModels, germanNeedsMultilingual, "ggml-small.en.bin"},
+        {"a language without a name", true, false, true, {"ggml-tiny.en.bin"}, "qqq", LocalWhisperGap::onlyEnglishModels,
+         "This language needs a multilingual Whisper model: download base in Home, or run tavlo models download base."},
+        {"a file that is no model is no English model", true, false, true, {"ggml-.en.bin.part"}, "de_DE",
+         LocalWhisperGap::noModel,
+         "Local Whisper has no model yet: download base in Home, or run tavlo models download base."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchFolder scratch;
+        WhisperSearchLocations locations;
+        locations.homeDirectory = scratch.path();
+        locations.whisperServerCandidates = {scratch.path() / "bin/whisper-server"};
+        locations.whisperCliCandidates = {scratch.path() / "bin/whisper-cli"};
+        locations.ffmpegCandidates = {scratch.path() / "bin/ffmpeg"};
+        if (c.chosen) locations.chosenModelFile = *c.chosen;
+        if (c.server) ScratchFolder::makeExecutable(scratch.path() / "bin/whisper-server");
+        if (c.cli) ScratchFolder::makeExecutable(scratch.path() / "bin/whisper-cli");
+        if (c.ffmpeg) ScratchFolder::makeExecutable(scratch.path() / "bin/ffmpeg");
+        for (const char* name : c.models) ScratchFolder::write(scratch.path() / ".cache/whisper.cpp" / name, "model");
+
+        const auto gap = localWhisperGap(locations, c.language);
+        EXPECT_EQ(gap, c.gap);
+        if (!gap) continue;
+        const DictationEngineError error = localWhisperUnavailable(*gap, c.language);
+        EXPECT_EQ(error.errorCase(), DictationEngineError::Case::localWhisperUnavailable);
+        EXPECT_EQ(error.errorDescription(), c.message);
+        // Words for the user: no folder of this machine in them.
+        EXPECT_EQ(c.message.find(scratch.path().string()), std::string::npos);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "platform/linux/x11/X11KeyEventSource.h"
 
+#include "base/Records.h"
+
 #include <X11/XF86keysym.h>
 #include <X11/XKBlib.h>
 #include <X11/extensions/XInput2.h>
@@ -31,6 +33,10 @@ void X11KeyEventSource::findFunctionKey() {
 }
 
 std::string X11KeyEventSource::functionKeyName() const { return functionIsStandIn_ ? "Right Ctrl" : "Fn"; }
+
+std::uint32_t X11KeyEventSource::functionKeyModifiers() const {
+    return functionIsStandIn_ ? CarbonModifier::control : 0;
+}
 
 bool X11KeyEventSource::start(KeyEventHandlers handlers) {
     auto opcode = connection_->xinputOpcode();

@@ -27,6 +27,7 @@ public:
     bool start(KeyEventHandlers handlers) override;
     void stop() override;
     std::string functionKeyName() const override;
+    std::uint32_t functionKeyModifiers() const override;
 
 private:
     explicit X11KeyEventSource(std::shared_ptr<X11Connection> connection);

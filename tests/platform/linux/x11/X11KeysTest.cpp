@@ -186,6 +186,7 @@ TEST_F(X11KeysTest, RightCtrlAloneStandsInForTheFunctionKey) {
     auto source = X11KeyEventSource::create(connection);
     if (connection->keycodeForKeysym(functionKeysym)) GTEST_SKIP() << "this keyboard has a function key";
     EXPECT_EQ(source->functionKeyName(), "Right Ctrl");
+    EXPECT_EQ(source->functionKeyModifiers(), control);
     Observed observed;
     ASSERT_TRUE(source->start(observed.handlers()));
     const unsigned rightCtrl = typist->keycode(XK_Control_R), c = typist->keycode(XK_c);
@@ -211,6 +212,42 @@ TEST_F(X11KeysTest, RightCtrlAloneStandsInForTheFunctionKey) {
         if (event.rfind("fn", 0) == 0 || event.rfind("key", 0) == 0) function.push_back(event);
     EXPECT_EQ(function, (std::vector<std::string>{"fn down", "fn up", "fn down", "fn up", "key 8 4096 down",
                                                   "key 8 4096 up"}));
+}
+
+// Escape pressed while Right Ctrl is held for dictation arrives as
+// Ctrl+Escape: registered with the modifiers the function key holds, it is
+// still taken, and the function press ends as it goes down.
+TEST_F(X11KeysTest, EscapeWithRightCtrlHeldReachesTheRegistrationWithTheFunctionKeysModifiers) {
+    auto source = X11KeyEventSource::create(connection);
+    if (connection->keycodeForKeysym(functionKeysym)) GTEST_SKIP() << "this keyboard has a function key";
+    Observed observed;
+    ASSERT_TRUE(source->start(observed.handlers()));
+    auto service = X11HotKeyService::create(connection);
+    std::vector<std::uint32_t> pressed;
+    service->setPressHandler([&](std::uint32_t id) { pressed.push_back(id); });
+    std::vector<HotKeyRegistration> registrations;
+    for (const std::uint32_t modifiers : {0u, source->functionKeyModifiers()}) {
+        const auto registration = service->registerHotKey(53, modifiers, 7);
+        ASSERT_TRUE(registration) << modifiers;
+        registrations.push_back(*registration);
+    }
+    const unsigned rightCtrl = typist->keycode(XK_Control_R), escape = typist->keycode(XK_Escape);
+    const unsigned shift = typist->keycode(XK_Shift_L);
+    typist->press(rightCtrl);
+    typist->tap(escape);
+    // With a modifier of the user's own as well it is not ours.
+    typist->press(shift);
+    typist->tap(escape);
+    typist->release(shift);
+    typist->release(rightCtrl);
+    ASSERT_TRUE(runLoopUntil([&] { return !pressed.empty(); }));
+    settle();
+    EXPECT_EQ(pressed, std::vector<std::uint32_t>{7});
+    std::vector<std::string> function;
+    for (const auto& event : observed.events)
+        if (event.rfind("fn", 0) == 0) function.push_back(event);
+    EXPECT_EQ(function, (std::vector<std::string>{"fn down", "fn up"}));
+    for (const auto registration : registrations) service->unregisterHotKey(registration);
 }
 
 TEST_F(X11KeysTest, AKeyMappedToXF86FnIsTheFunctionKeyAndGrabsFollowLayoutChanges) {
