@@ -10,6 +10,7 @@
 #include "app/cli/CommandLine.h"
 #include "app/cli/DescriptorOutput.h"
 #include "app/desktop/DesktopProgram.h"
+#include "app/desktop/QuitCommand.h"
 #include "app/desktop/TriggerCommand.h"
 
 namespace {
@@ -36,8 +37,9 @@ void occupyClosedStandardDescriptors() {
 int main(int argc, char** argv) {
     occupyClosedStandardDescriptors();
     std::vector<std::string> args(argv + 1, argv + argc);
-    // Talks to the running desktop program, so it lives beside it.
+    // These talk to the running desktop program, so they live beside it.
     if (!args.empty() && args[0] == "trigger") return tavlo::runTriggerCommand(args, std::cerr);
+    if (!args.empty() && args[0] == "quit") return tavlo::runQuitCommand(args, std::cerr);
     tavlo::cli::DescriptorOutputBuffer standardOutputBuffer(STDOUT_FILENO);
     std::ostream standardOutput(&standardOutputBuffer);
     const int status = tavlo::cli::runCommand(args, {std::cin, standardOutput, std::cerr});

@@ -1,5 +1,6 @@
 #include "indicator/BubbleView.h"
 
+#include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
@@ -24,6 +25,16 @@ BubbleView::~BubbleView() = default;
 void BubbleView::setState(BubbleState state) {
     model_.setState(state);
     updateAnimationTimer();
+    update();
+}
+
+void BubbleView::setHandsFree(bool handsFree) {
+    model_.setHandsFree(handsFree);
+    update();
+}
+
+void BubbleView::setOpaque(bool opaque) {
+    model_.setOpaque(opaque);
     update();
 }
 
@@ -79,6 +90,12 @@ void BubbleView::mouseReleaseEvent(QMouseEvent* event) {
     const QRect frame = window()->geometry();
     model_.mouseUp({static_cast<double>(frame.x()), static_cast<double>(frame.y()), static_cast<double>(frame.width()),
                     static_cast<double>(frame.height())});
+}
+
+void BubbleView::contextMenuEvent(QContextMenuEvent* event) {
+    if (!menuHandler_) return;
+    menuHandler_(event->globalPos());
+    event->accept();
 }
 
 }  // namespace tavlo

@@ -47,16 +47,29 @@ void BubbleWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
 }
 
+void BubbleWindow::setState(BubbleState state) {
+    if (isVisible()) followCompositor();
+    bubbleView_->setState(state);
+}
+
 void BubbleWindow::prepareForShowing() {
     Display* display = x11Display();
     if (!display) return;  // Other platforms composite every window.
-    if (x11::compositingManagerRunning(display, DefaultScreen(display))) {
+    followCompositor();
+    x11::keepOnEveryDesktop(display, static_cast<Window>(winId()));
+}
+
+void BubbleWindow::followCompositor() {
+    Display* display = x11Display();
+    if (!display) return;
+    const bool composited = x11::compositingManagerRunning(display, DefaultScreen(display));
+    bubbleView_->setOpaque(!composited);
+    if (composited) {
         clearMask();
     } else {
-        const Rect circle = bubbleCircle({0, 0, static_cast<double>(width()), static_cast<double>(height())});
-        setMask(QRegion(qRound(circle.x), qRound(circle.y), qRound(circle.width), qRound(circle.height), QRegion::Ellipse));
+        const Rect shape = bubbleWindowShape({0, 0, static_cast<double>(width()), static_cast<double>(height())});
+        setMask(QRegion(qRound(shape.x), qRound(shape.y), qRound(shape.width), qRound(shape.height), QRegion::Ellipse));
     }
-    x11::keepOnEveryDesktop(display, static_cast<Window>(winId()));
 }
 
 }  // namespace tavlo

@@ -5,8 +5,9 @@
 // through the bubble port and shows or hides it.
 //
 // Its corners are transparent. Without a compositing manager the X server
-// cannot blend them with what is below, so the window is then cut to the
-// round body instead (the soft halo is only seen with a compositor).
+// cannot blend them with what is below (they would show black), so the
+// window is then cut to the round body, which is drawn opaque (the soft
+// halo is only seen with a compositor).
 #include <QWidget>
 
 #include "indicator/BubbleView.h"
@@ -22,11 +23,14 @@ public:
 
     BubbleView& bubbleView() { return *bubbleView_; }
 
-    void setState(BubbleState state) override { bubbleView_->setState(state); }
+    // Each new state also looks again for a compositing manager, which may
+    // have started or stopped since the bubble was shown.
+    void setState(BubbleState state) override;
     BubbleState state() const override { return bubbleView_->state(); }
     // Shown without taking the focus (the window never accepts it).
     void setBubbleShown(bool shown) override { shown ? show() : hide(); }
     void setToolTip(const std::string& text) override;
+    void setHandsFree(bool handsFree) override { bubbleView_->setHandsFree(handsFree); }
 
     // Whether the window is cut to the round body (no compositor).
     bool isShaped() const { return !mask().isEmpty(); }
@@ -36,6 +40,8 @@ protected:
 
 private:
     void prepareForShowing();
+    // Cut to the round body and drawn opaque exactly when nothing composites.
+    void followCompositor();
 
     BubbleView* bubbleView_;
 };

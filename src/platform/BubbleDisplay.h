@@ -17,6 +17,9 @@ public:
     virtual void setBubbleShown(bool shown) = 0;
     // The text shown when the pointer rests on the bubble.
     virtual void setToolTip(const std::string& text) { (void)text; }
+    // Whether the listening goes on until asked to stop (hands-free) rather
+    // than while a key is held; set before the state it belongs to.
+    virtual void setHandsFree(bool handsFree) { (void)handsFree; }
 };
 
 }  // namespace tavlo

@@ -27,5 +27,6 @@ inline constexpr std::string_view lastPromptedUpdateIdentifier = "lastPromptedUp
 inline constexpr std::string_view whisperModel = "whisperModel";
 inline constexpr std::string_view whisperModelBaseURL = "whisperModelBaseURL";
 inline constexpr std::string_view welcomeShown = "welcomeShown";
+inline constexpr std::string_view noTrayNoticeShown = "noTrayNoticeShown";
 
 }  // namespace tavlo::PreferenceKey

@@ -363,6 +363,8 @@ void SettingsStore::setWhisperModelBaseURL(const std::optional<std::string>& url
 
 bool SettingsStore::welcomeShown() const { return preferences_.boolean(PreferenceKey::welcomeShown); }
 void SettingsStore::setWelcomeShown(bool shown) { preferences_.set(PreferenceKey::welcomeShown, shown); }
+bool SettingsStore::noTrayNoticeShown() const { return preferences_.boolean(PreferenceKey::noTrayNoticeShown); }
+void SettingsStore::setNoTrayNoticeShown(bool shown) { preferences_.set(PreferenceKey::noTrayNoticeShown, shown); }
 
 std::optional<std::string> SettingsStore::lastPromptedUpdateIdentifier() const {
     return preferences_.string(PreferenceKey::lastPromptedUpdateIdentifier);

@@ -138,6 +138,9 @@ public:
     // Whether the first-start welcome was shown; absent until it was.
     bool welcomeShown() const;
     void setWelcomeShown(bool shown);
+    // Whether the user was told that this desktop shows no tray icon.
+    bool noTrayNoticeShown() const;
+    void setNoTrayNoticeShown(bool shown);
 
     std::optional<std::string> lastPromptedUpdateIdentifier() const;
     // Absent or empty text removes the key.

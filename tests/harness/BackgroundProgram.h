@@ -61,6 +61,24 @@ public:
         }
     }
 
+    // The exit status once the program ended by itself within `limit`
+    // (then it is gone and stop() has nothing left to do); -1 when it still
+    // runs or did not exit normally.
+    int waitForExit(std::chrono::milliseconds limit) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (pid_ > 0) {
+            int status = 0;
+            const pid_t ended = ::waitpid(pid_, &status, WNOHANG);
+            if (ended == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            if (ended < 0 || std::chrono::steady_clock::now() > deadline) return -1;
+            ::usleep(50000);
+        }
+        return -1;
+    }
+
     // Asks the program to end and waits for it.
     void stop() {
         if (pid_ > 0) {

@@ -1,7 +1,8 @@
 // The bubble without a window: what it draws in each state, hover, the
-// listening animation, click versus drag, and keeping it on screen.
+// animation, click versus drag, and keeping it on screen.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,61 +29,125 @@ TEST(BubbleDrawing, TheBodyIs38PointsAcrossInTheStandardWindowAndSmallerInALowOn
     EXPECT_EQ(bubbleCircle({0, 0, 100, 100}), (Rect{31, 31, 38, 38}));
 }
 
-struct StateLook {
-    BubbleState state;
-    Colour halo;
-    double haloBlur;
+// One look of the bubble and what it must show: the body's colour, whether
+// it moves, and the hands-free ring.
+struct LookCase {
+    const char* name;
+    BubbleLook look;
     Colour body;
-    double rimAlpha;
+    bool animated;
+    bool ring;
 };
 
-class BubbleLook : public ::testing::TestWithParam<StateLook> {};
-
-TEST_P(BubbleLook, HaloBodyAndRim) {
-    const StateLook& look = GetParam();
-    const Drawing drawing = bubbleDrawing(look.state, false, 0, bounds);
-    EXPECT_EQ(shapeAt<GlowingOval>(drawing, 0), (GlowingOval{{6, 6, 34, 34}, look.halo, look.haloBlur}));
-    EXPECT_EQ(shapeAt<FilledOval>(drawing, 1), (FilledOval{{4, 4, 38, 38}, look.body}));
-    EXPECT_EQ(shapeAt<StrokedOval>(drawing, 2), (StrokedOval{{4, 4, 38, 38}, {Colour::white(1, look.rimAlpha), 0.8}}));
+const std::vector<LookCase>& lookCases() {
+    static const std::vector<LookCase> cases = {
+        {"idle", {BubbleState::idle}, Colour::white(0.03, 0.48), false, false},
+        {"idle under the pointer", {BubbleState::idle, false, true}, Colour::white(0.03, 0.72), false, false},
+        {"listening while a key is held", {BubbleState::listening}, icon::listeningRed.withAlpha(0.96), true, false},
+        {"listening hands-free", {BubbleState::listening, true}, icon::listeningRed.withAlpha(0.96), true, true},
+        {"processing", {BubbleState::processing}, Colour::white(0.08, 0.92), true, false},
+        {"success", {BubbleState::success}, icon::successGreen.withAlpha(0.96), false, false},
+        {"error", {BubbleState::error}, icon::errorAmber.withAlpha(0.97), false, false},
+    };
+    return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    States, BubbleLook,
-    ::testing::Values(StateLook{BubbleState::idle, Colour::white(0.02, 0.18), 8, Colour::white(0.03, 0.48), 0.14},
-                      StateLook{BubbleState::listening, Colour::white(0, 0.42), 12, Colour::white(0.015, 0.92), 0.26},
-                      StateLook{BubbleState::processing, Colour::white(0, 0.34), 12, Colour::white(0.04, 0.84), 0.26},
-                      StateLook{BubbleState::success, Colour::white(0, 0.32), 12, Colour::white(0.015, 0.9), 0.26},
-                      StateLook{BubbleState::error, {0.9, 0.12, 0.12, 0.26}, 12, {0.18, 0.03, 0.03, 0.9}, 0.26}),
-    [](const auto& info) { return std::string(toString(info.param.state)); });
+std::size_t countOf(const Drawing& drawing, auto predicate) {
+    return static_cast<std::size_t>(std::count_if(drawing.begin(), drawing.end(), predicate));
+}
+
+TEST(BubbleDrawing, EachStateHasItsColourMotionAndRing) {
+    for (const auto& row : lookCases()) {
+        SCOPED_TRACE(row.name);
+        const BubbleStyle style = bubbleStyle(row.look);
+        EXPECT_EQ(style.body, row.body);
+        EXPECT_EQ(style.animated, row.animated);
+        const Drawing drawing = bubbleDrawing(row.look, bounds);
+        EXPECT_EQ(shapeAt<GlowingOval>(drawing, 0).rect, (Rect{6, 6, 34, 34}));
+        EXPECT_EQ(shapeAt<FilledOval>(drawing, 1), (FilledOval{{4, 4, 38, 38}, row.body}));
+        // The ring is a second, white oval inside the rim.
+        const auto whiteRings = countOf(drawing, [](const Shape& shape) {
+            const auto* oval = std::get_if<StrokedOval>(&shape);
+            return oval && oval->stroke.colour.red == 1 && oval->stroke.colour.alpha > 0.9;
+        });
+        EXPECT_EQ(whiteRings, row.ring ? 1u : 0u);
+        // A moving look draws differently a tick later; a still one never.
+        BubbleLook later = row.look;
+        later.phase += BubbleViewModel::phaseStep;
+        EXPECT_EQ(bubbleDrawing(later, bounds) != drawing, row.animated);
+    }
+}
+
+TEST(BubbleDrawing, NoTwoStatesLookAlike) {
+    const auto& cases = lookCases();
+    for (std::size_t a = 0; a < cases.size(); ++a)
+        for (std::size_t b = a + 1; b < cases.size(); ++b)
+            EXPECT_NE(bubbleDrawing(cases[a].look, bounds), bubbleDrawing(cases[b].look, bounds))
+                << cases[a].name << " / " << cases[b].name;
+    // Listening and error are told apart by colour, not only by glyph.
+    EXPECT_NE(bubbleStyle({BubbleState::listening}).body, bubbleStyle({BubbleState::error}).body);
+    // Hands-free is a kind of listening: no ring in any other state.
+    for (BubbleState state : allStates) {
+        if (state == BubbleState::listening) continue;
+        EXPECT_EQ(bubbleDrawing({state, true}, bounds), bubbleDrawing({state, false}, bounds)) << toString(state);
+    }
+}
+
+TEST(BubbleDrawing, WithoutACompositorNothingIsTranslucentAndTheWindowIsCutInsideTheBody) {
+    for (const auto& row : lookCases()) {
+        SCOPED_TRACE(row.name);
+        BubbleLook look = row.look;
+        look.opaque = true;
+        const Drawing drawing = bubbleDrawing(look, bounds);
+        // No halo: it would lie outside the window's shape, on black.
+        EXPECT_EQ(countOf(drawing, [](const Shape& shape) { return std::holds_alternative<GlowingOval>(shape); }), 0u);
+        const auto& body = shapeAt<FilledOval>(drawing, 0);
+        EXPECT_EQ(body.rect, bubbleCircle(bounds));
+        EXPECT_EQ(body.colour.alpha, 1);
+        EXPECT_EQ(bubbleStyle(look).animated, row.animated);
+    }
+    // Idle stays a dark grey disc, but not black.
+    EXPECT_GT(bubbleStyle({BubbleState::idle, false, false, 0, true}).body.red, 0.1);
+    const Rect shape = bubbleWindowShape(bounds);
+    EXPECT_EQ(shape, (Rect{5, 5, 36, 36}));
+}
 
 TEST(BubbleDrawing, GlyphOfEachState) {
     const Point c{23, 23};
-    const Drawing idle = bubbleDrawing(BubbleState::idle, false, 5, bounds);
+    const Drawing idle = bubbleDrawing({BubbleState::idle, false, false, 5}, bounds);
     ASSERT_EQ(idle.size(), 6u);
     // Idle bars are still, whatever the phase.
-    EXPECT_EQ(shapeAt<FilledRoundedRect>(idle, 3),
-              icon::levelBars({6, 6, 34, 34}, Colour::white(1, 0.68), false)[0]);
+    EXPECT_EQ(shapeAt<FilledRoundedRect>(idle, 3), icon::levelBars({6, 6, 34, 34}, Colour::white(1, 0.68), false)[0]);
 
-    const Drawing processing = bubbleDrawing(BubbleState::processing, false, 0, bounds);
-    EXPECT_EQ(processing.back(), Shape(StrokedArc{c, 11, 20, 300, {Colour::white(1, 0.82), 2.2}}));
+    // The arc turns with the phase, about a full turn a second.
+    const auto arcAt = [&](double phase) {
+        return std::get<StrokedArc>(bubbleDrawing({BubbleState::processing, false, false, phase}, bounds).back());
+    };
+    EXPECT_EQ(arcAt(0).centre, c);
+    EXPECT_DOUBLE_EQ(arcAt(0).startDegrees, 20);
+    EXPECT_DOUBLE_EQ(arcAt(0).endDegrees - arcAt(0).startDegrees, 270);
+    const double perSecond = (1000.0 / BubbleViewModel::animationInterval.count()) * BubbleViewModel::phaseStep * 62;
+    EXPECT_GT(perSecond, 300);
+    EXPECT_LT(arcAt(100).startDegrees, 360);
 
-    const Drawing success = bubbleDrawing(BubbleState::success, false, 0, bounds);
-    EXPECT_EQ(success.back(), Shape(StrokedPath{{{{15, 24}, {21, 30}, {32, 16}}},
-                                                {Colour::white(1, 0.92), 2.6, LineCap::round, LineJoin::round}}));
+    const Drawing success = bubbleDrawing({BubbleState::success}, bounds);
+    EXPECT_EQ(std::get<StrokedPath>(success.back()).lines, (std::vector<std::vector<Point>>{{{15, 24}, {21, 30}, {32, 16}}}));
 
-    const Drawing error = bubbleDrawing(BubbleState::error, false, 0, bounds);
-    // One path of two lines: the crossing is not brighter than the arms.
-    EXPECT_EQ(error.back(), Shape(StrokedPath{{{{15, 15}, {31, 31}}, {{31, 15}, {15, 31}}}, {Colour::white(1, 0.9), 2.8}}));
+    const Drawing error = bubbleDrawing({BubbleState::error}, bounds);
+    // One path of two lines: the crossing is not darker than the arms.
+    const auto& cross = std::get<StrokedPath>(error.back());
+    EXPECT_EQ(cross.lines.size(), 2u);
+    EXPECT_EQ(cross.stroke.colour, icon::ink);
 }
 
 TEST(BubbleDrawing, HoverBrightensIdleOnlyAndChangesNothingElse) {
-    const Drawing hovered = bubbleDrawing(BubbleState::idle, true, 0, bounds);
+    const Drawing hovered = bubbleDrawing({BubbleState::idle, false, true}, bounds);
     EXPECT_EQ(shapeAt<GlowingOval>(hovered, 0), (GlowingOval{{6, 6, 34, 34}, Colour::white(0.02, 0.3), 12}));
-    EXPECT_EQ(shapeAt<FilledOval>(hovered, 1).colour, Colour::white(0.03, 0.72));
     EXPECT_EQ(shapeAt<FilledRoundedRect>(hovered, 3).colour, Colour::white(1, 0.9));
     for (BubbleState state : allStates) {
         if (state == BubbleState::idle) continue;
-        EXPECT_EQ(bubbleDrawing(state, true, 1.3, bounds), bubbleDrawing(state, false, 1.3, bounds)) << toString(state);
+        EXPECT_EQ(bubbleDrawing({state, false, true, 1.3}, bounds), bubbleDrawing({state, false, false, 1.3}, bounds))
+            << toString(state);
     }
 }
 
@@ -114,41 +179,45 @@ TEST(LevelBars, ThreeCentredBarsWhoseHeightsBreatheOnlyWhenActive) {
     }
 }
 
-TEST(IconDrawings, StatusImagesAndAppMark) {
-    EXPECT_EQ(icon::statusImageDrawing(BubbleState::listening), icon::statusImageDrawing(BubbleState::processing));
-    const Drawing idle = icon::statusImageDrawing(BubbleState::idle);
-    const Drawing busy = icon::statusImageDrawing(BubbleState::listening);
-    ASSERT_EQ(idle.size(), 3u);
-    for (std::size_t i = 0; i < idle.size(); ++i) {
-        auto bar = std::get<FilledRoundedRect>(busy[i]);
-        EXPECT_EQ(bar.colour, Colour::white(1, 0.94));
-        bar.colour = Colour::white(1, 0.82);
-        EXPECT_EQ(idle[i], Shape(bar));
-    }
-    EXPECT_EQ(std::get<StrokedPath>(icon::statusImageDrawing(BubbleState::error)[0]).stroke.colour, icon::red);
+TEST(IconDrawings, EachStatusImageIsItsOwnAndTheAppMarkKeepsItsRim) {
+    // Listening and processing show in the tray as well: every state differs.
+    for (std::size_t a = 0; a < std::size(allStates); ++a)
+        for (std::size_t b = a + 1; b < std::size(allStates); ++b)
+            EXPECT_NE(icon::statusImageDrawing(allStates[a]), icon::statusImageDrawing(allStates[b]))
+                << toString(allStates[a]) << " / " << toString(allStates[b]);
+    // Each is a disc in the state's colour under a light rim.
+    EXPECT_EQ(std::get<FilledOval>(icon::statusImageDrawing(BubbleState::listening)[0]).colour, icon::listeningRed);
+    EXPECT_EQ(std::get<FilledOval>(icon::statusImageDrawing(BubbleState::idle)[0]).colour, icon::ink);
+    for (BubbleState state : allStates)
+        EXPECT_EQ(std::get<StrokedOval>(icon::statusImageDrawing(state)[1]).stroke.colour.red, icon::paper.red);
 
     EXPECT_DOUBLE_EQ(std::get<StrokedOval>(icon::appMarkDrawing(26)[1]).stroke.width, 1.04);
     EXPECT_DOUBLE_EQ(std::get<StrokedOval>(icon::appMarkDrawing(10)[1]).stroke.width, 0.7);
     EXPECT_EQ(std::get<FilledOval>(icon::appMarkDrawing(100)[0]), (FilledOval{{3, 3, 94, 94}, icon::ink}));
 }
 
-TEST(BubbleAnimation, RunsOnlyWhileListeningAndContinuesWhereItStopped) {
+TEST(BubbleAnimation, RunsWhileListeningOrProcessingAndContinuesWhereItStopped) {
     BubbleViewModel model;
     for (BubbleState state : allStates) {
         model.setState(state);
-        EXPECT_EQ(model.wantsAnimationTimer(), state == BubbleState::listening) << toString(state);
+        EXPECT_EQ(model.wantsAnimationTimer(), state == BubbleState::listening || state == BubbleState::processing)
+            << toString(state);
     }
     model.setState(BubbleState::listening);
     for (int tick = 0; tick < 5; ++tick) model.advanceAnimation();
     EXPECT_DOUBLE_EQ(model.phase(), 5 * 0.42);
-    model.setState(BubbleState::processing);
+    model.setState(BubbleState::success);
     EXPECT_DOUBLE_EQ(model.phase(), 5 * 0.42);
     model.setState(BubbleState::listening);
     model.advanceAnimation();
     EXPECT_DOUBLE_EQ(model.phase(), 6 * 0.42);
     // The drawn bars follow the phase.
-    const auto bars = icon::levelBars({6, 6, 34, 34}, Colour::white(1, 0.9), true, 6 * 0.42);
+    const auto bars = icon::levelBars({6, 6, 34, 34}, Colour::white(1, 0.97), true, 6 * 0.42);
     EXPECT_EQ(model.drawing(bounds)[3], Shape(bars[0]));
+    // Hands-free and the opaque fallback reach the drawing.
+    model.setHandsFree(true);
+    model.setOpaque(true);
+    EXPECT_EQ(model.drawing(bounds), bubbleDrawing({BubbleState::listening, true, false, 6 * 0.42, true}, bounds));
 }
 
 struct RecordingDelegate : BubbleViewDelegate {

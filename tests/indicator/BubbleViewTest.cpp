@@ -1,5 +1,5 @@
 // The bubble's widgets on the offscreen platform: the window's set-up, the
-// animation timer that exists only while listening, and pointer events
+// animation timer that exists only while listening or processing, and pointer events
 // forwarded as clicks and drags.
 #include <gtest/gtest.h>
 
@@ -63,7 +63,7 @@ TEST_F(BubbleViewTest, AFloatingToolWindowThatTakesNoFocus) {
     EXPECT_EQ(window->state(), BubbleState::idle);
 }
 
-TEST_F(BubbleViewTest, TheAnimationTimerExistsOnlyWhileListening) {
+TEST_F(BubbleViewTest, TheAnimationTimerExistsOnlyWhileTheLookMoves) {
     BubbleView& view = window->bubbleView();
     EXPECT_FALSE(view.animationTimerRunning());
     window->setState(BubbleState::listening);
@@ -71,10 +71,13 @@ TEST_F(BubbleViewTest, TheAnimationTimerExistsOnlyWhileListening) {
     runEventsFor(400);
     const double phase = view.model().phase();
     EXPECT_GE(phase, 2 * 0.42);
-    window->setState(BubbleState::processing);
+    window->setState(BubbleState::success);
     EXPECT_FALSE(view.animationTimerRunning());
     runEventsFor(200);
     EXPECT_EQ(view.model().phase(), phase);
+    // Processing turns its arc: the timer runs on.
+    window->setState(BubbleState::processing);
+    EXPECT_TRUE(view.animationTimerRunning());
     window->setState(BubbleState::listening);
     window->setState(BubbleState::listening);
     EXPECT_TRUE(view.animationTimerRunning());

@@ -26,12 +26,12 @@ namespace {
 // Antialiasing may differ by a step or two between Qt builds and CPUs.
 constexpr int tolerance = 3;
 
-QImage renderBubble(BubbleState state, bool hover, double phase, qreal ratio) {
+QImage renderBubble(const BubbleLook& look, qreal ratio) {
     QImage image(static_cast<int>(46 * ratio), static_cast<int>(46 * ratio), QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(ratio);
     image.fill(Qt::transparent);
     QPainter painter(&image);
-    paintDrawing(painter, bubbleDrawing(state, hover, phase, {0, 0, 46, 46}));
+    paintDrawing(painter, bubbleDrawing(look, {0, 0, 46, 46}));
     return image;
 }
 
@@ -72,8 +72,8 @@ TEST_P(ReferenceImages, MatchAtOneAndTwoTimes) {
     }
 }
 
-Picture bubble(const std::string& name, BubbleState state, bool hover = false, double phase = 0) {
-    return {"bubble-" + name, [=](qreal ratio) { return renderBubble(state, hover, phase, ratio); }};
+Picture bubble(const std::string& name, BubbleLook look) {
+    return {"bubble-" + name, [=](qreal ratio) { return renderBubble(look, ratio); }};
 }
 
 Picture status(BubbleState state) {
@@ -87,12 +87,19 @@ Picture appMark(int size) {
 
 INSTANTIATE_TEST_SUITE_P(
     Drawings, ReferenceImages,
-    ::testing::Values(bubble("idle", BubbleState::idle), bubble("idle-hover", BubbleState::idle, true),
-                      bubble("listening", BubbleState::listening),
+    ::testing::Values(bubble("idle", {BubbleState::idle}), bubble("idle-hover", {BubbleState::idle, false, true}),
+                      bubble("listening", {BubbleState::listening}),
                       // Later in the animation: bars of other heights.
-                      bubble("listening-phase2.1", BubbleState::listening, false, 2.1),
-                      bubble("processing", BubbleState::processing), bubble("success", BubbleState::success),
-                      bubble("error", BubbleState::error), status(BubbleState::idle), status(BubbleState::listening),
+                      bubble("listening-phase2.1", {BubbleState::listening, false, false, 2.1}),
+                      bubble("listening-handsfree", {BubbleState::listening, true}),
+                      bubble("processing", {BubbleState::processing}),
+                      // The arc a little later: turned.
+                      bubble("processing-phase2.1", {BubbleState::processing, false, false, 2.1}),
+                      bubble("success", {BubbleState::success}), bubble("error", {BubbleState::error}),
+                      // Without a compositor: opaque bodies, no halo.
+                      bubble("idle-opaque", {BubbleState::idle, false, false, 0, true}),
+                      bubble("listening-opaque", {BubbleState::listening, false, false, 0, true}),
+                      status(BubbleState::idle), status(BubbleState::listening),
                       status(BubbleState::processing), status(BubbleState::success), status(BubbleState::error),
                       appMark(26), appMark(64)),
     [](const auto& info) {
@@ -101,6 +108,58 @@ INSTANTIATE_TEST_SUITE_P(
             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
         return name;
     });
+
+// Pixels of `icon` laid on a panel of `panel` colour that differ clearly
+// from the panel (by a third of the scale in some channel).
+int contrastingPixels(const QImage& icon, const QColor& panel) {
+    QImage onPanel(icon.size(), QImage::Format_ARGB32_Premultiplied);
+    onPanel.fill(panel);
+    {
+        QPainter painter(&onPanel);
+        painter.drawImage(QPoint(0, 0), icon);
+    }
+    int count = 0;
+    for (int y = 0; y < onPanel.height(); ++y)
+        for (int x = 0; x < onPanel.width(); ++x) {
+            const QRgb pixel = onPanel.pixel(x, y);
+            const int difference = std::max({std::abs(qRed(pixel) - panel.red()), std::abs(qGreen(pixel) - panel.green()),
+                                             std::abs(qBlue(pixel) - panel.blue())});
+            if (difference > 85) ++count;
+        }
+    return count;
+}
+
+TEST(StatusIcon, EveryStateReadsOnLightAndDarkPanels) {
+    testing::ensureOffscreenApplication();
+    // A panel's light grey, white, a dark theme's grey and black.
+    const QColor panels[] = {QColor(235, 235, 235), QColor(255, 255, 255), QColor(48, 48, 48), QColor(0, 0, 0)};
+    const BubbleState states[] = {BubbleState::idle, BubbleState::listening, BubbleState::processing,
+                                  BubbleState::success, BubbleState::error};
+    for (BubbleState state : states) {
+        const QImage image = SorvelIcon::statusImage(state, 1);
+        for (const QColor& panel : panels)
+            // A good part of the 18 x 18 square stands out from the panel.
+            EXPECT_GT(contrastingPixels(image, panel), 60) << toString(state) << " on " << panel.name().toStdString();
+    }
+    // With TAVLO_TRAY_SCREENSHOT set to a file name: the icons at 2x on a
+    // light and a dark panel, one row each, for looking at.
+    if (const char* file = std::getenv("TAVLO_TRAY_SCREENSHOT")) {
+        constexpr int cell = 52;
+        QImage sheet(cell * 5, cell * 2, QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&sheet);
+        for (int row = 0; row < 2; ++row) {
+            painter.fillRect(0, row * cell, sheet.width(), cell, row == 0 ? panels[0] : panels[2]);
+            for (int column = 0; column < 5; ++column) {
+                // The 2x pixels one for one: 36 x 36.
+                QImage icon = SorvelIcon::statusImage(states[column], 2);
+                icon.setDevicePixelRatio(1);
+                painter.drawImage(QPoint(column * cell + 8, row * cell + 8), icon);
+            }
+        }
+        painter.end();
+        EXPECT_TRUE(sheet.save(QString::fromUtf8(file)));
+    }
+}
 
 TEST(StatusIcon, OffersTheImageAtOneAndTwoTimes) {
     testing::ensureOffscreenApplication();

@@ -45,6 +45,7 @@ int runNamedCommand(const std::vector<std::string>& args, Streams streams) {
                        "  check-updates ask the update servers whether a newer Tavlo is published\n"
                        "  trigger       act in the running program as its trigger or a rewrite shortcut\n"
                        "                (trigger start|stop|toggle|cancel|professional|casual|list|clean)\n"
+                       "  quit          ask the running program to quit\n"
                        "  models        list, download or remove Whisper models (models [download|remove NAME])\n";
         return 0;
     }

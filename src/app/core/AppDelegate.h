@@ -99,6 +99,10 @@ struct AppDelegatePorts {
         // No way to watch the triggers here: the user has to bind the
         // trigger commands in the desktop, and is told so at launch.
         bool triggersNeedBinding = false;
+        // The panel shows the program's tray icon. Without one, the bubble's
+        // right-click menu and the launcher's actions are the way in, and
+        // the user is told so once.
+        bool hasTray = true;
     } identity;
     // False for commands that run without a desktop: a finished dictation is
     // then only copied, as with auto-paste off, whatever the setting says.
@@ -172,6 +176,7 @@ public:
     // On the very first start only: which key to hold, where the text goes,
     // how to reach Home and the speech engine's state.
     void presentWelcomeIfFirstStart();
+    void presentNoTrayNoticeOnce();
     // One line on the speech engine chosen and whether it can work now.
     std::string speechEngineState() const;
     // The tray's and the bubble's tooltip: the trigger keys as they act here.
@@ -388,6 +393,9 @@ private:
     DictationObserver observer_;
 
     BubbleState bubbleState_ = BubbleState::idle;
+    // The hold trigger is down (its key, or `tavlo trigger start` without a
+    // stop yet): listening then lasts only while it is held.
+    bool holdTriggerHeld_ = false;
 
     // The current session.
     bool isListening_ = false;

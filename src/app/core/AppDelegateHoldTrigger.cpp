@@ -17,6 +17,7 @@ constexpr MainQueue::Duration doubleTapWindow = 400ms;
 }  // namespace
 
 void AppDelegate::handleHoldTriggerChange(bool isDown) {
+    holdTriggerHeld_ = isDown;
     if (isDown) {
         if (functionReleaseStopWorkItem) functionReleaseStopWorkItem->cancel();
         functionReleaseStopWorkItem.reset();

@@ -60,6 +60,7 @@ void AppDelegate::applicationDidFinishLaunching() {
                                                   " delivery=" + identity.deliveryMethods));
     if (identity.triggersNeedBinding) presentTriggerBindingNotice();
     presentWelcomeIfFirstStart();
+    if (!identity.hasTray) presentNoTrayNoticeOnce();
 
     std::weak_ptr<AppDelegate> weak = weak_from_this();
     mainQueue->postAfter(accessibilityPromptDelay, [weak] {
@@ -114,11 +115,28 @@ void AppDelegate::presentWelcomeIfFirstStart() {
     store.setWelcomeShown(true);
     const std::string keys = triggerSummary(store.holdTrigger(), store.pressTrigger(), functionKeyName());
     std::weak_ptr<AppDelegate> weak = weak_from_this();
-    alerts->present(welcomeAlert(keys, speechEngineState()), [weak](int chosen) {
+    // The welcome says where the menu is when there is no tray: no second
+    // message about it.
+    if (!identity.hasTray) store.setNoTrayNoticeShown(true);
+    alerts->present(welcomeAlert(keys, speechEngineState(), identity.hasTray), [weak](int chosen) {
         if (chosen != welcomeOpenHome) return;
         if (auto self = weak.lock()) self->menuOpenHub();
     });
     logDiagnostic("welcome shown (first start)");
+}
+
+void AppDelegate::presentNoTrayNoticeOnce() {
+    if (store.noTrayNoticeShown()) return;
+    store.setNoTrayNoticeShown(true);
+    // A notification where the desktop shows them; else a window that
+    // leaves the keyboard focus where it is.
+    bool shown = notifications && notifications->notify(noTrayNoticeSummary, noTrayNoticeBody);
+    if (!shown && alerts) {
+        alerts->present({noTrayNoticeSummary, noTrayNoticeBody, {"OK"}, false}, nullptr);
+        shown = true;
+    }
+    logDiagnostic(std::string("tray notice shown=") + flag(shown) +
+                  ": no tray on this desktop; the bubble's right-click menu and the launcher's actions are the way in");
 }
 
 std::string AppDelegate::speechEngineState() const {

@@ -12,7 +12,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr MainQueue::Duration errorStateDuration = 1200ms;
+// Long enough to notice the error and point at the bubble for its message.
+constexpr MainQueue::Duration errorStateDuration = 4s;
 constexpr MainQueue::Duration successStateDuration = 850ms;
 
 // Progress texts the engine reports through the partial-text channel; they
@@ -46,6 +47,9 @@ void AppDelegate::presentError(const std::string& message) {
 void AppDelegate::showErrorState(const std::string& message) {
     logDiagnostic("present error=" + message);
     setBubbleState(BubbleState::error);
+    // The message stays readable under the pointer while the error shows.
+    if (bubbleWindow) bubbleWindow->setToolTip("Tavlo: " + message);
+    if (statusItem) statusItem->showToolTip("Tavlo: " + message);
     // Not withdrawn by later states: it checks the bubble instead, so a new
     // session that started meanwhile keeps its own state.
     mainQueue->postAfter(errorStateDuration, [weak = weak_from_this()] {
@@ -55,8 +59,16 @@ void AppDelegate::showErrorState(const std::string& message) {
 }
 
 void AppDelegate::setBubbleState(BubbleState state) {
+    const bool leavingError = bubbleState_ == BubbleState::error && state != BubbleState::error;
     bubbleState_ = state;
-    if (bubbleWindow) bubbleWindow->setState(state);
+    if (bubbleWindow) {
+        // A latched session, or one no held key started (the press trigger,
+        // a click, a command), goes on after any key is let go.
+        bubbleWindow->setHandsFree(state == BubbleState::listening && (functionKeyLatched || !holdTriggerHeld_));
+        bubbleWindow->setState(state);
+    }
+    // The tooltips name the keys again once an error's message is gone.
+    if (leavingError) updateTriggerToolTips();
     if (statusItem) statusItem->showStatusImage(state);
 }
 

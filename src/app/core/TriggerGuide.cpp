@@ -29,14 +29,17 @@ std::vector<TriggerBinding> triggerCommandBindings() {
     };
 }
 
-AlertRequest welcomeAlert(const std::string& triggerLine, const std::string& engineState) {
+AlertRequest welcomeAlert(const std::string& triggerLine, const std::string& engineState, bool hasTray) {
+    const std::string wayToHome =
+        hasTray ? "open it from the tray icon or by running tavlo again."
+                : "this desktop shows no tray icon, so right-click the bubble for Tavlo's menu, or use Home and Quit "
+                  "in Tavlo's launcher (running tavlo again opens Home too).";
     return AlertRequest{
         "Welcome to Tavlo",
         triggerLine +
             "\nSpeak, then let go: the text is typed where your cursor is, in any application."
             "\nEscape cancels a dictation, Return stops it at once."
-            "\n\nSettings, history and files to transcribe are in Home: open it from the tray icon "
-            "(where the panel has one) or by running tavlo again."
+            "\n\nSettings, history and files to transcribe are in Home: " + wayToHome +
             "\n\n" + engineState,
         {"Got it", "Open Home"},
         false,

@@ -24,7 +24,14 @@ inline constexpr int welcomeGotIt = 0;
 inline constexpr int welcomeOpenHome = 1;
 
 // The first-start welcome: which key to hold, where the text lands, how to
-// reach Home later, and the speech engine's state (`engineState`, one line).
-AlertRequest welcomeAlert(const std::string& triggerLine, const std::string& engineState);
+// reach Home later (without a tray: through the bubble's menu and the
+// launcher), and the speech engine's state (`engineState`, one line).
+AlertRequest welcomeAlert(const std::string& triggerLine, const std::string& engineState, bool hasTray = true);
+
+// Said once where the desktop shows no tray icon: where the menu went.
+inline constexpr const char* noTrayNoticeSummary = "Tavlo has no tray icon on this desktop";
+inline constexpr const char* noTrayNoticeBody =
+    "Right-click the bubble for Tavlo's menu (Home, Hide Bubble, Check for Updates, Quit). "
+    "Tavlo's launcher also offers Home and Quit.";
 
 }  // namespace tavlo

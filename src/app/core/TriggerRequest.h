@@ -38,6 +38,10 @@ std::string triggerRequestLine(TriggerAction action);
 // kind of request, an unknown word, extra text).
 std::optional<TriggerAction> parseTriggerRequest(std::string_view request);
 
+// `tavlo quit`'s request: the running program answers as to a trigger
+// request and then quits.
+inline constexpr std::string_view quitRequestLine = "quit\n";
+
 // The running program's answers.
 inline constexpr std::string_view triggerAcceptedReply = "ok\n";
 inline constexpr std::string_view triggerRefusedReply = "unknown\n";

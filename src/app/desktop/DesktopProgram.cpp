@@ -220,6 +220,9 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
                                                                : "accessibility,clipboard";
     ports.identity.triggersNeedBinding = onWayland && !portalTriggers;
     ports.notifications = notifications;
+    // Shown before the controller starts, so that it knows whether the menu
+    // has to be found elsewhere.
+    ports.identity.hasTray = tray->show();
     auto controller = AppDelegate::create(std::move(ports));
     if (portalTriggers) {
         const SettingsStore& store = settings->store();
@@ -245,13 +248,15 @@ int runDesktopProgram(int argc, char** argv, std::ostream& err) {
     if (!onWayland) {
         bubble = std::make_shared<BubbleWindow>(controller->placeBubble());
         bubble->bubbleView().setDelegate(controller);
+        // The tray's menu, also at the bubble: the way in where the panel
+        // shows no tray icon.
+        QtTray::offerMenuAt(bubble->bubbleView(), tray);
         controller->setBubbleWindow(bubble);
     } else if ((layerBubble = LayerShellBubble::create(delivery.wayland, controller->placeBubble()))) {
         layerBubble->bubbleView().setDelegate(controller);
         controller->setBubbleWindow(layerBubble);
     }
     controller->applicationDidFinishLaunching();
-    tray->show();
     SingleInstance requests(instance, [weak = std::weak_ptr<AppDelegate>(controller)] {
         if (auto self = weak.lock()) self->menuOpenHub();
     });

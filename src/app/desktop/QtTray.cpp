@@ -6,6 +6,7 @@
 #include <QSystemTrayIcon>
 
 #include "app/core/AppDelegate.h"
+#include "indicator/BubbleView.h"
 
 namespace tavlo {
 
@@ -36,6 +37,14 @@ bool QtTray::show() {
     }
     icon_->show();
     return true;
+}
+
+void QtTray::popUpMenu(const QPoint& at) { menu_->popup(at); }
+
+void QtTray::offerMenuAt(BubbleView& bubble, std::weak_ptr<QtTray> tray) {
+    bubble.setMenuHandler([tray = std::move(tray)](const QPoint& at) {
+        if (auto menu = tray.lock()) menu->popUpMenu(at);
+    });
 }
 
 void QtTray::showStatusImage(BubbleState state) { icon_->setIcon(iconForState_(state)); }

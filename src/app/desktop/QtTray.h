@@ -12,11 +12,13 @@
 
 class QIcon;
 class QMenu;
+class QPoint;
 class QSystemTrayIcon;
 
 namespace tavlo {
 
 class AppDelegate;
+class BubbleView;
 
 class QtTray final : public QObject, public StatusItem {
 public:
@@ -33,6 +35,11 @@ public:
     void showStatusImage(BubbleState state) override;
     void showToolTip(const std::string& text) override;
     QMenu* menu() const { return menu_.get(); }
+    // Opens the same menu elsewhere, filled as from the tray.
+    void popUpMenu(const QPoint& at);
+    // A right click on the bubble opens this menu there: the way in where
+    // the panel shows no tray icon. The bubble may outlive the tray.
+    static void offerMenuAt(BubbleView& bubble, std::weak_ptr<QtTray> tray);
 
 private:
     void rebuildMenu();

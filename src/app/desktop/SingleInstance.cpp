@@ -40,6 +40,9 @@ void SingleInstance::acceptWaiting() {
             } else if (requestHandler_) {
                 client->write(QByteArray::fromStdString(
                     requestHandler_(std::string_view(line.constData(), static_cast<std::size_t>(line.size())))));
+                // Out now: a quit request ends the event loop that would
+                // otherwise send it later.
+                client->flush();
             }
             client->disconnectFromServer();
         };

@@ -1,6 +1,7 @@
 #pragma once
-// The running program's side of the trigger commands: a request line from
-// the single-instance channel becomes an action of the controller.
+// The running program's side of the trigger commands and of `tavlo quit`: a
+// request line from the single-instance channel becomes an action of the
+// controller.
 #include <functional>
 #include <memory>
 #include <string>

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "indicator/model/BubbleDrawing.h"
 
 namespace tavlo {
 
@@ -31,6 +30,6 @@ void BubbleViewModel::mouseUp(const Rect& windowFrame) {
         delegate->bubbleDidRequestToggle();
 }
 
-Drawing BubbleViewModel::drawing(const Rect& bounds) const { return bubbleDrawing(state_, hover_, phase_, bounds); }
+Drawing BubbleViewModel::drawing(const Rect& bounds) const { return bubbleDrawing(look_, bounds); }
 
 }  // namespace tavlo

@@ -11,8 +11,9 @@
 #include <chrono>
 #include <memory>
 
-#include "indicator/model/BubbleGeometry.h"
 #include "base/BubbleState.h"
+#include "indicator/model/BubbleDrawing.h"
+#include "indicator/model/BubbleGeometry.h"
 #include "indicator/model/BubbleViewDelegate.h"
 #include "indicator/model/Drawing.h"
 
@@ -20,24 +21,31 @@ namespace tavlo {
 
 class BubbleViewModel {
 public:
-    // The listening bars advance by this phase at every tick of the timer.
+    // The animation (the listening bars, the processing arc) advances by
+    // this phase at every tick of the timer.
     static constexpr double phaseStep = 0.42;
     static constexpr std::chrono::milliseconds animationInterval{80};
     static constexpr double dragThreshold = 2;
 
     void setDelegate(std::weak_ptr<BubbleViewDelegate> delegate) { delegate_ = std::move(delegate); }
 
-    BubbleState state() const { return state_; }
-    void setState(BubbleState state) { state_ = state; }
-    // The animation timer runs exactly while listening.
-    bool wantsAnimationTimer() const { return state_ == BubbleState::listening; }
+    BubbleState state() const { return look_.state; }
+    void setState(BubbleState state) { look_.state = state; }
+    bool handsFree() const { return look_.handsFree; }
+    void setHandsFree(bool handsFree) { look_.handsFree = handsFree; }
+    // No compositor behind the window: drawn without translucency.
+    bool opaque() const { return look_.opaque; }
+    void setOpaque(bool opaque) { look_.opaque = opaque; }
+    // The animation timer runs exactly while the look moves: listening and
+    // processing.
+    bool wantsAnimationTimer() const { return bubbleStyle(look_).animated; }
     // One tick of the timer. The phase only grows, so a new listening period
     // continues where the last one stopped.
-    void advanceAnimation() { phase_ += phaseStep; }
-    double phase() const { return phase_; }
+    void advanceAnimation() { look_.phase += phaseStep; }
+    double phase() const { return look_.phase; }
 
-    bool hover() const { return hover_; }
-    void setHover(bool hover) { hover_ = hover; }
+    bool hover() const { return look_.hover; }
+    void setHover(bool hover) { look_.hover = hover; }
 
     void mouseDown(const Point& pointer, const Point& windowOrigin);
     // The window's new origin for the pointer's position on the desktop.
@@ -50,9 +58,7 @@ public:
 
 private:
     std::weak_ptr<BubbleViewDelegate> delegate_;
-    BubbleState state_ = BubbleState::idle;
-    bool hover_ = false;
-    double phase_ = 0;
+    BubbleLook look_;
     Point mouseDownPointer_;
     Point mouseDownWindowOrigin_;
     bool hasDragged_ = false;

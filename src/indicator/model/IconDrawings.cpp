@@ -37,25 +37,41 @@ std::array<FilledRoundedRect, 3> levelBars(const Rect& rect, const Colour& colou
 }
 
 Drawing statusImageDrawing(BubbleState state) {
+    const Rect square{0, 0, statusImageSize, statusImageSize};
+    const Rect disc = insetRect(square, 0.75);
+    const Point centre{midX(square), midY(square)};
+    Colour fill = ink;
     switch (state) {
-    case BubbleState::error: {
-        return {StrokedPath{{{{5.04, 5.04}, {12.96, 12.96}}, {{12.96, 5.04}, {5.04, 12.96}}}, {red, 2.2, LineCap::round}}};
+    case BubbleState::idle:
+    case BubbleState::processing: fill = ink; break;
+    case BubbleState::listening: fill = listeningRed; break;
+    case BubbleState::success: fill = successGreen; break;
+    case BubbleState::error: fill = errorAmber; break;
     }
-    case BubbleState::success:
-        // The bubble's check mark: a short stroke down to the right, then a
-        // long one up to the right.
-        return {StrokedPath{{{{4.14, 9.54}, {7.74, 12.96}, {14.04, 5.04}}},
-                            {Colour::white(1, 0.94), 2.3, LineCap::round, LineJoin::round}}};
+    // The light rim keeps a dark disc visible on a dark panel; the disc
+    // itself stands out on a light one.
+    Drawing drawing{FilledOval{disc, fill}, StrokedOval{insetRect(disc, 0.6), {paper.withAlpha(0.75), 1.2}}};
+    switch (state) {
     case BubbleState::idle:
     case BubbleState::listening:
-    case BubbleState::processing: {
-        const Colour fill = Colour::white(1, state == BubbleState::idle ? 0.82 : 0.94);
-        // Vertically centred bars (the same whichever way y points).
-        return {FilledRoundedRect{{3, 5.5, 2.4, 7}, 1.2, fill}, FilledRoundedRect{{7.8, 2.5, 2.4, 13}, 1.2, fill},
-                FilledRoundedRect{{12.6, 4.5, 2.4, 9}, 1.2, fill}};
+        for (const auto& bar : threeBars(insetRect(square, 4), state == BubbleState::idle ? paper : Colour::white(1, 1),
+                                         0.17, 0.16, {0.42, 0.84, 0.6}))
+            drawing.emplace_back(bar);
+        break;
+    case BubbleState::processing:
+        drawing.emplace_back(StrokedArc{centre, 4.6, 20, 290, {processingBlue, 2, LineCap::round}});
+        break;
+    case BubbleState::success:
+        drawing.emplace_back(StrokedPath{{{{centre.x - 4, centre.y + 0.5}, {centre.x - 1.2, centre.y + 3.3}, {centre.x + 4.3, centre.y - 3.2}}},
+                                         {Colour::white(1, 1), 2, LineCap::round, LineJoin::round}});
+        break;
+    case BubbleState::error:
+        drawing.emplace_back(StrokedPath{{{{centre.x - 3.4, centre.y - 3.4}, {centre.x + 3.4, centre.y + 3.4}},
+                                          {{centre.x + 3.4, centre.y - 3.4}, {centre.x - 3.4, centre.y + 3.4}}},
+                                         {ink, 2, LineCap::round}});
+        break;
     }
-    }
-    return {};
+    return drawing;
 }
 
 Drawing appMarkDrawing(double size) {

@@ -18,7 +18,9 @@ public:
     BubbleState state() const override { return state_; }
     void setBubbleShown(bool shown) override { visible_ = shown; }
     void setToolTip(const std::string& text) override { toolTip_ = text; }
+    void setHandsFree(bool handsFree) override { handsFree_ = handsFree; }
     const std::vector<BubbleState>& history() const { return history_; }
+    bool handsFree() const { return handsFree_; }
     bool visible() const { return visible_; }
     const std::string& toolTip() const { return toolTip_; }
 
@@ -26,6 +28,7 @@ private:
     std::string toolTip_;
     BubbleState state_ = BubbleState::idle;
     bool visible_ = false;
+    bool handsFree_ = false;
     std::vector<BubbleState> history_;
 };
 

@@ -4,6 +4,7 @@
 // virtual clock. Members are public so that table rows can arrange them.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,7 +40,9 @@ inline const RunningApplication terminal{300, "org.gnome.Terminal", "Terminal"};
 
 class DictationSession : public EngineTest {
 public:
-    explicit DictationSession(bool canDeliver = true) {
+    // `adjust` changes the ports before the controller is made (a desktop
+    // without a tray, say).
+    explicit DictationSession(bool canDeliver = true, const std::function<void(AppDelegatePorts&)>& adjust = {}) {
         host.variables["LANG"] = "en_US.UTF-8";
         store.setSpeechModel(SpeechModel::appleOnDevice);
         store.setAutoPaste(false);
@@ -71,6 +74,7 @@ public:
         ports.keyEventSource = keys;
         ports.keyEventPoster = keyPoster;
         ports.canDeliverIntoApplications = canDeliver;
+        if (adjust) adjust(ports);
         controller = AppDelegate::create(std::move(ports));
         controller->setBubbleWindow(bubble);
         controller->setStatusItem(statusItem);

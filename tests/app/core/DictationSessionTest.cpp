@@ -521,7 +521,8 @@ TEST_F(DictationSession, RefusalsAndStartFailuresShowTheErrorAndReleaseEverythin
         EXPECT_EQ(t.ends[0].kind, Kind::failed);
         EXPECT_EQ(t.ends[0].errorMessage, c.message);
         EXPECT_EQ(t.bubble->history(), c.bubbleHistory);
-        t.advance(1199ms);
+        // Shown for four seconds, long enough to read its tooltip.
+        t.advance(3999ms);
         EXPECT_EQ(t.bubble->state(), B::error);
         t.advance(1ms);
         EXPECT_EQ(t.bubble->state(), B::idle);
@@ -536,7 +537,7 @@ TEST_F(DictationSession, ANewDictationWithinTheErrorTimeKeepsItsOwnState) {
     audio->setInputFormat({48000.0, 1});
     advance(500ms);
     startListening();
-    advance(700ms);  // the error's return to idle is due now
+    advance(3500ms);  // the error's return to idle is due now
     EXPECT_EQ(bubble->state(), B::listening);
 }
 

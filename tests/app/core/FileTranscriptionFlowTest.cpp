@@ -111,7 +111,7 @@ TEST_F(FileTranscriptionFlow, RefusesBeforeTheEngineIsAsked) {
         EXPECT_EQ(t.log, std::vector<std::string>{std::string("present error=") + c.message});
         EXPECT_FALSE(t.controller->isProcessingDictation());
         EXPECT_EQ(t.bubble->state(), B::error);
-        t.advance(1199ms);
+        t.advance(3999ms);
         EXPECT_EQ(t.bubble->state(), B::error);
         t.advance(1ms);
         EXPECT_EQ(t.bubble->state(), B::idle);
@@ -262,7 +262,7 @@ TEST_F(FileTranscriptionFlow, WhenNothingCanBeSavedTheTextIsStillCopiedAndRecord
     // The success tick's return to idle finds the error and leaves it.
     advance(850ms);
     EXPECT_EQ(bubble->state(), B::error);
-    advance(350ms);
+    advance(3150ms);
     EXPECT_EQ(bubble->state(), B::idle);
 }
 

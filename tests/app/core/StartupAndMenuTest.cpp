@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "app/core/DictationSessionFixture.h"
+#include "app/core/TriggerGuide.h"
 
 namespace tavlo::testing {
 namespace {
@@ -243,6 +244,87 @@ TEST_F(Startup, TheVeryFirstStartWelcomesOnceWithTheKeyThatActsHere) {
     store.setPressTrigger(TriggerShortcut::key(KeyShortcut::make(49, CarbonModifier::command, "x")));
     controller->reloadHotKeys();
     EXPECT_EQ(statusItem->toolTip(), "Tavlo: Hold Ctrl+Alt to dictate; press Super+Space to start and stop hands-free.");
+}
+
+// A notification server that takes (or refuses) every message.
+struct RecordingNotifications : Notifications {
+    explicit RecordingNotifications(bool works) : works(works) {}
+    bool notify(const std::string& summary, const std::string&) override {
+        if (works) summaries.push_back(summary);
+        return works;
+    }
+    bool works;
+    std::vector<std::string> summaries;
+};
+
+struct NoTrayCase {
+    const char* name;
+    bool hasTray;
+    bool firstStart;
+    bool notificationsWork;
+    // What the user sees at the first launch: notifications and windows.
+    std::vector<std::string> notified;
+    std::vector<std::string> windows;
+};
+
+TEST(NoTrayNotice, SaysOnceWhereTheMenuIsWhenThePanelHasNoTray) {
+    const std::string notice = "Tavlo has no tray icon on this desktop";
+    const std::vector<NoTrayCase> cases = {
+        {"a tray: nothing to say", true, false, true, {}, {}},
+        {"no tray: a notification", false, false, true, {notice}, {}},
+        {"no tray, no notification server: a window", false, false, false, {}, {notice}},
+        {"no tray at the first start: the welcome says it", false, true, true, {}, {"Welcome to Tavlo"}},
+        {"a tray at the first start: the usual welcome", true, true, true, {}, {"Welcome to Tavlo"}},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        auto notifications = std::make_shared<RecordingNotifications>(row.notificationsWork);
+        DictationSession session(true, [&](AppDelegatePorts& ports) {
+            ports.identity.hasTray = row.hasTray;
+            ports.notifications = notifications;
+        });
+        session.store.setWelcomeShown(!row.firstStart);
+        session.controller->applicationDidFinishLaunching();
+        EXPECT_EQ(notifications->summaries, row.notified);
+        std::vector<std::string> windows;
+        for (const auto& alert : session.alerts->shown) {
+            windows.push_back(alert.message);
+            EXPECT_FALSE(alert.takesFocus) << alert.message;
+        }
+        EXPECT_EQ(windows, row.windows);
+        if (row.firstStart) {
+            const std::string& welcome = session.alerts->shown.at(0).informativeText;
+            EXPECT_EQ(welcome.find("right-click the bubble") != std::string::npos, !row.hasTray) << welcome;
+        } else if (!row.hasTray) {
+            const std::string& body = row.notificationsWork ? std::string(noTrayNoticeBody)
+                                                            : session.alerts->shown.at(0).informativeText;
+            EXPECT_NE(body.find("Right-click the bubble"), std::string::npos) << body;
+            EXPECT_NE(body.find("Quit"), std::string::npos) << body;
+        }
+
+        // Once: later launches say nothing more.
+        for (std::size_t i = 0; i < session.alerts->shown.size(); ++i) session.alerts->answer(0);
+        session.controller->applicationDidFinishLaunching();
+        EXPECT_EQ(notifications->summaries, row.notified);
+        EXPECT_EQ(session.alerts->shown.size(), row.windows.size());
+    }
+}
+
+TEST_F(Startup, AnErrorStaysLongEnoughToReadWithItsMessageUnderThePointer) {
+    keys->functionKey = "Right Ctrl";
+    controller->reloadHotKeys();
+    const std::string keysTip = bubble->toolTip();
+    controller->presentError("The microphone was disconnected.");
+    EXPECT_EQ(bubble->state(), B::error);
+    EXPECT_EQ(bubble->toolTip(), "Tavlo: The microphone was disconnected.");
+    EXPECT_EQ(statusItem->toolTip(), "Tavlo: The microphone was disconnected.");
+    advance(3500ms);
+    EXPECT_EQ(bubble->state(), B::error) << "still there after three and a half seconds";
+    advance(600ms);
+    EXPECT_EQ(bubble->state(), B::idle);
+    // Back to naming the keys.
+    EXPECT_EQ(bubble->toolTip(), keysTip);
+    EXPECT_TRUE(statusItem->toolTip().starts_with("Tavlo: Hold Right Ctrl")) << statusItem->toolTip();
 }
 
 TEST_F(Startup, HelpAndFeedback) {

@@ -109,6 +109,30 @@ TEST_F(TriggerInput, ADoubleTapLatchesUntilTheThirdPress) {
     EXPECT_FALSE(controller->isListening());
 }
 
+TEST_F(TriggerInput, TheBubbleTellsAHeldDictationFromAHandsFreeOne) {
+    keys->function(true);
+    answerPermissions();
+    ASSERT_EQ(bubble->state(), B::listening);
+    EXPECT_FALSE(bubble->handsFree()) << "held: letting go stops it";
+    keys->function(false);
+    advance(200ms);
+    keys->function(true);  // a double tap latches
+    EXPECT_TRUE(bubble->handsFree());
+    keys->function(false);
+    keys->function(true);  // the third press stops
+    keys->function(false);
+    EXPECT_FALSE(bubble->handsFree()) << "no longer listening";
+    finishSession();
+    advance(2s);
+    ASSERT_TRUE(isIdle());
+    // Started by a click on the bubble (or the press trigger): hands-free
+    // from the start.
+    controller->toggleDictation();
+    answerPermissions();
+    ASSERT_EQ(bubble->state(), B::listening);
+    EXPECT_TRUE(bubble->handsFree());
+}
+
 TEST_F(TriggerInput, ASecondPressAfterTheStopWaitsForTheFirstDictationToFinish) {
     keys->function(true);
     answerPermissions();

@@ -4,12 +4,16 @@
 // there. The desktop is shared, so these tests run one at a time.
 //
 // With TAVLO_BUBBLE_SCREENSHOTS set to a folder, a screenshot of the bubble
-// in each state over the text field's window is saved there for looking at.
+// in each state over the text field's window is saved there for looking at,
+// without and (where xcompmgr is installed) with a compositing manager.
 #include <gtest/gtest.h>
 
 // Qt first: X11 headers define macros (Bool, Status) that break Qt's.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -17,6 +21,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -305,21 +310,85 @@ TEST_F(BubbleFocusSerially, DraggingTheBubbleMovesItAndLeavesTheFocusInTheTextFi
     expectFocusStaysInTheField();
 }
 
-TEST_F(BubbleFocusSerially, EachStateOverAWindow) {
+// What the screen shows in `area`, as the X server has it.
+QImage screenArea(const QRect& area) {
+    return QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage();
+}
+
+bool compositorRunning(Display* display) {
+    const Atom selection = XInternAtom(display, "_NET_WM_CM_S0", False);
+    return XGetSelectionOwner(display, selection) != None;
+}
+
+struct ShownState {
+    const char* name;
+    BubbleState state;
+    bool handsFree;
+};
+
+TEST_F(BubbleFocusSerially, EachStateOverAWindowWithAndWithoutACompositor) {
     const char* folderForShots = std::getenv("TAVLO_BUBBLE_SCREENSHOTS");
+    const QRect around(540, 360, 86, 86);
+    const QImage before = screenArea(around);
     bubble->move(560, 380);
     showBubble();
-    for (BubbleState state : {BubbleState::idle, BubbleState::listening, BubbleState::processing,
-                              BubbleState::success, BubbleState::error}) {
-        bubble->setState(state);
-        settle(300);
-        expectFocusStaysInTheField();
-        if (!folderForShots) continue;
-        const std::string file = std::string(folderForShots) + "/bubble-" + std::string(toString(state)) + ".png";
-        const pid_t pid = testing::spawn({testing::findProgram("import"), "-window", "root", "-crop", "160x120+500+340", file},
-                                         testing::childEnvironment({}, {}), folder.path() / "import.log", nullptr);
-        EXPECT_GE(testing::waitForProcess(pid, std::chrono::seconds(10)), 0);
-    }
+    const std::vector<ShownState> states = {{"idle", BubbleState::idle, false},
+                                            {"listening", BubbleState::listening, false},
+                                            {"handsfree", BubbleState::listening, true},
+                                            {"processing", BubbleState::processing, false},
+                                            {"success", BubbleState::success, false},
+                                            {"error", BubbleState::error, false}};
+    auto showEach = [&](const std::string& suffix) {
+        for (const auto& shown : states) {
+            SCOPED_TRACE(shown.name + suffix);
+            bubble->setHandsFree(shown.handsFree);
+            bubble->setState(shown.state);
+            settle(300);
+            expectFocusStaysInTheField();
+            // The corners of the bubble's square show what lies below, not a
+            // black square: the window is cut round or blended. (A compositor
+            // may lay the faint end of the halo there, and may take a moment
+            // to paint a change.)
+            auto cornersShowWhatIsBelow = [&](const QImage& shot) {
+                for (const QPoint corner : {QPoint(21, 21), QPoint(64, 21), QPoint(21, 64), QPoint(64, 64)}) {
+                    const QRgb seen = shot.pixel(corner), below = before.pixel(corner);
+                    if (std::max({std::abs(qRed(seen) - qRed(below)), std::abs(qGreen(seen) - qGreen(below)),
+                                  std::abs(qBlue(seen) - qBlue(below))}) > 48)
+                        return false;
+                }
+                return true;
+            };
+            QImage shot;
+            EXPECT_TRUE(runLoopUntil([&] { return cornersShowWhatIsBelow(shot = screenArea(around)); }));
+            if (folderForShots) {
+                EXPECT_TRUE(shot.save(QString::fromStdString(std::string(folderForShots) + "/bubble-" + shown.name +
+                                                             suffix + ".png")));
+            }
+        }
+    };
+    // No compositor here: cut to the round body, drawn opaque.
+    ASSERT_FALSE(compositorRunning(user->display()));
+    EXPECT_TRUE(bubble->isShaped());
+    EXPECT_TRUE(bubble->bubbleView().model().opaque());
+    showEach("");
+
+    const std::string compositor = testing::findProgram("xcompmgr");
+    if (compositor.empty()) GTEST_SKIP() << "xcompmgr is not installed: the bubble was not seen composited";
+    const pid_t compositorPid = testing::spawn({compositor}, testing::childEnvironment({}, {}),
+                                               folder.path() / "compositor.log", nullptr);
+    ASSERT_TRUE(runLoopUntil([&] { return compositorRunning(user->display()); }, 10000))
+        << testing::readLog(folder.path() / "compositor.log");
+    // The next state sees the compositor: whole and translucent.
+    bubble->setState(BubbleState::idle);
+    EXPECT_FALSE(bubble->isShaped());
+    EXPECT_FALSE(bubble->bubbleView().model().opaque());
+    showEach("-composited");
+    // And when it goes away, cut round again.
+    testing::stopProcess(compositorPid);
+    ASSERT_TRUE(runLoopUntil([&] { return !compositorRunning(user->display()); }, 10000));
+    bubble->setState(BubbleState::idle);
+    EXPECT_TRUE(bubble->isShaped());
+    EXPECT_TRUE(bubble->bubbleView().model().opaque());
 }
 
 }  // namespace

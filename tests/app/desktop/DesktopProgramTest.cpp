@@ -122,6 +122,43 @@ TEST_F(DesktopProgramSerially, TheTriggerCommandsReachTheRunningProgramInAnX11Se
     ::kill(program.pid(), SIGTERM);
 }
 
+TEST_F(DesktopProgramSerially, QuitEndsTheRunningProgramAndWithoutOneSaysSo) {
+    ScopedEnvironment environment(userEnvironment());
+    const auto alone = runTavlo({"quit"});
+    EXPECT_EQ(alone.status, 1);
+    EXPECT_EQ(alone.err, "tavlo: Tavlo is not running\n");
+
+    BackgroundProgram program(TAVLO_BINARY, {});
+    ASSERT_TRUE(launched()) << diagnostics();
+    const auto result = runTavlo({"quit"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out + result.err, "");
+    // It ends by itself, cleanly, and the channel is free again.
+    EXPECT_EQ(program.waitForExit(20s), 0) << diagnostics();
+    EXPECT_EQ(runTavlo({"quit"}).status, 1);
+}
+
+TEST_F(DesktopProgramSerially, WithoutATrayTheUserIsToldOnceWhereTheMenuIs) {
+    // A returning user (no welcome) on this desktop, which has no tray.
+    const std::filesystem::path config = home.path() / ".config/tavlo";
+    std::filesystem::create_directories(config);
+    std::ofstream(config / "settings.json") << "{\"welcomeShown\": true}\n";
+    ScopedEnvironment environment(userEnvironment());
+    for (const bool first : {true, false}) {
+        SCOPED_TRACE(first ? "first launch" : "second launch");
+        std::filesystem::remove(home.path() / ".local/state/tavlo/Tavlo.log");
+        BackgroundProgram program(TAVLO_BINARY, {});
+        ASSERT_TRUE(launched()) << diagnostics();
+        EXPECT_EQ(runTavlo({"quit"}).status, 0);
+        EXPECT_EQ(program.waitForExit(20s), 0);
+        // The whole log is written once the program has ended.
+        EXPECT_NE(diagnostics().find("tray unavailable"), std::string::npos) << diagnostics();
+        EXPECT_EQ(diagnostics().find("tray notice shown=true") != std::string::npos, first) << diagnostics();
+    }
+    EXPECT_NE(readFile(config / "settings.json").find("\"noTrayNoticeShown\": true"), std::string::npos)
+        << readFile(config / "settings.json");
+}
+
 TEST_F(DesktopProgramSerially, TheCleanShortcutRewritesTheSelectionAndWithoutOneLeavesTheClipboardAlone) {
     for (const char* tool : {"xclip"})
         if (findProgram(tool).empty()) GTEST_SKIP() << tool << " is not installed";
