@@ -40,6 +40,11 @@ void LayerShellBubble::setState(BubbleState state) {
     redraw();
 }
 
+void LayerShellBubble::setHandsFree(bool handsFree) {
+    view_->setHandsFree(handsFree);
+    redraw();
+}
+
 void LayerShellBubble::setBubbleShown(bool shown) {
     shown_ = shown;
     updateFrameTimer();

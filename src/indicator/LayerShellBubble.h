@@ -29,6 +29,7 @@ public:
 
     void setState(BubbleState state) override;
     BubbleState state() const override { return view_->state(); }
+    void setHandsFree(bool handsFree) override;
     void setBubbleShown(bool shown) override;
     bool isShown() const { return shown_; }
 

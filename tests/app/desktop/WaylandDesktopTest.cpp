@@ -58,13 +58,14 @@ protected:
             std::filesystem::remove_all(sway().home() / sub, ignored);
         }
         // Past the first start: sway gives the focus to every new window, the
-        // welcome included, and these tests need it on their own fields.
+        // welcome and the notice of a missing tray included, and these tests
+        // need it on their own fields.
         const std::filesystem::path config = sway().home() / ".config/tavlo";
         std::filesystem::create_directories(config);
         std::filesystem::permissions(config, std::filesystem::perms::owner_all);
         {
             std::ofstream settings(config / "settings.json");
-            settings << "{\"welcomeShown\": true}\n";
+            settings << "{\"welcomeShown\": true, \"noTrayNoticeShown\": true}\n";
         }
         std::filesystem::permissions(config / "settings.json",
                                      std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
