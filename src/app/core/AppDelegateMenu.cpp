@@ -107,7 +107,14 @@ void AppDelegate::menuHelp() {
 
 void AppDelegate::menuSendFeedback() {
     if (!desktop) return;
-    desktop->openURL(std::string("mailto:") + feedbackAddress + "?subject=" + percentEncodedQuery("Tavlo feedback"));
+    if (desktop->openURL(std::string("mailto:") + feedbackAddress + "?subject=" + percentEncodedQuery("Tavlo feedback")))
+        return;
+    // No mail program to hand the message to: the address is shown instead,
+    // so the menu item never does nothing.
+    if (alerts)
+        alerts->present({"No mail program opened",
+                         std::string("Write to ") + feedbackAddress + " with your feedback.", {"OK"}, true, true},
+                        nullptr);
 }
 
 }  // namespace tavlo

@@ -13,12 +13,13 @@ public:
     std::vector<Rect> screenVisibleFrames() const override { return screens; }
     bool openURL(const std::string& url) override {
         openedURLs.push_back(url);
-        return true;
+        return opensURLs;
     }
     void terminate() override { ++terminateRequests; }
 
     std::vector<Rect> screens{{0, 0, 1440, 875}};
     std::vector<std::string> openedURLs;
+    bool opensURLs = true;  // false: no program takes the address
     int terminateRequests = 0;
 };
 

@@ -337,6 +337,15 @@ TEST_F(Startup, HelpAndFeedback) {
               "press once to start, press again to stop\nEscape: cancel\nReturn: stop and paste");
     controller->menuSendFeedback();
     EXPECT_EQ(desktop->openedURLs, std::vector<std::string>{"mailto:feedback@tavlo.app?subject=Tavlo%20feedback"});
+    EXPECT_EQ(alerts->shown.size(), 1u) << "a mail program took it: nothing more to say";
+
+    // Without a mail program the address is shown, as a problem.
+    desktop->opensURLs = false;
+    controller->menuSendFeedback();
+    ASSERT_EQ(alerts->shown.size(), 2u);
+    EXPECT_EQ(alerts->shown[1].message, "No mail program opened");
+    EXPECT_EQ(alerts->shown[1].informativeText, "Write to feedback@tavlo.app with your feedback.");
+    EXPECT_TRUE(alerts->shown[1].isProblem);
 }
 
 struct SelfTestCase {
