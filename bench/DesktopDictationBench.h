@@ -25,6 +25,8 @@
 #include <utility>
 #include <vector>
 
+#include <benchmark/benchmark.h>
+
 #include "harness/PulseAudioServer.h"
 
 namespace tavlo::bench {
@@ -223,6 +225,54 @@ inline std::optional<double> releaseToText(DictationDesktop& desktop, testing::P
         return std::nullopt;
     }
     return static_cast<double>(change.first - monotonicNanoseconds(released)) / 1e9;
+}
+
+// The release-to-text benchmark on a desktop `Session` (a DictationDesktop
+// with `error`, `sound` and `speech`): one dictation first, which also loads
+// the recogniser's model, then one timed dictation per iteration.
+template <class Session>
+void measureReleaseToText(benchmark::State& state) {
+    Session session;
+    if (!session.error.empty()) {
+        state.SkipWithError(session.error.c_str());
+        return;
+    }
+    std::string failure;
+    releaseToText(session, *session.sound, session.speech, failure);
+    for (auto _ : state) {
+        const auto seconds = releaseToText(session, *session.sound, session.speech, failure);
+        if (!seconds) {
+            state.SkipWithError(failure.c_str());
+            return;
+        }
+        state.SetIterationTime(*seconds);
+    }
+}
+
+// The trigger-to-start-tone benchmark on a desktop `Session`, after one
+// untimed press that loads the recogniser's model.
+template <class Session>
+void measureTriggerToStartTone(benchmark::State& state) {
+    Session session;
+    if (!session.error.empty()) {
+        state.SkipWithError(session.error.c_str());
+        return;
+    }
+    SpeakerListener speaker;
+    if (!speaker.error().empty()) {
+        state.SkipWithError(speaker.error().c_str());
+        return;
+    }
+    std::string failure;
+    triggerToStartTone(session, speaker, failure);
+    for (auto _ : state) {
+        const auto seconds = triggerToStartTone(session, speaker, failure);
+        if (!seconds) {
+            state.SkipWithError(failure.c_str());
+            return;
+        }
+        state.SetIterationTime(*seconds);
+    }
 }
 
 }  // namespace tavlo::bench

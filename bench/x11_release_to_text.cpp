@@ -127,48 +127,10 @@ struct Session final : DictationDesktop {
     }
 };
 
-void BM_ReleaseToTextInGtkEntry(benchmark::State& state) {
-    Session session;
-    if (!session.error.empty()) {
-        state.SkipWithError(session.error.c_str());
-        return;
-    }
-    std::string failure;
-    // The first dictation of a run also loads the recogniser's model.
-    releaseToText(session, *session.sound, session.speech, failure);
-    for (auto _ : state) {
-        const auto seconds = releaseToText(session, *session.sound, session.speech, failure);
-        if (!seconds) {
-            state.SkipWithError(failure.c_str());
-            return;
-        }
-        state.SetIterationTime(*seconds);
-    }
-}
+void BM_ReleaseToTextInGtkEntry(benchmark::State& state) { measureReleaseToText<Session>(state); }
 BENCHMARK(BM_ReleaseToTextInGtkEntry)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
-void BM_TriggerToStartTone(benchmark::State& state) {
-    Session session;
-    if (!session.error.empty()) {
-        state.SkipWithError(session.error.c_str());
-        return;
-    }
-    SpeakerListener speaker;
-    if (!speaker.error().empty()) {
-        state.SkipWithError(speaker.error().c_str());
-        return;
-    }
-    std::string failure;
-    triggerToStartTone(session, speaker, failure);  // the model loads on the first
-    for (auto _ : state) {
-        const auto seconds = triggerToStartTone(session, speaker, failure);
-        if (!seconds) {
-            state.SkipWithError(failure.c_str());
-            return;
-        }
-        state.SetIterationTime(*seconds);
-    }
-}
+void BM_TriggerToStartTone(benchmark::State& state) { measureTriggerToStartTone<Session>(state); }
 BENCHMARK(BM_TriggerToStartTone)->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
 
 }  // namespace
