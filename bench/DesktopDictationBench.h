@@ -81,12 +81,12 @@ inline std::pair<std::int64_t, std::string> lastEntryChange(const std::filesyste
 class SpeakerListener {
 public:
     SpeakerListener() {
-        const pa_sample_spec spec{PA_SAMPLE_S16LE, rate, 1};
+        const pa_sample_spec toneFormat{PA_SAMPLE_S16LE, rate, 1};
         pa_buffer_attr attributes{};
         attributes.maxlength = static_cast<std::uint32_t>(-1);
         attributes.fragsize = blockFrames * 2;
         int error = 0;
-        stream_ = pa_simple_new(nullptr, "tavlo-bench", PA_STREAM_RECORD, "speaker.monitor", "tone listener", &spec,
+        stream_ = pa_simple_new(nullptr, "tavlo-bench", PA_STREAM_RECORD, "speaker.monitor", "tone listener", &toneFormat,
                                 nullptr, &attributes, &error);
         if (!stream_) {
             error_ = std::string("cannot listen to the speaker: ") + pa_strerror(error);
