@@ -86,8 +86,8 @@ public:
         attributes.maxlength = static_cast<std::uint32_t>(-1);
         attributes.fragsize = blockFrames * 2;
         int error = 0;
-        stream_ = pa_simple_new(nullptr, "tavlo-bench", PA_STREAM_RECORD, "speaker.monitor", "tone listener", &toneFormat,
-                                nullptr, &attributes, &error);
+        stream_ = pa_simple_new(nullptr, "tavlo-bench", PA_STREAM_RECORD, "speaker.monitor", "tone listener",
+                                &toneFormat, nullptr, &attributes, &error);
         if (!stream_) {
             error_ = std::string("cannot listen to the speaker: ") + pa_strerror(error);
             return;
