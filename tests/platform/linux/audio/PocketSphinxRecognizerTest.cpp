@@ -11,6 +11,7 @@
 #include "harness/PaddedSpeech.h"
 #include "harness/TemporaryDirectory.h"
 #include "platform/linux/audio/PocketSphinxDecoder.h"
+#include "platform/linux/audio/PocketSphinxDecoderPool.h"
 #include "platform/linux/audio/PocketSphinxRecognizerService.h"
 #include "platform/linux/audio/PulseAudioCapture.h"
 
@@ -220,6 +221,31 @@ TEST_F(PocketSphinxRecognition, CancelStopsDecodingPromptly) {
     EXPECT_LT(Clock::now() - cancelled, 500ms);
     EXPECT_FALSE(log.final().has_value());
     EXPECT_EQ(log.errors().size(), 1u);
+}
+
+// A dictation cancelled and started again at once finds its decoder still
+// finishing: the new one waits for it instead of loading the model a second
+// time (which takes longer and holds the model twice in memory).
+TEST_F(PocketSphinxRecognition, ADecoderStillInUseIsWaitedForRatherThanLoadedAgain) {
+    PocketSphinxDecoderPool pool(grammarModel());
+    auto first = pool.acquire({});
+    const PocketSphinxDecoder* firstAddress = first.get();
+    std::thread finishing([&] {
+        std::this_thread::sleep_for(300ms);
+        pool.release(std::move(first));
+    });
+    const auto asked = Clock::now();
+    auto second = pool.acquire({});
+    const auto waited = Clock::now() - asked;
+    finishing.join();
+    EXPECT_EQ(second.get(), firstAddress);
+    EXPECT_GE(waited, 250ms);
+    EXPECT_LT(waited, PocketSphinxDecoderPool::returnWait);
+
+    // One that does not come back is waited for only so long.
+    auto third = pool.acquire({});
+    EXPECT_NE(third, nullptr);
+    EXPECT_NE(third.get(), second.get());
 }
 
 TEST_F(PocketSphinxRecognition, ATaskKeepsRunningWhenItsRecognizerIsReleased) {
