@@ -5,6 +5,8 @@
 
 #include <wayland-client.h>
 
+#include <poll.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -43,7 +45,7 @@ WaylandConnection::WaylandConnection(wl_display* display) : display_(display) {
     wl_registry_add_listener(registry_, &listener, this);
     if (QCoreApplication::instance()) {
         notifier_ = std::make_unique<QSocketNotifier>(wl_display_get_fd(display_), QSocketNotifier::Read);
-        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { dispatchIncoming(); });
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { dispatchReadyEvents(); });
     }
 }
 
@@ -83,8 +85,9 @@ void WaylandConnection::global(void* data, wl_registry* registry, std::uint32_t 
         self->layerShell_ = bind<zwlr_layer_shell_v1>(registry, name, zwlr_layer_shell_v1_interface, version, 3);
     else if (is(wl_output_interface) && version >= 2) {
         // Version 2 brings the scale; without it every output is at 1.
+        // Bound at version 2: the name and description of version 4 never come.
         static const wl_output_listener listener = {&outputGeometry, &outputMode, &WaylandConnection::outputDone,
-                                                    &WaylandConnection::outputScaleEvent};
+                                                    &WaylandConnection::outputScaleEvent, nullptr, nullptr};
         auto output = std::make_unique<Output>();
         output->owner = self;
         output->name = name;
@@ -135,13 +138,29 @@ void WaylandConnection::flush() { wl_display_flush(display_); }
 
 bool WaylandConnection::broken() const { return wl_display_get_error(display_) != 0; }
 
-void WaylandConnection::dispatchIncoming() {
-    if (wl_display_dispatch(display_) < 0) {
-        // The compositor is gone: stop listening rather than spin on a dead socket.
-        notifier_->setEnabled(false);
-        return;
+void WaylandConnection::dispatchReadyEvents() {
+    // The socket was readable when the event loop looked, but a round trip
+    // made since (setting the clipboard makes one) may have taken the data
+    // already: a blocking dispatch would then wait for the compositor's next
+    // message, which may never come, and the program would hang. So read
+    // only what is there now, and hand out whatever is queued.
+    while (wl_display_prepare_read(display_) != 0) {
+        if (wl_display_dispatch_pending(display_) < 0) return stopListening();
     }
     wl_display_flush(display_);
+    pollfd incoming{wl_display_get_fd(display_), POLLIN, 0};
+    if (::poll(&incoming, 1, 0) > 0) {
+        if (wl_display_read_events(display_) < 0) return stopListening();
+    } else {
+        wl_display_cancel_read(display_);
+    }
+    if (wl_display_dispatch_pending(display_) < 0) return stopListening();
+    wl_display_flush(display_);
+}
+
+void WaylandConnection::stopListening() {
+    // The compositor is gone: stop listening rather than spin on a dead socket.
+    if (notifier_) notifier_->setEnabled(false);
 }
 
 }  // namespace tavlo::wayland

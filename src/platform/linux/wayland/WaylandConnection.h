@@ -58,6 +58,10 @@ public:
     // dispatching the events that arrive meanwhile. False once the
     // connection is broken.
     bool roundtrip();
+    // Reads what the compositor has sent so far and hands it to the
+    // listeners, never waiting for more. The event loop calls it whenever the
+    // socket becomes readable.
+    void dispatchReadyEvents();
     // Sends what is queued, without waiting.
     void flush();
     // Whether the compositor went away or refused a request.
@@ -68,7 +72,7 @@ private:
     static void global(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
                        std::uint32_t version);
     static void globalRemoved(void* data, wl_registry* registry, std::uint32_t name);
-    void dispatchIncoming();
+    void stopListening();
     struct Output {
         WaylandConnection* owner = nullptr;
         std::uint32_t name = 0;

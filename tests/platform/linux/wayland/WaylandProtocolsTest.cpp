@@ -7,7 +7,11 @@
 
 #include <QImage>
 
+#include <poll.h>
+#include <wayland-client.h>
+
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <future>
 #include <optional>
@@ -66,6 +70,49 @@ protected:
 
     std::shared_ptr<WaylandConnection> connection_;
 };
+
+// The event loop calls for dispatching when the socket turns readable, but a
+// round trip made before the call comes (setting the clipboard makes one)
+// may already have taken what was there. Dispatching must then return at
+// once: waiting for the compositor's next message hung the whole program.
+TEST_F(WaylandProtocolsSerially, DispatchingHandsOutWhatArrivedAndNeverWaitsForMore) {
+    wl_display* display = connection_->display();
+    const auto arrived = [display] {
+        pollfd incoming{wl_display_get_fd(display), POLLIN, 0};
+        return ::poll(&incoming, 1, 2000) > 0;
+    };
+    static const wl_callback_listener listener = {
+        [](void* data, wl_callback* callback, std::uint32_t) {
+            *static_cast<bool*>(data) = true;
+            wl_callback_destroy(callback);
+        }};
+
+    // What arrived is handed out.
+    bool answered = false;
+    wl_callback_add_listener(wl_display_sync(display), &listener, &answered);
+    connection_->flush();
+    ASSERT_TRUE(arrived());
+    connection_->dispatchReadyEvents();
+    EXPECT_TRUE(answered);
+
+    // Readable a moment ago, read since by a round trip: nothing is waited
+    // for. (Once the desktop has settled: the seat still announces keyboards
+    // of clients that start with it.)
+    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(connection_->roundtrip());
+    bool taken = false;
+    wl_callback_add_listener(wl_display_sync(display), &listener, &taken);
+    connection_->flush();
+    ASSERT_TRUE(arrived());
+    ASSERT_TRUE(connection_->roundtrip());
+    ASSERT_TRUE(taken);
+    auto dispatching = std::async(std::launch::async, [&] { connection_->dispatchReadyEvents(); });
+    const bool returned = dispatching.wait_for(2s) == std::future_status::ready;
+    EXPECT_TRUE(returned) << "dispatching waited for the compositor's next message";
+    // (A message from the compositor frees a dispatch that waits.)
+    if (!returned) connection_->roundtrip();
+    dispatching.get();
+}
 
 TEST_F(WaylandProtocolsSerially, TheClipboardIsSharedBothWaysWithoutTheFocusAndEachChangeCountsOnce) {
     auto clipboard = DataControlClipboard::create(connection_);
