@@ -102,14 +102,15 @@ struct Session final : DictationDesktop {
     }
 
     // No settings or history of an earlier run, and past the first-start
-    // welcome: sway would give that window the focus.
+    // welcome and the notice of a missing tray: sway would give those
+    // windows the focus.
     bool startFresh() const {
         std::error_code ignored;
         for (const char* sub : {".config/tavlo", ".local/state/tavlo", ".local/share/tavlo"})
             std::filesystem::remove_all(sway.home() / sub, ignored);
         const auto config = sway.home() / ".config/tavlo";
         std::filesystem::create_directories(config, ignored);
-        std::ofstream(config / "settings.json") << "{\"welcomeShown\": true}\n";
+        std::ofstream(config / "settings.json") << "{\"welcomeShown\": true, \"noTrayNoticeShown\": true}\n";
         std::filesystem::permissions(config, std::filesystem::perms::owner_all, ignored);
         for (const auto& path : {sway.home() / ".config", config, config / "settings.json"})
             if (::chown(path.c_str(), sway.uid(), sway.gid()) != 0) return false;
