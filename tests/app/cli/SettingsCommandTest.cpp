@@ -257,16 +257,20 @@ TEST_F(SettingsCommand, AFileBeingWrittenIsNeverMovedAsideNorWrittenOver) {
 // for it, then fails and changes nothing, rather than writing without it.
 TEST_F(SettingsCommand, AChangeWithoutTheLockFailsAndChangesNothing) {
     printed();
+    // Made before the fork: the child of a process with threads may only make
+    // plain system calls, and allocating there could crash it before it locks.
+    const std::string folder = settingsFile.parent_path().string();
     const pid_t holder = ::fork();
     ASSERT_GE(holder, 0);
     if (holder == 0) {
-        const int fd = ::open(settingsFile.parent_path().c_str(), O_RDONLY | O_DIRECTORY);
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
         if (fd < 0 || ::flock(fd, LOCK_EX) != 0) ::_exit(1);
         ::raise(SIGSTOP);
         ::_exit(0);
     }
     int stopped = 0;
     ASSERT_EQ(::waitpid(holder, &stopped, WUNTRACED), holder);
+    ASSERT_TRUE(WIFSTOPPED(stopped)) << "the lock holder ended before it stopped, with status " << stopped;
     const std::string before = readFile(settingsFile);
     const auto result = run({"settings", "set", "autoPaste", "false"});
     ::kill(holder, SIGKILL);
