@@ -5,6 +5,7 @@
 #include "platform/linux/audio/LiveVoiceActivity.h"
 #include "platform/linux/audio/MonoResampler.h"
 #include "platform/linux/audio/SpeechGate.h"
+#include "platform/linux/audio/SteadyTranscript.h"
 
 namespace tavlo {
 namespace {
@@ -115,6 +116,7 @@ void runPocketSphinxRecognition(PocketSphinxDecoderPool& pool, PocketSphinxReque
     std::vector<std::int16_t> unjudged;
     std::size_t samplesSinceHypothesis = 0;
     std::string reportedText;
+    SteadyTranscript steady;
     const bool reportsPartials = request.settings().shouldReportPartialResults;
 
     while (!cancelled && request.take(buffers, cancelled)) {
@@ -134,7 +136,14 @@ void runPocketSphinxRecognition(PocketSphinxDecoderPool& pool, PocketSphinxReque
             if (gated.endedSpeech) samplesSinceHypothesis = samplesBetweenHypotheses;
             if (!reportsPartials || samplesSinceHypothesis < samplesBetweenHypotheses) continue;
             samplesSinceHypothesis = 0;
-            const SpeechHypothesis hypothesis = utterances.hypothesis();
+            SpeechHypothesis hypothesis = utterances.hypothesis();
+            if (gated.endedSpeech) {
+                hypothesis.text = steady.settle(hypothesis.text);
+            } else {
+                auto shown = steady.partial(hypothesis.text);
+                if (!shown) continue;
+                hypothesis.text = std::move(*shown);
+            }
             if (hypothesis.text.empty() || hypothesis.text == reportedText) continue;
             reportedText = hypothesis.text;
             handler(resultOf(hypothesis, false), std::nullopt);
@@ -153,7 +162,8 @@ void runPocketSphinxRecognition(PocketSphinxDecoderPool& pool, PocketSphinxReque
     resampler.flush(samples);
     passThroughGate(samples, unjudged, activity, gate, gated);
     gate.finalRest(unjudged.data(), unjudged.size(), gated);
-    const SpeechHypothesis final = utterances.finish();
+    SpeechHypothesis final = utterances.finish();
+    final.text = steady.settle(final.text);
     pool.release(std::move(decoder));
     handler(resultOf(final, true), std::nullopt);
 }
