@@ -51,7 +51,7 @@ std::unique_ptr<PocketSphinxDecoder> PocketSphinxDecoderPool::acquire(const std:
         if (!decoder) decoder = std::make_unique<PocketSphinxDecoder>(model_);
         decoder->addVocabulary(words);
     } catch (...) {
-        giveBack(nullptr);
+        giveBack(nullptr);  // no longer on its way
         throw;
     }
     return decoder;
@@ -82,16 +82,8 @@ void PocketSphinxDecoderPool::warmUp() {
     {
         std::lock_guard lock(mutex_);
         if (!idle_.empty() || onTheirWay_ > 0) return;
-        ++onTheirWay_;
     }
-    std::unique_ptr<PocketSphinxDecoder> decoder;
-    try {
-        decoder = std::make_unique<PocketSphinxDecoder>(model_);
-    } catch (...) {
-        giveBack(nullptr);
-        throw;
-    }
-    giveBack(std::move(decoder));
+    release(acquire({}));
 }
 
 }  // namespace tavlo

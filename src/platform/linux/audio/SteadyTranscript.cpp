@@ -41,15 +41,12 @@ std::optional<std::string> SteadyTranscript::partial(const std::string& hypothes
 }
 
 std::string SteadyTranscript::settle(const std::string& hypothesis) {
-    std::vector<std::string> words = wordsOf(hypothesis);
-    if (!startsWith(words, shown_)) {
-        // The words shown stay; what the decoder heard after them is added.
-        std::vector<std::string> kept = shown_;
-        if (words.size() > shown_.size()) kept.insert(kept.end(), words.begin() + static_cast<std::ptrdiff_t>(shown_.size()), words.end());
-        words = std::move(kept);
-    }
-    shown_ = words;
-    previous_ = std::move(words);
+    // The words shown stay; what the decoder heard after them is added. (When
+    // it agrees with them, that is simply its whole text.)
+    const std::vector<std::string> words = wordsOf(hypothesis);
+    if (words.size() > shown_.size())
+        shown_.insert(shown_.end(), words.begin() + static_cast<std::ptrdiff_t>(shown_.size()), words.end());
+    previous_ = shown_;
     return joined(shown_);
 }
 
